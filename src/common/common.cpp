@@ -1,0 +1,4 @@
+// Anchors the library; the folder is mostly interfaces.
+namespace velto {
+void commonLibraryAnchor() {}
+} // namespace velto

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <optional>
+
+namespace velto {
+
+// Every message box and dialog goes through this, so logic can warn and windows run headless in
+// tests. Messages return at once (the box stays up on its own); questions and file dialogs answer.
+class Prompter {
+public:
+    enum class Icon { None, Information, Warning, Critical, Question };
+
+    virtual ~Prompter() = default;
+
+    virtual void message(const QString& text, const QString& title = {}, Icon icon = Icon::None) = 0;
+    virtual bool askYesNo(const QString& text, const QString& title = {}) = 0;
+
+    // Empty result: the user cancelled.
+    virtual QString openFileName(const QString& title, const QString& filter,
+                                 const QString& selectedFilter = {}, const QString& dir = {}) = 0;
+    virtual QString saveFileName(const QString& title, const QString& filter,
+                                 const QString& selectedFilter = {}, const QString& dir = {}) = 0;
+    virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
+    virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
+};
+
+} // namespace velto

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+namespace velto::serial {
+
+// The byte-protocol side of the serial line: the Velto ASCII protocol, radar, flash burning and
+// calibration all talk through one of these.
+class ByteLink : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // portName is a device path or system port name; settings as "9600,n,8,1".
+    virtual bool open(const QString& portName, const QString& settings) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    virtual QString portName() const = 0;
+
+    // Queues the bytes for sending; false when the link is closed.
+    virtual bool write(const QByteArray& bytes) = 0;
+    virtual QByteArray readAll() = 0;
+    virtual qint64 bytesAvailable() const = 0;
+    virtual bool setRts(bool on) = 0;
+    virtual void clearInput() = 0;
+
+    // Text of the last failure (open failed, line lost, ...), empty when none.
+    virtual QString errorText() const = 0;
+
+signals:
+    void readyRead();
+    // The line failed (adapter pulled, far end closed, framing errors...). The text is for people.
+    void errorOccurred(const QString& text);
+    void closed();
+};
+
+} // namespace velto::serial

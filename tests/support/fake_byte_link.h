@@ -1,0 +1,68 @@
+#pragma once
+
+#include "serial/byte_link.h"
+
+#include <QList>
+
+namespace velto::test {
+
+// Keeps what is written; the test feeds incoming bytes with receive().
+class FakeByteLink final : public serial::ByteLink {
+public:
+    using ByteLink::ByteLink;
+
+    QList<QByteArray> written;
+    QByteArray incoming;
+    bool opened = false;
+    bool rts = false;
+    bool failOpen = false;
+    QString openedPort;
+    QString openedSettings;
+
+    bool open(const QString& portName, const QString& settings) override
+    {
+        if (failOpen)
+            return false;
+        openedPort = portName;
+        openedSettings = settings;
+        return opened = true;
+    }
+    void close() override
+    {
+        if (opened) {
+            opened = false;
+            emit closed();
+        }
+    }
+    bool isOpen() const override { return opened; }
+    QString portName() const override { return openedPort; }
+    bool write(const QByteArray& bytes) override
+    {
+        if (!opened)
+            return false;
+        written.append(bytes);
+        return true;
+    }
+    QByteArray readAll() override
+    {
+        QByteArray out = incoming;
+        incoming.clear();
+        return out;
+    }
+    qint64 bytesAvailable() const override { return incoming.size(); }
+    bool setRts(bool on) override
+    {
+        rts = on;
+        return opened;
+    }
+    void clearInput() override { incoming.clear(); }
+    QString errorText() const override { return {}; }
+
+    void receive(const QByteArray& bytes)
+    {
+        incoming.append(bytes);
+        emit readyRead();
+    }
+};
+
+} // namespace velto::test

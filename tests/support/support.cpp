@@ -1,0 +1,3 @@
+#include "support/fake_byte_link.h"
+#include "support/fake_modbus_master.h"
+#include "support/fake_prompter.h"

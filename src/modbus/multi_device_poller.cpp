@@ -1,0 +1,111 @@
+#include "modbus/multi_device_poller.h"
+
+#include "modbus/modbus_master.h"
+#include "modbus/register_map.h"
+#include "modbus/timeout_rule.h"
+
+#include <algorithm>
+
+namespace velto::modbus {
+
+namespace {
+
+constexpr int kMaxAddress = 255;
+
+} // namespace
+
+MultiDevicePoller::MultiDevicePoller(ModbusMaster& master, QObject* parent)
+    : QObject(parent)
+    , m_master(master)
+{
+    for (int device = 1; device <= kMaxDevices; ++device)
+        m_addressTexts << QString::number(device);
+}
+
+void MultiDevicePoller::setNumberOfDevices(int count)
+{
+    m_deviceCount = std::clamp(count, 1, kMaxDevices);
+    m_nextDevice = m_deviceCount;
+}
+
+void MultiDevicePoller::setAddressTexts(const QStringList& texts)
+{
+    for (int i = 0; i < kMaxDevices && i < texts.size(); ++i)
+        m_addressTexts[i] = texts.at(i);
+}
+
+void MultiDevicePoller::setAddressText(int device, const QString& text)
+{
+    if (device >= 1 && device <= kMaxDevices)
+        m_addressTexts[device - 1] = text;
+}
+
+QStringList MultiDevicePoller::valueBoxNames(int device)
+{
+    QStringList names;
+    if (device < 1 || device > kMaxDevices)
+        return names;
+    for (const char* name : kDeviceValueBoxes[device - 1])
+        names << QLatin1String(name);
+    return names;
+}
+
+void MultiDevicePoller::tick()
+{
+    if (m_inFlight || m_master.busy())
+        return;
+
+    emit errorTextChanged(QString());
+    const int device = m_nextDevice;
+    m_nextDevice = device > 1 ? device - 1 : m_deviceCount;
+
+    const auto address = parseWholeNumber(m_addressTexts.at(device - 1));
+    if (!address || *address < 0 || *address > kMaxAddress)
+        return;
+    m_slaveId = *address;
+    emit currentSlaveIdChanged(m_slaveId);
+
+    m_inFlight = true;
+    m_master.readRegisters(m_slaveId, kDynamicGroup.start, kDynamicGroup.count, this,
+        [this, device](const ModbusResult& result) { finish(device, result); });
+}
+
+void MultiDevicePoller::finish(int device, const ModbusResult& result)
+{
+    m_inFlight = false;
+    ++m_polls;
+    QStringList values;
+    if (result.ok() && result.words.size() >= kDeviceValueCount) {
+        ++m_valid;
+        for (int i = 0; i < kDeviceValueCount; ++i)
+            values << QString::number(qint16(result.words.at(i)));
+    } else {
+        if (result.status == StatusTimeout)
+            ++m_timeouts;
+        values = QStringList(kDeviceValueCount, QStringLiteral("0"));
+        emit errorTextChanged(result.errorText);
+    }
+    emitCounters();
+
+    emit deviceValuesChanged(device, values);
+    const QStringList names = valueBoxNames(device);
+    QList<BoxUpdate> updates;
+    for (int i = 0; i < kDeviceValueCount; ++i)
+        updates << BoxUpdate { names.at(i), values.at(i), {}, {}, {} };
+    emit boxesUpdated(updates);
+}
+
+void MultiDevicePoller::resetCounters()
+{
+    m_polls = 0;
+    m_valid = 0;
+    m_timeouts = 0;
+    emitCounters();
+}
+
+void MultiDevicePoller::emitCounters()
+{
+    emit countersChanged(m_polls, m_valid, m_timeouts);
+}
+
+} // namespace velto::modbus

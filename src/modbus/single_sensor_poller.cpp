@@ -1,0 +1,88 @@
+#include "modbus/single_sensor_poller.h"
+
+#include "modbus/modbus_master.h"
+
+namespace velto::modbus {
+
+namespace {
+
+constexpr int kStepStatic = 1;
+constexpr int kStepDynamic = 2;
+constexpr int kStepInformation = 3;
+
+} // namespace
+
+SingleSensorPoller::SingleSensorPoller(ModbusMaster& master, QObject* parent)
+    : QObject(parent)
+    , m_master(master)
+{
+}
+
+void SingleSensorPoller::setModbusReadStep(int step)
+{
+    m_step = (step >= kStepStatic && step <= kStepInformation) ? step : kFirstStep;
+}
+
+void SingleSensorPoller::tick()
+{
+    if (m_inFlight || m_master.busy())
+        return;
+
+    emit errorTextChanged(QString());
+    m_blinkOn = !m_blinkOn;
+    emit blinkChanged(m_blinkOn);
+    if (m_veltoMode)
+        return;
+
+    GroupKind group = GroupKind::Static;
+    switch (m_step) {
+    case kStepDynamic:
+        group = GroupKind::Dynamic;
+        m_step = kStepInformation;
+        break;
+    case kStepInformation:
+        group = GroupKind::Information;
+        m_step = kStepStatic;
+        break;
+    default:
+        m_step = kStepDynamic;
+        break;
+    }
+
+    const RegisterGroup registers = registerGroup(group);
+    m_inFlight = true;
+    m_master.readRegisters(m_slaveId, registers.start, registers.count, this,
+        [this, group](const ModbusResult& result) { finish(group, result); });
+}
+
+void SingleSensorPoller::finish(GroupKind group, const ModbusResult& result)
+{
+    m_inFlight = false;
+    emit errorTextChanged(result.errorText);
+    ++m_polls;
+    if (!result.ok()) {
+        if (result.status == StatusTimeout)
+            ++m_timeouts;
+        emitCounters();
+        emit groupFailed(group, result.status, result.errorText);
+        return;
+    }
+    ++m_valid;
+    emitCounters();
+    emit boxesUpdated(group, m_model.decode(group, result.words));
+}
+
+void SingleSensorPoller::resetCounters()
+{
+    m_polls = 0;
+    m_valid = 0;
+    m_timeouts = 0;
+    emitCounters();
+}
+
+void SingleSensorPoller::emitCounters()
+{
+    emit countersChanged(m_polls, m_valid, m_timeouts);
+}
+
+} // namespace velto::modbus

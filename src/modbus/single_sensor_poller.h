@@ -1,0 +1,71 @@
+#pragma once
+
+#include "modbus/display_model.h"
+#include "modbus/modbus_result.h"
+
+#include <QObject>
+
+namespace velto::modbus {
+
+class ModbusMaster;
+
+// The single-sensor cycle of the register mode. The window's TimerModbusDataUpdate calls tick();
+// each tick reads the next of the static, dynamic and information groups and reports the outcome
+// as signals, so the window only copies texts into boxes.
+class SingleSensorPoller : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kFirstStep = 1; // static group; 2 dynamic, 3 information
+
+    explicit SingleSensorPoller(ModbusMaster& master, QObject* parent = nullptr);
+
+    int CurrentSlaveId() const { return m_slaveId; }
+    void setCurrentSlaveId(int id) { m_slaveId = id; }
+
+    // In the Velto protocol mode the tick only blinks.
+    bool VeltoProtocolMode() const { return m_veltoMode; }
+    void setVeltoProtocolMode(bool on) { m_veltoMode = on; }
+
+    int ModbusReadStep() const { return m_step; }
+    void setModbusReadStep(int step);
+    bool BlinkOn() const { return m_blinkOn; }
+    bool requestInFlight() const { return m_inFlight; }
+
+    int NumOfPollsOneDevice() const { return m_polls; }
+    int NumOfResponseOneDevice() const { return m_valid; }
+    int TimeoutCoubter() const { return m_timeouts; }
+
+    DisplayModel& model() { return m_model; }
+    const DisplayModel& model() const { return m_model; }
+
+public slots:
+    // A tick that falls due while a request is still out is dropped entirely, as the system's
+    // blocking request would have swallowed it.
+    void tick();
+    void resetCounters();
+
+signals:
+    void blinkChanged(bool on);
+    // ModBusErrorMessageLabel_TextBox: cleared on each tick, then the result's error text.
+    void errorTextChanged(const QString& text);
+    void countersChanged(int polls, int valid, int timeouts);
+    void boxesUpdated(velto::modbus::GroupKind group, const QList<velto::modbus::BoxUpdate>& updates);
+    void groupFailed(velto::modbus::GroupKind group, int status, const QString& text);
+
+private:
+    void finish(GroupKind group, const ModbusResult& result);
+    void emitCounters();
+
+    ModbusMaster& m_master;
+    DisplayModel m_model;
+    int m_slaveId = 1;
+    bool m_veltoMode = false;
+    int m_step = kFirstStep;
+    bool m_blinkOn = false;
+    bool m_inFlight = false;
+    int m_polls = 0;
+    int m_valid = 0;
+    int m_timeouts = 0;
+};
+
+} // namespace velto::modbus

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "veltoproto/reply_unpacker.h"
+#include "veltoproto/velto_state.h"
+
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <QStringView>
+#include <array>
+#include <optional>
+
+namespace velto::veltoproto {
+
+// One change to one control of the Velto panel, found by its objectName.
+struct BoxUpdate {
+    QString objectName;
+    std::optional<QString> text;
+    std::optional<QColor> color;
+    std::optional<bool> bold;
+    std::optional<bool> visible;
+    std::optional<int> width;
+    std::optional<int> left;
+
+    bool operator==(const BoxUpdate&) const = default;
+};
+
+// Everything one read asks of the panel, in the order it is to be applied.
+struct DisplayUpdate {
+    QList<BoxUpdate> boxes;
+    // Set when the read selected a layout; the boxes then already hold its visibility changes.
+    std::optional<Layout> layout;
+};
+
+enum class LengthUnit { Meter, Inch, Feet };
+using SensorUnits = std::array<std::optional<LengthUnit>, kSensorCount>;
+
+inline constexpr int kFrameWidthSingle = 217;
+inline constexpr int kFrameWidthTwoSensors = 430;
+
+// The unit selector's text ("Meter", "Inch", "Feet"); empty for anything else, which leaves the
+// length boxes as they are.
+std::optional<LengthUnit> lengthUnitFromText(QStringView selectorText);
+
+// Millimetres as shown: metres in general number format, inches "####.000", feet "###.000". The
+// decimal point is always "." so the comma-separated log stays parseable.
+QString formatLength(qint32 millimetres, LengthUnit unit);
+
+// The second column's visibility, the first column's caption, the panel width, the tank position.
+QList<BoxUpdate> layoutUpdates(Layout layout);
+
+// The status box of a sensor (0 or 1); empty for a digit without a text of its own.
+std::optional<BoxUpdate> statusUpdate(int sensor, quint8 status);
+
+// Distance, tank height, level and temperature of one sensor with their unit labels.
+QList<BoxUpdate> sensorValueUpdates(const VeltoState& state, int sensor, std::optional<LengthUnit> unit);
+
+// The panel changes after one read: layout, status, then the values of the sensor the kept sensor
+// index names (refreshed whether or not the reply was accepted).
+DisplayUpdate displayForRead(const UnpackResult& result, const VeltoState& state, const SensorUnits& units);
+
+// The whole panel as the state stands: layout, shown statuses, the first sensor's values and, in the
+// two-sensor layout, the second's.
+QList<BoxUpdate> panelSnapshot(const VeltoState& state, const SensorUnits& units);
+
+// "Name=text" pairs of the updates that carry a text, separated by single spaces. A text that is
+// empty or holds a space, "=" or a quote is written in double quotes, inner quotes doubled.
+QString formatNameText(const QList<BoxUpdate>& updates);
+
+} // namespace velto::veltoproto

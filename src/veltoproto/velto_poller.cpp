@@ -1,0 +1,100 @@
+#include "veltoproto/velto_poller.h"
+
+#include "veltoproto/reply_unpacker.h"
+#include "veltoproto/request_frame.h"
+
+namespace velto::veltoproto {
+
+namespace {
+// A single waiting byte is left for the next read: it cannot be a reply.
+constexpr qint64 kMinReadableBytes = 2;
+} // namespace
+
+VeltoPoller::VeltoPoller(serial::ByteLink& link, QObject* parent)
+    : QObject(parent)
+    , m_link(link)
+{
+    m_tickTimer.setObjectName(QStringLiteral("TimerVeltoProtocol"));
+    m_tickTimer.setInterval(kTickIntervalMs);
+    connect(&m_tickTimer, &QTimer::timeout, this, &VeltoPoller::tick);
+    m_replyTimer.setSingleShot(true);
+    m_replyTimer.setInterval(kReplyWaitMs);
+    connect(&m_replyTimer, &QTimer::timeout, this, &VeltoPoller::receive);
+}
+
+void VeltoPoller::start()
+{
+    m_tickTimer.start();
+}
+
+void VeltoPoller::stop()
+{
+    m_tickTimer.stop();
+    // A reply still awaited is no longer ours to read: the line may pass to another user at once.
+    if (m_inTick && m_replyTimer.isActive()) {
+        m_replyTimer.stop();
+        sendNext();
+    }
+}
+
+void VeltoPoller::setUnitText(int sensor, QStringView selectorText)
+{
+    if (sensor >= 0 && sensor < kSensorCount)
+        m_units[sensor] = lengthUnitFromText(selectorText);
+}
+
+QList<BoxUpdate> VeltoPoller::sensorValues(int sensor) const
+{
+    if (sensor < 0 || sensor >= kSensorCount)
+        return {};
+    return sensorValueUpdates(m_state, sensor, m_units[sensor]);
+}
+
+void VeltoPoller::tick()
+{
+    emit blink();
+    if (!m_protocolMode || m_inTick)
+        return;
+    m_inTick = true;
+    m_step = 0;
+    sendNext();
+}
+
+void VeltoPoller::sendNext()
+{
+    while (m_step < static_cast<int>(kTickOrder.size())) {
+        const auto frame = buildRequestFrame(m_address, m_sensorSelect, kTickOrder[m_step]);
+        m_sensorSelect = !m_sensorSelect;
+        ++m_step;
+        // Once stopped, the remaining requests of the tick still flip the sensor digit but stay off
+        // the line.
+        if (!m_tickTimer.isActive() || !frame)
+            continue;
+        m_link.write(*frame);
+        m_replyTimer.start();
+        return;
+    }
+    finishTick();
+}
+
+void VeltoPoller::receive()
+{
+    if (m_link.bytesAvailable() >= kMinReadableBytes) {
+        const QByteArray reply = m_link.readAll();
+        const UnpackResult result = UnpackRecData(reply, m_state);
+        emit displayUpdated(displayForRead(result, m_state, m_units));
+    }
+    // A slot of displayUpdated may have stopped the polling; sendNext then sends nothing.
+    if (m_inTick && !m_replyTimer.isActive())
+        sendNext();
+}
+
+void VeltoPoller::finishTick()
+{
+    // The extra flip makes the next tick start with the other sensor digit.
+    m_sensorSelect = !m_sensorSelect;
+    m_inTick = false;
+    emit tickFinished();
+}
+
+} // namespace velto::veltoproto

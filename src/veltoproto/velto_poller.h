@@ -1,0 +1,82 @@
+#pragma once
+
+#include "serial/byte_link.h"
+#include "veltoproto/velto_display.h"
+#include "veltoproto/velto_state.h"
+
+#include <QObject>
+#include <QTimer>
+
+namespace velto::veltoproto {
+
+// The Velto mode's polling: every tick asks distance, tank height, temperature and level, one
+// request at a time, each followed by a short wait for its reply, and turns what arrived into panel
+// updates. Works on the shared byte link; never blocks.
+class VeltoPoller : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kTickIntervalMs = 1000;
+    static constexpr int kReplyWaitMs = 50;
+
+    explicit VeltoPoller(serial::ByteLink& link, QObject* parent = nullptr);
+
+    // TimerVeltoProtocol: start on entering the mode connected or on a valid log rate; stop on any
+    // other mode, on disconnect and on opening the log panel. A stop between the requests of a tick
+    // keeps the rest of the tick off the line.
+    void start();
+    void stop();
+    bool isActive() const { return m_tickTimer.isActive(); }
+    QTimer& tickTimer() { return m_tickTimer; }
+
+    // VeltoProtocolMode: while false a tick only blinks.
+    void setProtocolMode(bool on) { m_protocolMode = on; }
+    bool protocolMode() const { return m_protocolMode; }
+
+    // CurrentSlaveId as the address entry left it.
+    void setAddress(int address) { m_address = address; }
+    int address() const { return m_address; }
+
+    // The unit selector text of a sensor (0 or 1): "Meter", "Inch" or "Feet".
+    void setUnitText(int sensor, QStringView selectorText);
+    const SensorUnits& units() const { return m_units; }
+
+    // VeltoSensorSelect: the next request carries sensor digit "1" when true.
+    bool sensorSelect() const { return m_sensorSelect; }
+    bool tickInProgress() const { return m_inTick; }
+
+    const VeltoState& state() const { return m_state; }
+    // The whole panel as it stands, e.g. for a command-line line per tick.
+    QList<BoxUpdate> snapshot() const { return panelSnapshot(m_state, m_units); }
+    // The values of one sensor in the current units, e.g. after its unit selector changed.
+    QList<BoxUpdate> sensorValues(int sensor) const;
+
+public slots:
+    // TimerVeltoProtocol_Timer. Skipped while the previous tick still waits for a reply.
+    void tick();
+
+signals:
+    // Toggle the activity indicator (RedPoint, lineSens); once per tick, in any mode.
+    void blink();
+    // After every read that found more than one byte waiting.
+    void displayUpdated(const velto::veltoproto::DisplayUpdate& update);
+    // The fourth reception is over, or a stop ended the tick early.
+    void tickFinished();
+
+private:
+    void sendNext();
+    void receive();
+    void finishTick();
+
+    serial::ByteLink& m_link;
+    QTimer m_tickTimer;
+    QTimer m_replyTimer;
+    VeltoState m_state;
+    SensorUnits m_units { LengthUnit::Meter, LengthUnit::Meter };
+    int m_address = 1;
+    bool m_protocolMode = false;
+    bool m_sensorSelect = false;
+    bool m_inTick = false;
+    int m_step = 0;
+};
+
+} // namespace velto::veltoproto

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
+
+namespace velto::sim {
+
+// Cuts the byte stream of a shared line into Modbus RTU and Velto ASCII requests without looking
+// at timing: an RTU frame ends where its function code says (or, for functions we do not know,
+// where a CRC matches); an ASCII frame is "!" and digits up to a carriage return. Bytes that start
+// no frame are dropped one by one; an incomplete frame waits for more bytes unless a complete
+// frame already follows it.
+class FrameSplitter {
+public:
+    enum class Kind { Rtu, Ascii };
+    struct Frame {
+        Kind kind;
+        QByteArray bytes;
+    };
+
+    // Longest RTU request we wait for; a longer unknown run is not a frame.
+    static constexpr qsizetype kMaxRtuFrame = 256;
+
+    QList<Frame> feed(QByteArrayView bytes);
+    qsizetype pending() const { return m_buffer.size(); }
+    void clear() { m_buffer.clear(); }
+
+    enum class Status { Complete, Invalid, NeedMore };
+    struct Scan {
+        Status status = Status::NeedMore;
+        Kind kind = Kind::Rtu;
+        qsizetype length = 0;
+    };
+    // What the bytes at the start of the view are.
+    static Scan scan(QByteArrayView bytes);
+
+private:
+    static bool isCompleteAt(QByteArrayView bytes);
+
+    QByteArray m_buffer;
+};
+
+} // namespace velto::sim

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "common/clock.h"
+#include "sim/ascii_responder.h"
+#include "sim/frame_splitter.h"
+#include "sim/rtu_responder.h"
+#include "sim/sensor_model.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <array>
+#include <memory>
+
+namespace velto::sim {
+
+// Everything on the far end of the simulated line, without the line: five Orvix sensors on a
+// Modbus bus (addresses 1..5), and on the same wire a single sensor and a two-sensor unit speaking
+// the Velto ASCII protocol. The single ASCII sensor is Modbus sensor 1 seen through the other
+// protocol, so both report the same readings.
+class SensorSimulator {
+public:
+    static constexpr int kBusSize = 5;
+    static constexpr int kFirstBusAddress = 1;
+    static constexpr int kAsciiSingleAddress = 10;
+    static constexpr int kAsciiPairAddress = 20;
+
+    // The clock must outlive the simulator.
+    explicit SensorSimulator(const Clock& clock = SystemClock::instance());
+
+    // Takes bytes from the line; returns the replies to every request they complete.
+    QByteArray feed(QByteArrayView bytes);
+
+    // nullptr when no sensor has that Modbus address.
+    SensorModel* sensor(int modbusAddress) const;
+    // The sensors of the ASCII two-sensor unit (index 0 or 1).
+    SensorModel& pairSensor(int index) const;
+    // False when no sensor has that address.
+    bool setInMenu(int modbusAddress, bool on);
+
+    qint64 nowMs() const { return m_clock.monotonicMs(); }
+    qsizetype pendingBytes() const { return m_splitter.pending(); }
+
+private:
+    const Clock& m_clock;
+    std::array<std::unique_ptr<SensorModel>, kBusSize> m_bus;
+    std::array<std::unique_ptr<SensorModel>, 2> m_pair;
+    FrameSplitter m_splitter;
+    std::unique_ptr<RtuResponder> m_rtu;
+    AsciiResponder m_ascii;
+};
+
+} // namespace velto::sim

@@ -1,0 +1,103 @@
+#include "sim/simulated_line.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace velto::sim {
+
+namespace {
+constexpr size_t kReadChunk = 4096;
+constexpr size_t kPathSize = 256;
+
+void makeRaw(int fd)
+{
+    termios tio {};
+    if (tcgetattr(fd, &tio) == 0) {
+        cfmakeraw(&tio);
+        tcsetattr(fd, TCSANOW, &tio);
+    }
+}
+
+QString systemError(const char* what)
+{
+    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
+}
+} // namespace
+
+SimulatedLine::SimulatedLine(const Clock& clock, QObject* parent)
+    : QObject(parent)
+    , m_simulator(clock)
+{
+    int master = -1;
+    int slave = -1;
+    char name[kPathSize] = {};
+    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        m_errorText = systemError("openpty");
+        return;
+    }
+    makeRaw(master);
+    makeRaw(slave);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    fcntl(slave, F_SETFD, FD_CLOEXEC);
+    m_master = master;
+    m_slaveKeeper = slave;
+    m_devicePath = QString::fromLocal8Bit(name);
+
+    m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &SimulatedLine::onReadable);
+}
+
+SimulatedLine::~SimulatedLine()
+{
+    m_notifier.reset();
+    if (m_master >= 0)
+        ::close(m_master);
+    if (m_slaveKeeper >= 0)
+        ::close(m_slaveKeeper);
+}
+
+void SimulatedLine::onReadable()
+{
+    char buf[kReadChunk];
+    for (;;) {
+        const ssize_t n = ::read(m_master, buf, sizeof buf);
+        if (n > 0) {
+            send(m_simulator.feed(QByteArrayView(buf, n)));
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            return;
+        // End of file or a hard error: stop listening rather than spin on a dead descriptor.
+        m_errorText = n == 0 ? QStringLiteral("line closed") : systemError("read");
+        m_notifier->setEnabled(false);
+        return;
+    }
+}
+
+void SimulatedLine::send(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
+        return;
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        // A full line (nobody reading the port) loses the reply, as a real bus would.
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    emit replied(bytes.first(done));
+}
+
+} // namespace velto::sim

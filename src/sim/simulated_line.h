@@ -1,0 +1,50 @@
+#pragma once
+
+#include "common/clock.h"
+#include "sim/sensor_simulator.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QSocketNotifier;
+
+namespace velto::sim {
+
+// The simulated sensors behind a real serial device: a pseudo-terminal whose slave path the program
+// opens like any port, while this object answers on the master side from the event loop. The slave
+// side is held open here so the line survives the program closing and reopening its port.
+class SimulatedLine : public QObject {
+    Q_OBJECT
+public:
+    // The clock must outlive the line.
+    explicit SimulatedLine(const Clock& clock = SystemClock::instance(), QObject* parent = nullptr);
+    ~SimulatedLine() override;
+
+    bool isValid() const { return m_master >= 0; }
+    // The device to open as the serial port, e.g. /dev/pts/7; empty when the line could not be made.
+    QString devicePath() const { return m_devicePath; }
+    QString errorText() const { return m_errorText; }
+
+    SensorSimulator& simulator() { return m_simulator; }
+    // Puts a Modbus sensor (1..5) in or out of its menu; false for an address not on the bus.
+    bool setInMenu(int modbusAddress, bool on) { return m_simulator.setInMenu(modbusAddress, on); }
+
+signals:
+    // A batch of replies went out (for traffic displays and tests).
+    void replied(const QByteArray& bytes);
+
+private:
+    void onReadable();
+    void send(const QByteArray& bytes);
+
+    SensorSimulator m_simulator;
+    int m_master = -1;
+    int m_slaveKeeper = -1;
+    QString m_devicePath;
+    QString m_errorText;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+};
+
+} // namespace velto::sim

@@ -1,0 +1,383 @@
+#include "modbus/qt_modbus_master.h"
+#include "support/pty_pair.h"
+
+#include <QElapsedTimer>
+#include <QModbusRtuSerialServer>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+#include <optional>
+#include <sys/resource.h>
+
+using velto::modbus::ModbusResult;
+using velto::modbus::QtModbusMaster;
+namespace vm = velto::modbus;
+
+namespace {
+
+constexpr auto kSettings = "9600,n,8,1";
+constexpr int kServerAddress = 1;
+constexpr int kSilentAddress = 7;
+constexpr int kMapSize = 100;
+constexpr quint16 kValueBase = 1000;
+constexpr int kShortRxMs = 300;
+// Generous bounds that only catch hangs, never performance.
+constexpr int kHangGuardMs = 10000;
+
+qint64 processCpuMs()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return (qint64(usage.ru_utime.tv_sec) + usage.ru_stime.tv_sec) * 1000
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000;
+}
+
+} // namespace
+
+class TstQtModbusMaster : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void statusMapping_data();
+    void statusMapping();
+
+    void readsAndWritesReachTheServer();
+    void exceptionsCarryTheirCode();
+    void silentSlaveTimesOut_data();
+    void silentSlaveTimesOut();
+    void refusesWithoutSending();
+    void callbackSkippedForDestroyedContext();
+    void closePortFailsPendingRequest();
+    void lineCutMidRequestFinishesWithoutSpinning();
+    void aboutNamesStackAndVersion();
+
+private:
+    // Sends one request through `issue` and waits for its callback.
+    std::optional<ModbusResult> run(const std::function<void(QObject*, QtModbusMaster::Done)>& issue);
+
+    std::unique_ptr<velto::test::PtyBridge> m_bridge;
+    std::unique_ptr<QModbusRtuSerialServer> m_server;
+    std::unique_ptr<QtModbusMaster> m_master;
+};
+
+namespace {
+// Qt's server must know the length of a request with a function code it has never heard of before it
+// can answer it with Illegal Function; the probe carries a write-multiple body.
+int probeRequestSize(const QModbusRequest& request)
+{
+    constexpr int kHeaderBytes = 5; // start, count, byte count
+    if (request.dataSize() < kHeaderBytes)
+        return -1;
+    return kHeaderBytes + quint8(request.data().at(kHeaderBytes - 1));
+}
+} // namespace
+
+void TstQtModbusMaster::initTestCase()
+{
+    qRegisterMetaType<ModbusResult>();
+    QModbusRequest::registerDataSizeCalculator(
+        QModbusPdu::FunctionCode(QtModbusMaster::kProbeFunctionCode), &probeRequestSize);
+}
+
+void TstQtModbusMaster::init()
+{
+    m_bridge = std::make_unique<velto::test::PtyBridge>();
+    QVERIFY(m_bridge->isValid());
+
+    m_server = std::make_unique<QModbusRtuSerialServer>();
+    m_server->setConnectionParameter(QModbusDevice::SerialPortNameParameter, m_bridge->pathB());
+    m_server->setConnectionParameter(QModbusDevice::SerialBaudRateParameter, QSerialPort::Baud9600);
+    m_server->setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
+    m_server->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
+    m_server->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
+    m_server->setServerAddress(kServerAddress);
+    QModbusDataUnitMap map;
+    map.insert(QModbusDataUnit::HoldingRegisters, { QModbusDataUnit::HoldingRegisters, 0, kMapSize });
+    QVERIFY(m_server->setMap(map));
+    for (int i = 0; i < kMapSize; ++i)
+        QVERIFY(m_server->setData(QModbusDataUnit::HoldingRegisters, quint16(i), quint16(kValueBase + i)));
+    // Qt's server spins on a dead line just like the client; the tests that cut the line must not
+    // measure that.
+    connect(
+        m_server.get(), &QModbusDevice::errorOccurred, m_server.get(),
+        [server = m_server.get()] { server->disconnectDevice(); }, Qt::QueuedConnection);
+    QVERIFY(m_server->connectDevice());
+
+    m_master = std::make_unique<QtModbusMaster>();
+    m_master->setRxTimeout(kShortRxMs);
+    QVERIFY2(m_master->openPort(m_bridge->pathA(), kSettings), qPrintable(m_master->lastErrorText()));
+    QVERIFY(m_master->portOpen());
+}
+
+void TstQtModbusMaster::cleanup()
+{
+    m_master.reset();
+    m_server.reset();
+    m_bridge.reset();
+}
+
+std::optional<ModbusResult> TstQtModbusMaster::run(
+    const std::function<void(QObject*, QtModbusMaster::Done)>& issue)
+{
+    std::optional<ModbusResult> got;
+    int calls = 0;
+    QObject context;
+    QSignalSpy finished(m_master.get(), &QtModbusMaster::requestFinished);
+    issue(&context, [&](const ModbusResult& r) {
+        got = r;
+        ++calls;
+    });
+    if (!got)
+        finished.wait(kHangGuardMs);
+    if (calls != 1)
+        return std::nullopt;
+    return got;
+}
+
+void TstQtModbusMaster::statusMapping_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<int>("exception");
+    QTest::addColumn<int>("status");
+    QTest::newRow("success") << int(QModbusDevice::NoError) << 0 << int(vm::StatusOk);
+    QTest::newRow("time-out") << int(QModbusDevice::TimeoutError) << 0 << int(vm::StatusTimeout);
+    QTest::newRow("busy sensor") << int(QModbusDevice::ProtocolError) << 6 << int(vm::StatusDeviceBusy);
+    QTest::newRow("illegal function") << int(QModbusDevice::ProtocolError) << 1 << 101;
+    QTest::newRow("illegal data address") << int(QModbusDevice::ProtocolError) << 2 << 102;
+    QTest::newRow("gateway") << int(QModbusDevice::ProtocolError) << 11 << 111;
+    QTest::newRow("protocol, no exception")
+        << int(QModbusDevice::ProtocolError) << 0 << int(vm::StatusInvalidResponse);
+    QTest::newRow("bad crc") << int(QModbusDevice::InvalidResponseError) << 0
+                             << int(vm::StatusInvalidResponse);
+    QTest::newRow("aborted") << int(QModbusDevice::ReplyAbortedError) << 0 << int(vm::StatusAborted);
+    QTest::newRow("read error") << int(QModbusDevice::ReadError) << 0 << int(vm::StatusLineLost);
+    QTest::newRow("write error") << int(QModbusDevice::WriteError) << 0 << int(vm::StatusWriteFailed);
+    QTest::newRow("unknown") << int(QModbusDevice::UnknownError) << 0 << int(vm::StatusStackError);
+}
+
+void TstQtModbusMaster::statusMapping()
+{
+    QFETCH(int, error);
+    QFETCH(int, exception);
+    QFETCH(int, status);
+    QCOMPARE(vm::statusForReply(QModbusDevice::Error(error), exception), status);
+    if (exception > 0)
+        QVERIFY(vm::exceptionText(exception).contains(QStringLiteral("exception %1").arg(exception)));
+}
+
+void TstQtModbusMaster::readsAndWritesReachTheServer()
+{
+    constexpr int kStart = 51;
+    constexpr int kCount = 16;
+    auto read = run(
+        [&](QObject* ctx, auto done) { m_master->readRegisters(kServerAddress, kStart, kCount, ctx, done); });
+    QVERIFY(read);
+    QCOMPARE(read->status, int(vm::StatusOk));
+    QCOMPARE(read->words.size(), kCount);
+    for (int i = 0; i < kCount; ++i)
+        QCOMPARE(read->words[i], quint16(kValueBase + kStart + i));
+    QCOMPARE(m_master->lastErrorText(), read->errorText);
+    QVERIFY(!m_master->busy());
+
+    auto one
+        = run([&](QObject* ctx, auto done) { m_master->writeRegister(kServerAddress, 60, 4321, ctx, done); });
+    QVERIFY(one && one->ok());
+    auto two = run([&](QObject* ctx, auto done) {
+        m_master->writeRegisters(kServerAddress, 70, { 11, 0xFFFF }, ctx, done);
+    });
+    QVERIFY(two && two->ok());
+    // One word through the multiple-registers function.
+    auto single = run(
+        [&](QObject* ctx, auto done) { m_master->writeRegisters(kServerAddress, 80, { 77 }, ctx, done); });
+    QVERIFY2(single && single->ok(), single ? qPrintable(single->errorText) : "no callback");
+
+    quint16 v = 0;
+    QVERIFY(m_server->data(QModbusDataUnit::HoldingRegisters, 60, &v));
+    QCOMPARE(v, quint16(4321));
+    QVERIFY(m_server->data(QModbusDataUnit::HoldingRegisters, 71, &v));
+    QCOMPARE(v, quint16(0xFFFF));
+    QVERIFY(m_server->data(QModbusDataUnit::HoldingRegisters, 80, &v));
+    QCOMPARE(v, quint16(77));
+
+    auto back
+        = run([&](QObject* ctx, auto done) { m_master->readRegisters(kServerAddress, 70, 11, ctx, done); });
+    QVERIFY(back && back->ok());
+    QCOMPARE(back->words.first(), quint16(11));
+    QCOMPARE(back->words[1], quint16(0xFFFF));
+    QCOMPARE(back->words[2], quint16(kValueBase + 72));
+    QCOMPARE(back->words.last(), quint16(77));
+}
+
+void TstQtModbusMaster::exceptionsCarryTheirCode()
+{
+    auto beyond = run([&](QObject* ctx, auto done) {
+        m_master->readRegisters(kServerAddress, kMapSize - 4, 16, ctx, done);
+    });
+    QVERIFY(beyond);
+    QCOMPARE(beyond->status, 100 + int(QModbusPdu::IllegalDataAddress));
+    QVERIFY2(beyond->errorText.contains("Illegal Data Address"), qPrintable(beyond->errorText));
+    QCOMPARE(m_master->lastErrorText(), beyond->errorText);
+    QVERIFY(beyond->words.isEmpty());
+
+    auto probe = run([&](QObject* ctx, auto done) {
+        m_master->probeIllegalFunction(kServerAddress, 51, { 1, 1, 1, 0, 0 }, ctx, done);
+    });
+    QVERIFY(probe);
+    QCOMPARE(probe->status, 100 + int(QModbusPdu::IllegalFunction));
+    QVERIFY2(probe->errorText.contains("Illegal Function"), qPrintable(probe->errorText));
+
+    // The line is still good afterwards.
+    auto read
+        = run([&](QObject* ctx, auto done) { m_master->readRegisters(kServerAddress, 0, 1, ctx, done); });
+    QVERIFY(read && read->ok());
+}
+
+void TstQtModbusMaster::silentSlaveTimesOut_data()
+{
+    QTest::addColumn<bool>("serverGone");
+    QTest::newRow("wrong slave id") << false;
+    QTest::newRow("server disconnected") << true;
+}
+
+void TstQtModbusMaster::silentSlaveTimesOut()
+{
+    QFETCH(bool, serverGone);
+    const int slave = serverGone ? kServerAddress : kSilentAddress;
+    if (serverGone)
+        m_server->disconnectDevice();
+
+    QElapsedTimer clock;
+    clock.start();
+    auto r = run([&](QObject* ctx, auto done) { m_master->readRegisters(slave, 51, 16, ctx, done); });
+    const qint64 elapsed = clock.elapsed();
+    QVERIFY(r);
+    QCOMPARE(r->status, int(vm::StatusTimeout));
+    QVERIFY2(r->errorText.contains("time-out", Qt::CaseInsensitive), qPrintable(r->errorText));
+    QVERIFY2(elapsed >= kShortRxMs * 8 / 10, qPrintable(QString::number(elapsed)));
+    QVERIFY2(elapsed < kHangGuardMs, qPrintable(QString::number(elapsed)));
+    QVERIFY(m_master->portOpen());
+}
+
+void TstQtModbusMaster::refusesWithoutSending()
+{
+    // Busy: the second request is refused on the next turn, the first still completes.
+    std::optional<ModbusResult> first;
+    std::optional<ModbusResult> second;
+    QSignalSpy finished(m_master.get(), &QtModbusMaster::requestFinished);
+    m_master->readRegisters(kServerAddress, 0, 2, this, [&](const ModbusResult& r) { first = r; });
+    QVERIFY(m_master->busy());
+    m_master->readRegisters(kServerAddress, 2, 2, this, [&](const ModbusResult& r) { second = r; });
+    QVERIFY(!second);
+    QTRY_VERIFY_WITH_TIMEOUT(first && second, kHangGuardMs);
+    QCOMPARE(second->status, int(vm::StatusBusy));
+    QVERIFY(first->ok());
+    QCOMPARE(m_master->lastErrorText(), first->errorText);
+    QCOMPARE(finished.count(), 2);
+
+    // Requests Qt will not build fail alone; the line stays up.
+    auto empty
+        = run([&](QObject* ctx, auto done) { m_master->writeRegisters(kServerAddress, 0, {}, ctx, done); });
+    QVERIFY(empty && !empty->ok() && !empty->errorText.isEmpty());
+    auto tooMany
+        = run([&](QObject* ctx, auto done) { m_master->readRegisters(kServerAddress, 0, 200, ctx, done); });
+    QVERIFY(tooMany && !tooMany->ok());
+    QVERIFY(m_master->portOpen());
+    auto fine
+        = run([&](QObject* ctx, auto done) { m_master->readRegisters(kServerAddress, 0, 1, ctx, done); });
+    QVERIFY(fine && fine->ok());
+
+    // Not open: no crash, a queued failure with a text.
+    m_master->closePort();
+    QVERIFY(!m_master->portOpen());
+    std::optional<ModbusResult> closed;
+    m_master->writeRegister(kServerAddress, 1, 1, this, [&](const ModbusResult& r) { closed = r; });
+    QVERIFY(!closed);
+    QTRY_VERIFY_WITH_TIMEOUT(closed.has_value(), kHangGuardMs);
+    QVERIFY(closed->status != vm::StatusOk && closed->status != vm::StatusTimeout);
+    QCOMPARE(m_master->lastErrorText(), closed->errorText);
+
+    QVERIFY(!m_master->openPort(QStringLiteral("/dev/velto-no-such-port"), kSettings));
+    QVERIFY(m_master->lastErrorText().contains("velto-no-such-port"));
+    QVERIFY(!m_master->openPort(m_bridge->pathA(), QStringLiteral("9600,n,8")));
+    QVERIFY(!m_master->portOpen());
+
+    // Reopening works.
+    QVERIFY(m_master->openPort(m_bridge->pathA(), kSettings));
+    auto read
+        = run([&](QObject* ctx, auto done) { m_master->readRegisters(kServerAddress, 0, 1, ctx, done); });
+    QVERIFY(read && read->ok());
+}
+
+void TstQtModbusMaster::callbackSkippedForDestroyedContext()
+{
+    bool called = false;
+    QSignalSpy finished(m_master.get(), &QtModbusMaster::requestFinished);
+    {
+        QObject context;
+        m_master->readRegisters(kServerAddress, 0, 4, &context, [&](const ModbusResult&) { called = true; });
+    }
+    QVERIFY(finished.wait(kHangGuardMs));
+    QVERIFY(!called);
+    QCOMPARE(finished.first().first().value<ModbusResult>().status, int(vm::StatusOk));
+}
+
+void TstQtModbusMaster::closePortFailsPendingRequest()
+{
+    std::optional<ModbusResult> got;
+    m_master->readRegisters(kSilentAddress, 0, 4, this, [&](const ModbusResult& r) { got = r; });
+    m_master->closePort();
+    QVERIFY(!m_master->busy());
+    QTRY_VERIFY_WITH_TIMEOUT(got.has_value(), kHangGuardMs);
+    QVERIFY(got->status != vm::StatusOk && got->status != vm::StatusTimeout);
+    QVERIFY(!got->errorText.isEmpty());
+}
+
+void TstQtModbusMaster::lineCutMidRequestFinishesWithoutSpinning()
+{
+    // A long receive time-out, so a quick finish can only come from noticing the dead line.
+    constexpr int kLongRxMs = 5000;
+    m_master->setRxTimeout(kLongRxMs);
+    std::optional<ModbusResult> got;
+    QElapsedTimer clock;
+    clock.start();
+    m_master->readRegisters(kSilentAddress, 0, 4, this, [&](const ModbusResult& r) { got = r; });
+    QTimer::singleShot(50, this, [this] { m_bridge->cut(); });
+    QTRY_VERIFY_WITH_TIMEOUT(got.has_value(), kLongRxMs + QtModbusMaster::kWatchdogMarginMs + kHangGuardMs);
+    QVERIFY(got->status != vm::StatusOk);
+    QVERIFY(!got->errorText.isEmpty());
+    QVERIFY2(clock.elapsed() < kLongRxMs, qPrintable(got->errorText));
+    QTRY_VERIFY_WITH_TIMEOUT(!m_master->portOpen(), kHangGuardMs);
+
+    // Sanity check against the stack spinning on the dead descriptor: the process stays mostly idle.
+    constexpr int kIdleWindowMs = 1000;
+    constexpr int kCpuBudgetMs = 500;
+    const qint64 cpuBefore = processCpuMs();
+    QTest::qWait(kIdleWindowMs);
+    const qint64 cpuUsed = processCpuMs() - cpuBefore;
+    QVERIFY2(cpuUsed < kCpuBudgetMs, qPrintable(QStringLiteral("%1 ms CPU").arg(cpuUsed)));
+
+    auto after
+        = run([&](QObject* ctx, auto done) { m_master->readRegisters(kServerAddress, 0, 1, ctx, done); });
+    QVERIFY(after);
+    QVERIFY(after->status != vm::StatusOk);
+}
+
+void TstQtModbusMaster::aboutNamesStackAndVersion()
+{
+    const QString about = m_master->aboutText();
+    QVERIFY(about.contains("Qt Serial Bus Modbus RTU client"));
+    QVERIFY(about.contains(QString::fromLatin1(qVersion())));
+
+    m_master->setRxTimeout(0);
+    QCOMPARE(m_master->rxTimeout(), QtModbusMaster::kMinTimeoutMs);
+    m_master->setTxTimeout(99999);
+    QCOMPARE(m_master->txTimeout(), QtModbusMaster::kMaxTimeoutMs);
+}
+
+QTEST_GUILESS_MAIN(TstQtModbusMaster)
+#include "tst_qt_modbus_master.moc"

@@ -397,9 +397,12 @@ void QtModbusMaster::complete(Caller caller, const ModbusResult& result, bool re
 {
     if (recordText)
         m_lastErrorText = result.errorText;
+    // A caller may tear the master down from its callback.
+    const QPointer<QtModbusMaster> self(this);
     if (caller.done && (!caller.hasContext || caller.context))
         caller.done(result);
-    emit requestFinished(result);
+    if (self)
+        emit requestFinished(result);
 }
 
 void QtModbusMaster::completeLater(Caller caller, const ModbusResult& result, bool recordText)

@@ -13,7 +13,7 @@ struct BoxUpdate {
     QString objectName;
     std::optional<QString> text;
     std::optional<bool> bold;
-    std::optional<QColor> color; // text colour
+    std::optional<QColor> color; // text colour; an invalid QColor means the palette's ButtonText
     std::optional<bool> visible;
 
     bool operator==(const BoxUpdate&) const = default;

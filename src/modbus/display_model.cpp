@@ -52,6 +52,14 @@ private:
     const QList<quint16>& m_words;
 };
 
+// Every Modbus reading and information box the readings reset writes "N/A" into.
+constexpr std::array<const char*, 25> kNotAvailableBoxes { "IrcommTYpe", "IrCoProVersion", "IrMainProVersion",
+    "IrLcdProVersion", "IrHwRevisionVersion", "IndicationModeText", "IrMeasurementUnit", "IrTankHeight",
+    "Current4mAText", "Current20mAText", "SbdText", "Interference1Text", "Interference2Text",
+    "Interference3Text", "Interference4Text", "Interference5Text", "Interference6Text", "Interference7Text",
+    "Interference8Text", "DeviceAddText", "IrDistance", "IrLevel", "IrTemperature", "Vol_Flow_Tot_Value_Text",
+    "ErrorStatusText" };
+
 } // namespace
 
 RegisterGroup registerGroup(GroupKind kind)
@@ -65,6 +73,19 @@ RegisterGroup registerGroup(GroupKind kind)
         return kInformationGroup;
     }
     return kStaticGroup;
+}
+
+QList<BoxUpdate> DisplayModel::notAvailable()
+{
+    m_unitText = kNotAvailable;
+    m_modeText = kNotAvailable;
+    QList<BoxUpdate> out;
+    for (const char* name : kNotAvailableBoxes)
+        out << BoxUpdate { QLatin1String(name), kNotAvailable, false, {}, {} };
+    out.last().color = QColor(); // ErrorStatusText
+    for (const char* name : kRelayLabels)
+        out << BoxUpdate { QLatin1String(name), kNotAvailable, false, QColor(), {} };
+    return out;
 }
 
 QList<BoxUpdate> DisplayModel::decode(GroupKind kind, const QList<quint16>& words)

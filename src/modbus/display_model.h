@@ -24,6 +24,11 @@ public:
     QList<BoxUpdate> decodeDynamic(const QList<quint16>& words);
     QList<BoxUpdate> decodeInformation(const QList<quint16>& words);
 
+    // The readings reset of a disconnected window: "N/A" in every Modbus reading and information
+    // box, normal weight, status and relay labels back to the system text colour. Until the next
+    // valid unit and mode arrive, lengths and the flow value are not decoded.
+    QList<BoxUpdate> notAvailable();
+
     // Text of IrMeasurementUnit; empty until a valid unit has been read.
     QString unitText() const { return m_unitText; }
     // Text of IndicationModeText; empty until a valid mode has been read.

@@ -74,6 +74,7 @@ private slots:
     void information_data();
     void information();
     void shortWordListChangesNothing();
+    void readingsResetForgetsUnitAndMode();
     void cliLine();
 };
 
@@ -375,6 +376,25 @@ void TestDisplayModel::shortWordListChangesNothing()
     QCOMPARE(model.unitText(), QStringLiteral("FEET"));
     QVERIFY(model.decodeDynamic({ 1, 2, 3 }).isEmpty());
     QVERIFY(model.decodeInformation({}).isEmpty());
+}
+
+void TestDisplayModel::readingsResetForgetsUnitAndMode()
+{
+    DisplayModel model;
+    model.decodeStatic(staticWords({ { 58, kUnitM3 }, { 56, kModeFlowCode } }));
+    const auto reset = byName(model.notAvailable());
+    for (const char* box :
+        { "IrMeasurementUnit", "IrDistance", "Interference8Text", "LabelRel5", "IrcommTYpe" }) {
+        QCOMPARE(reset[box].text, std::optional<QString>("N/A"));
+        QCOMPARE(reset[box].bold, std::optional<bool>(false));
+    }
+    QVERIFY(reset["ErrorStatusText"].color && !reset["ErrorStatusText"].color->isValid());
+    QVERIFY(reset["LabelRel1"].color && !reset["LabelRel1"].color->isValid());
+    QVERIFY(!reset["IrLevel"].color);
+
+    const auto map = byName(model.decodeDynamic(dynamicWords({ { 1, 100 }, { 6, 50 } })));
+    QVERIFY(!map.contains("IrDistance"));
+    QVERIFY(!map.contains("Vol_Flow_Tot_Value_Text"));
 }
 
 void TestDisplayModel::cliLine()

@@ -1,0 +1,149 @@
+#include "app/connection_controller.h"
+
+#include "common/colors.h"
+#include "ui_main_window.h"
+
+namespace velto::app {
+
+namespace {
+const QString kNotAvailable = QStringLiteral("N/A");
+const QStringList kSerialFields = {"CommunicationTypeText", "COMPortText", "BaundRateText",
+                                   "DataBitText",           "ParityBitText", "StopBitsText"};
+// Frames the port window's Connect hides until a mode shows them again.
+const QStringList kConnectHides = {"Frame1",
+                                   "frmDataBase",
+                                   "frmDeviceInformation",
+                                   "frmStaticParameters",
+                                   "SetModbusParametersFrame",
+                                   "SetGetModbusParametersFrame",
+                                   "frmVelto",
+                                   "frmlblDeviceStatusRelayStatus",
+                                   "frmDynamicParameters",
+                                   "MSFlexGrid1",
+                                   "pictTank"};
+} // namespace
+
+ConnectionController::ConnectionController(MainContext& ctx, PortScan scan, QObject* parent)
+    : QObject(parent)
+    , m_ctx(ctx)
+    , m_scan(std::move(scan))
+{
+}
+
+void ConnectionController::mnuConnect_Click()
+{
+    if (m_portWindow) {
+        m_portWindow->raise();
+        return;
+    }
+    QList<serial::PortChoice> extras;
+    if (m_ctx.simulatorPath)
+        extras.append({QString(), QStringLiteral("Simulated sensors"), true});
+    m_portWindow = new ui::PortSetupWindow(m_ctx.state.serial, m_scan(), extras, m_ctx.prompter);
+    connect(m_portWindow, &ui::PortSetupWindow::confirmed, this, &ConnectionController::btnOKPortSetUp_Click);
+    connect(m_portWindow, &ui::PortSetupWindow::cancelled, this, &ConnectionController::btnCancel_Click);
+    m_portWindow->show();
+    m_ctx.window.hide();
+    for (const QString& name : kConnectHides)
+        m_ctx.setVisible(name, false);
+    m_ctx.setText("DeviceText", QString());
+    m_ctx.setText("ProtocolTypeText", QString());
+    m_ctx.state.CurrentSlaveId = quint16(m_ctx.text("TxtOrvixId").toUInt());
+}
+
+void ConnectionController::btnOKPortSetUp_Click(const ui::PortSetupWindow::ShownTexts& texts)
+{
+    Ui::ProtocolChoose& f = m_ctx.window.form();
+    if (!m_ctx.connected())
+        ui::MainWindow::setStyledText(f.ConnectionStatusText, QStringLiteral("Connect"), true, kBlue);
+    f.COMPortText->setText(texts.port);
+    f.BaundRateText->setText(texts.baudRate);
+    f.DataBitText->setText(texts.dataBits);
+    f.ParityBitText->setText(texts.parity);
+    f.StopBitsText->setText(texts.stopBits);
+    f.CommunicationTypeText->setText(texts.communicationType);
+    m_ctx.setEnabled("mnuOption", false);
+    m_ctx.setEnabled("mnuConnect", false);
+    m_ctx.setEnabled("mnuDisConnect", true);
+    m_ctx.setEnabled("mnuDevice", true);
+    m_ctx.window.show();
+}
+
+void ConnectionController::btnCancel_Click()
+{
+    m_ctx.window.show();
+    if (!m_ctx.connected())
+        m_ctx.setEnabled("mnuConnect", true);
+}
+
+void ConnectionController::mnuDisConnect_Click()
+{
+    Ui::ProtocolChoose& f = m_ctx.window.form();
+    m_ctx.setVisible("pictTank", false);
+    if (m_ctx.connected())
+        ui::MainWindow::setStyledText(f.ConnectionStatusText, QStringLiteral("Disonnect"), true, kRed);
+    for (const QString& name : kSerialFields)
+        m_ctx.setText(name, kNotAvailable);
+    m_ctx.setEnabled("mnuLog", false);
+    m_ctx.setEnabled("mnuDisConnect", false);
+    m_ctx.setEnabled("mnuConnect", true);
+    m_ctx.window.stopTrafficTimers();
+    if (m_ctx.VeltoComm.isOpen())
+        m_ctx.VeltoComm.close();
+    if (m_ctx.SMRX1.portOpen())
+        m_ctx.SMRX1.closePort();
+    emit disconnected();
+    m_ctx.setText("DeviceText", QString());
+    m_ctx.setText("ProtocolTypeText", QString());
+    if (m_ctx.tools.closeMultipleDevices)
+        m_ctx.tools.closeMultipleDevices();
+}
+
+QString ConnectionController::portLocation()
+{
+    serial::SerialState& s = m_ctx.state.serial;
+    serial::PortChoice chosen = s.chosenPort();
+    if (chosen.simulated && chosen.location.isEmpty() && m_ctx.simulatorPath) {
+        chosen.location = m_ctx.simulatorPath();
+        if (s.PortIndex >= 0 && s.PortIndex < s.FreePorts.size())
+            s.FreePorts[s.PortIndex].location = chosen.location;
+    }
+    return chosen.location;
+}
+
+void ConnectionController::reportOpenFailure(const QString& port, const QString& reason)
+{
+    const QString shown = port.isEmpty() ? m_ctx.state.serial.chosenPort().displayText : port;
+    m_ctx.prompter.message(tr("The port %1 could not be opened: %2").arg(shown, reason), QString(),
+                           Prompter::Icon::Warning);
+}
+
+bool ConnectionController::OpenVeltoPort()
+{
+    if (m_ctx.SMRX1.portOpen())
+        m_ctx.SMRX1.closePort();
+    if (m_ctx.VeltoComm.isOpen())
+        m_ctx.VeltoComm.close();
+    const QString port = portLocation();
+    if (port.isEmpty() || !m_ctx.VeltoComm.open(port, m_ctx.state.serial.SerialSettings)) {
+        reportOpenFailure(port, port.isEmpty() ? tr("no port chosen") : m_ctx.VeltoComm.errorText());
+        return false;
+    }
+    return true;
+}
+
+bool ConnectionController::CommSetUpModBus()
+{
+    if (m_ctx.VeltoComm.isOpen())
+        m_ctx.VeltoComm.close();
+    if (m_ctx.SMRX1.portOpen())
+        m_ctx.SMRX1.closePort();
+    const QString port = portLocation();
+    if (port.isEmpty() || !m_ctx.SMRX1.openPort(port, m_ctx.state.serial.SerialSettings)) {
+        reportOpenFailure(port, port.isEmpty() ? tr("no port chosen") : m_ctx.SMRX1.lastErrorText());
+        return false;
+    }
+    return true;
+}
+
+} // namespace velto::app

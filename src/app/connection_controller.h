@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/main_context.h"
+#include "ui/port_setup_window.h"
+
+#include <QObject>
+
+namespace velto::app {
+
+// Connect, the port window, Disconnect, and opening the line for one of its two users.
+class ConnectionController : public QObject {
+    Q_OBJECT
+public:
+    using PortScan = std::function<QList<serial::PortChoice>()>;
+
+    ConnectionController(MainContext& ctx, PortScan scan, QObject* parent = nullptr);
+
+    void mnuConnect_Click();
+    void mnuDisConnect_Click();
+    // Give the line to the byte protocols / to the Modbus master; false when the port won't open.
+    bool OpenVeltoPort();
+    bool CommSetUpModBus();
+
+    ui::PortSetupWindow* portWindow() const { return m_portWindow; }
+
+signals:
+    // After Disconnect has reset the readings, for the panels to clear themselves.
+    void disconnected();
+
+private:
+    void btnOKPortSetUp_Click(const ui::PortSetupWindow::ShownTexts& texts);
+    void btnCancel_Click();
+    // The device path to open, starting the simulated sensors when they are the choice.
+    QString portLocation();
+    void reportOpenFailure(const QString& port, const QString& reason);
+
+    MainContext& m_ctx;
+    PortScan m_scan;
+    QPointer<ui::PortSetupWindow> m_portWindow;
+};
+
+} // namespace velto::app

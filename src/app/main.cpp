@@ -1,0 +1,45 @@
+#include "app/main_controller.h"
+#include "app/splash_window.h"
+#include "modbus/qt_modbus_master.h"
+#include "serial/port_scanner.h"
+#include "serial/qt_byte_link.h"
+#include "sim/simulated_line.h"
+#include "ui/qt_prompter.h"
+
+#include <QApplication>
+#include <memory>
+
+using namespace velto;
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Velto PC Control Application"));
+    QApplication::setOrganizationName(QStringLiteral("Velto"));
+
+    ui::QtPrompter prompter;
+    modbus::QtModbusMaster master;
+    serial::QtByteLink byteLink;
+    std::unique_ptr<sim::SimulatedLine> simulatedLine;
+
+    auto scanPorts = [] {
+        QList<serial::PortChoice> choices;
+        for (const serial::PortEntry& port : serial::PortScanner().scan())
+            choices.append({port.systemLocation, port.displayText, false});
+        return choices;
+    };
+    // The simulated sensors start the first time they are opened and run until the program ends.
+    auto simulatorPath = [&simulatedLine] {
+        if (!simulatedLine)
+            simulatedLine = std::make_unique<sim::SimulatedLine>();
+        return simulatedLine->isValid() ? simulatedLine->devicePath() : QString();
+    };
+
+    app::MainController controller({master, byteLink, prompter, scanPorts, simulatorPath});
+    prompter.setParentWidget(&controller.window());
+
+    auto* splash = new app::SplashWindow;
+    QObject::connect(splash, &app::SplashWindow::finished, &controller.window(), &QWidget::show);
+    splash->show();
+    return QApplication::exec();
+}

@@ -1,0 +1,143 @@
+#include "app/main_controller.h"
+
+#include "app/about_window.h"
+#include "common/colors.h"
+#include "ui_main_window.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QUrl>
+
+namespace velto::app {
+
+namespace {
+constexpr int kDefaultXmtTimeoutMs = 300;
+constexpr int kDefaultRcvTimeoutMs = 1000;
+} // namespace
+
+MainController::MainController(Links links, QObject* parent)
+    : QObject(parent)
+    , m_window(std::make_unique<ui::MainWindow>())
+    , m_ctx {*m_window, m_state, links.master, links.byteLink, links.prompter, m_tools, links.simulatorPath}
+    , m_connection(std::make_unique<ConnectionController>(m_ctx, std::move(links.scanPorts)))
+    , m_modes(std::make_unique<ModeController>(m_ctx, *m_connection))
+{
+    connect(m_connection.get(), &ConnectionController::disconnected, m_modes.get(), &ModeController::NA_Function);
+    wireMenus();
+    Form_Load();
+}
+
+MainController::~MainController() = default;
+
+void MainController::Form_Load()
+{
+    ui::MainWindow& w = *m_window;
+    Ui::ProtocolChoose& f = w.form();
+    w.Timer_Rx->stop();
+
+    f.GetSetMdbusCommand->setText(QStringLiteral("Set Modbus Parameters"));
+    f.SetModbusParametersFrame->setEnabled(false);
+    m_state.ModbusConfigMode = false;
+
+    f.NumberOfPollsOneDeviceText->setText(QStringLiteral("0"));
+    f.ValidSlaveResponsesOneDeviceText->setText(QStringLiteral("0"));
+    f.ErrorModbus_TextBox->setText(QStringLiteral("0"));
+
+    // Applied at once: the boxes' one-second settling wait is for typing, not for start-up.
+    f.Xmt_Timeout_Text->setText(QString::number(kDefaultXmtTimeoutMs));
+    f.Rcv_Timeout_Text->setText(QString::number(kDefaultRcvTimeoutMs));
+    m_ctx.SMRX1.setTxTimeout(kDefaultXmtTimeoutMs);
+    m_ctx.SMRX1.setRxTimeout(kDefaultRcvTimeoutMs);
+    w.TimerModbusDataUpdate->setInterval(kDefaultXmtTimeoutMs);
+
+    ui::MainWindow::setStyledText(f.ModBusErrorMessageLabel_TextBox, QString(), true, kRed);
+    ui::MainWindow::setStyledText(f.ConnectionStatusText, QStringLiteral("Disonnect"), true, kRed);
+    for (QLineEdit* field : {f.CommunicationTypeText, f.COMPortText, f.BaundRateText, f.DataBitText,
+                             f.ParityBitText, f.StopBitsText})
+        field->setText(QStringLiteral("N/A"));
+
+    m_ctx.setEnabled("mnuFile", true);
+    m_ctx.setEnabled("mnuExit", true);
+    m_ctx.setEnabled("mnuDisConnect", false);
+    m_ctx.setEnabled("mnuLog", false);
+
+    // Nothing polls yet: only the status frame shows until a mode is chosen.
+    for (const QString& panel : ModeController::modbusPanels())
+        m_ctx.setVisible(panel, false);
+    for (const char* other : {"frmDataBase", "frmVelto", "MSFlexGrid1", "pictTank"})
+        m_ctx.setVisible(other, false);
+    f.FrameOrvixLogPCStatus->show();
+
+    m_state.CurrentSlaveId = 1;
+    f.NoOfUnitCombo->addItems({"1", "2"});
+    f.NoOfUnitCombo->setCurrentIndex(0);
+    f.TxtOrvixId->show();
+    f.LabelOrvixId->setText(QStringLiteral("Insert Orvix 1 ID"));
+    f.TxtOrvix2Id->hide();
+    f.LabelOrvix2Id->hide();
+    f.Label26->setText(QStringLiteral("Unit"));
+    w.TimerForJump2DevicesModbus->stop();
+
+    for (QComboBox* units : {f.MeasurementUnitCombo, f.MeasurementUnitCombo2}) {
+        units->addItems({"Meter", "Inch", "Feet"});
+        units->setCurrentIndex(0);
+    }
+    for (QWidget* second : std::initializer_list<QWidget*> {
+             f.TxtVeltoDist2, f.TextVeltoLevel2, f.TextVeltoTemp2, f.IrVeltoTnakHeight2, f.VeltoDevSta2,
+             f.labelVeltoDist2, f.LabelVeltoLevel2, f.LabelVeltoTemp2, f.LabelVeltoTnakHeight2, f.LabelSensorNo2,
+             f.MeasurementUnitCombo2, f.LabelMultiSensor})
+        second->hide();
+    f.LabelSensorNo1->setText(QStringLiteral("Single Sensor"));
+}
+
+void MainController::wireMenus()
+{
+    ui::MainWindow& w = *m_window;
+    auto on = [&](const char* entry, auto handler) {
+        connect(w.entry(QString::fromLatin1(entry)), &QAction::triggered, this, handler);
+    };
+    ConnectionController* c = m_connection.get();
+    ModeController* m = m_modes.get();
+    on("mnuConnect", [c] { c->mnuConnect_Click(); });
+    on("mnuDisConnect", [c] { c->mnuDisConnect_Click(); });
+    on("mnuOrvix25", [m] { m->mnuOrvix25_Click(); });
+    on("mnuPellan", [m] { m->mnuPellan_Click(); });
+    on("mnuOrvix50", [m] { m->mnuOrvix50_Click(); });
+    on("mnuOrvix50H", [m] { m->mnuOrvix50H_Click(); });
+    on("mnuOrvixRegisters", [m] { m->mnuOrvixRegisters_Click(); });
+    on("mnuVeltoProtocol", [m] { m->mnuVeltoProtocol_Click(); });
+    on("mnu1Device", [m] { m->mnuDevices_Click(1); });
+    on("mnu2Devices", [m] { m->mnuDevices_Click(2); });
+    on("mnu3Devices", [m] { m->mnuDevices_Click(3); });
+    on("mnu4Devices", [m] { m->mnuDevices_Click(4); });
+    on("mnu5Devices", [m] { m->mnuDevices_Click(5); });
+    on("mnuRegistersTest", [m] { m->mnuRegistersTest_Click(); });
+    on("mnuCalibration", [m] { m->mnuCalibration_Click(); });
+    on("mnuOperation", [m] { m->mnuOperation_Click(); });
+    on("mnuFlashBurning", [m] { m->mnuFlashBurning_Click(); });
+    on("mnuTaliq485Debug", [m] { m->mnuTaliq485Debug_Click(); });
+    on("mnuParsing", [m] { m->mnuParsing_Click(); });
+    on("mnuLog", [this] { mnuLog_Click(); });
+    on("mnuAbout", [this] { mnuAbout_Click(); });
+    on("mnuVeltoSite", [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kVeltoSite))); });
+    // Exit ends the program at once; nothing is left half-written because every log line is
+    // written and closed on its own tick.
+    on("mnuExit", [] { QApplication::exit(0); });
+}
+
+void MainController::mnuLog_Click()
+{
+    Ui::ProtocolChoose& f = m_window->form();
+    f.frmDataBase->setTitle(m_state.VeltoProtocolMode ? QStringLiteral("DataBase for VeltoProtocol")
+                                                      : QStringLiteral("DataBase for ModBus"));
+    f.frmDataBase->show();
+}
+
+void MainController::mnuAbout_Click()
+{
+    auto* about = new AboutWindow(m_ctx.prompter, m_ctx.SMRX1.aboutText(), m_window.get());
+    connect(about, &AboutWindow::closedByOk, m_window.get(), &QWidget::show);
+    about->show();
+}
+
+} // namespace velto::app

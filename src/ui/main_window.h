@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <memory>
+
+namespace Ui {
+class ProtocolChoose;
+}
+
+namespace velto::ui {
+
+// The main window ProtocolChoose: menus, panels and the named timers of the sensor traffic.
+// It holds no protocol logic; the application's controllers drive it.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    Ui::ProtocolChoose& form() { return *m_ui; }
+
+    // The menu entry by its name, whether a plain entry or a submenu ("mnuOption").
+    QAction* entry(const QString& name) const;
+
+    QTimer* const TimerModbusDataUpdate;
+    QTimer* const TimerForModbusDevices;
+    QTimer* const TimerForJump2DevicesModbus;
+    QTimer* const TimerVeltoProtocol;
+    QTimer* const Timer_Rx;
+    QTimer* const TimerRateInsertDataToFile;
+    QTimer* const TimerSingleMultiRegisters;
+    QTimer* const SetTankHeight1000TimesTimer;
+
+    // The six timers of the sensor traffic that a mode change or Disconnect stops.
+    void stopTrafficTimers();
+
+    // Text, weight and colour of a read-only status box or label in one call.
+    static void setStyledText(QWidget* box, const QString& text, bool bold, const QColor& color);
+    static void setStyledText(QWidget* box, const QString& text, bool bold); // system text colour
+
+private:
+    QTimer* makeTimer(const char* name, int intervalMs);
+
+    std::unique_ptr<Ui::ProtocolChoose> m_ui;
+};
+
+} // namespace velto::ui

@@ -1,0 +1,99 @@
+#include "ui/port_setup_window.h"
+
+#include "common/prompter.h"
+#include "ui_port_setup_window.h"
+
+#include <QCloseEvent>
+
+namespace velto::ui {
+
+PortSetupWindow::PortSetupWindow(serial::SerialState& state, const QList<serial::PortChoice>& freePorts,
+                                 const QList<serial::PortChoice>& extraChoices, Prompter& prompter,
+                                 QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_state(state)
+    , m_prompter(prompter)
+    , m_ui(std::make_unique<Ui::PortSetup>())
+{
+    m_ui->setupUi(this);
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_state.FreePorts = freePorts + extraChoices;
+    // No port found: say so, but stay open; the box is editable and an adapter may be plugged in.
+    if (freePorts.isEmpty())
+        prompter.message(QString::fromLatin1(kNoPortMessage));
+    fillLists();
+    connect(m_ui->btnOKPortSetUp, &QPushButton::clicked, this, &PortSetupWindow::onOk);
+    connect(m_ui->btnCancel, &QPushButton::clicked, this, &PortSetupWindow::onCancel);
+}
+
+PortSetupWindow::~PortSetupWindow()
+{
+    // Closing the window by its frame counts as Cancel.
+    if (!m_done)
+        emit cancelled();
+}
+
+void PortSetupWindow::fillLists()
+{
+    for (const auto& port : std::as_const(m_state.FreePorts))
+        m_ui->cmbPortNum->addItem(port.displayText);
+    m_ui->cmbBPS->addItems({"9600", "19200", "38400", "57600", "115200"});
+    m_ui->cmbDataBit->addItems({"8"});
+    m_ui->cmbParity->addItems({"none"});
+    m_ui->cmbStopBit->addItems({"1", "2"});
+    m_ui->CommunicationTypeCombo->addItems({"RS232", "RS485"});
+    m_ui->CommunicationTypeCombo->setCurrentIndex(0);
+    m_ui->cmbTypeProtocol->addItems({"Mod Bus", "VELTO"});
+    m_ui->cmbTypeProtocol->setCurrentIndex(0);
+
+    QComboBox* lists[] = {m_ui->cmbPortNum, m_ui->cmbBPS, m_ui->cmbDataBit, m_ui->cmbParity, m_ui->cmbStopBit};
+    if (m_state.SettingsSaved) {
+        for (int i = 0; i < 5; ++i) {
+            const int pos = m_state.SavedListPositions[size_t(i)];
+            if (pos >= 0 && pos < lists[i]->count())
+                lists[i]->setCurrentIndex(pos);
+        }
+        if (!m_state.typedPort.isEmpty())
+            m_ui->cmbPortNum->setCurrentText(m_state.typedPort);
+    } else {
+        for (QComboBox* list : lists)
+            list->setCurrentIndex(list->count() > 0 ? 0 : -1);
+        m_state.PortIndex = 0;
+    }
+}
+
+void PortSetupWindow::onOk()
+{
+    const QString portText = m_ui->cmbPortNum->currentText().trimmed();
+    if (portText.isEmpty()) {
+        m_prompter.message(QString::fromLatin1(kNoPortMessage));
+        return;
+    }
+    const int listed = m_ui->cmbPortNum->findText(portText);
+    m_state.SettingsSaved = true;
+    m_state.PortIndex = listed;
+    m_state.typedPort = listed >= 0 ? QString() : portText;
+    m_state.SavedListPositions = {listed, m_ui->cmbBPS->currentIndex(), m_ui->cmbDataBit->currentIndex(),
+                                  m_ui->cmbParity->currentIndex(), m_ui->cmbStopBit->currentIndex()};
+    m_state.SerialSettings = m_ui->cmbBPS->currentText() + ',' + m_ui->cmbParity->currentText().left(1) + ','
+        + m_ui->cmbDataBit->currentText() + ',' + m_ui->cmbStopBit->currentText();
+
+    const ShownTexts texts {portText,
+                            m_ui->cmbBPS->currentText(),
+                            m_ui->cmbDataBit->currentText(),
+                            m_ui->cmbParity->currentText(),
+                            m_ui->cmbStopBit->currentText(),
+                            m_ui->CommunicationTypeCombo->currentText()};
+    m_done = true;
+    emit confirmed(texts);
+    close();
+}
+
+void PortSetupWindow::onCancel()
+{
+    m_done = true;
+    emit cancelled();
+    close();
+}
+
+} // namespace velto::ui

@@ -1,0 +1,76 @@
+#include "ui/qt_prompter.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFontDialog>
+#include <QMessageBox>
+
+namespace velto::ui {
+
+namespace {
+QMessageBox::Icon toQt(Prompter::Icon icon)
+{
+    switch (icon) {
+    case Prompter::Icon::Information: return QMessageBox::Information;
+    case Prompter::Icon::Warning: return QMessageBox::Warning;
+    case Prompter::Icon::Critical: return QMessageBox::Critical;
+    case Prompter::Icon::Question: return QMessageBox::Question;
+    case Prompter::Icon::None: break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QString titleOrAppName(const QString& title)
+{
+    return title.isEmpty() ? QApplication::applicationName() : title;
+}
+} // namespace
+
+QtPrompter::QtPrompter(QWidget* parent)
+    : m_parent(parent)
+{
+}
+
+void QtPrompter::message(const QString& text, const QString& title, Icon icon)
+{
+    auto* box = new QMessageBox(toQt(icon), titleOrAppName(title), text, QMessageBox::Ok, m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setObjectName(QStringLiteral("PrompterMessage"));
+    box->open();
+}
+
+bool QtPrompter::askYesNo(const QString& text, const QString& title)
+{
+    return QMessageBox::question(m_parent, titleOrAppName(title), text, QMessageBox::Yes | QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
+QString QtPrompter::openFileName(const QString& title, const QString& filter, const QString& selectedFilter,
+                                 const QString& dir)
+{
+    QString chosen = selectedFilter;
+    return QFileDialog::getOpenFileName(m_parent, title, dir, filter, &chosen);
+}
+
+QString QtPrompter::saveFileName(const QString& title, const QString& filter, const QString& selectedFilter,
+                                 const QString& dir)
+{
+    QString chosen = selectedFilter;
+    return QFileDialog::getSaveFileName(m_parent, title, dir, filter, &chosen);
+}
+
+std::optional<QFont> QtPrompter::chooseFont(const QFont& initial)
+{
+    bool ok = false;
+    const QFont font = QFontDialog::getFont(&ok, initial, m_parent);
+    return ok ? std::optional<QFont>(font) : std::nullopt;
+}
+
+std::optional<QColor> QtPrompter::chooseColor(const QColor& initial)
+{
+    const QColor color = QColorDialog::getColor(initial, m_parent);
+    return color.isValid() ? std::optional<QColor>(color) : std::nullopt;
+}
+
+} // namespace velto::ui

@@ -39,8 +39,8 @@ public:
     const DisplayModel& model() const { return m_model; }
 
 public slots:
-    // A tick that falls due while a request is still out is dropped entirely, as the system's
-    // blocking request would have swallowed it.
+    // A tick that falls due while a request is still out (ours or another caller's) is dropped
+    // entirely, blink included: one request at a time, and ticks never pile up behind it.
     void tick();
     void resetCounters();
 

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QCommandLineParser>
+#include <QStringList>
+
+namespace velto::cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+// Each subcommand gets its arguments with its own name first (as a parser expects argv[0]) and
+// returns the process exit code. One .cpp per subcommand.
+int runSim(const QStringList& args);
+
+// Parses args (the subcommand's name first). On --help prints the help and returns kExitOk; on bad
+// arguments prints the error and usage to stderr and returns kExitUsage; otherwise returns -1.
+int parseOrExit(QCommandLineParser& parser, const QStringList& args);
+// Prints the error and the subcommand's usage on stderr; returns kExitUsage.
+int usageError(const QCommandLineParser& parser, const QString& command, const QString& error);
+// The parser's help with a usage line naming the tool and the subcommand.
+QString commandHelp(const QCommandLineParser& parser, const QString& command);
+
+} // namespace velto::cli

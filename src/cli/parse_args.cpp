@@ -1,0 +1,37 @@
+#include "cli/commands.h"
+
+#include <cstdio>
+
+namespace velto::cli {
+
+QString commandHelp(const QCommandLineParser& parser, const QString& command)
+{
+    // Qt names the executable path in its usage line; ours names the subcommand.
+    QString text = parser.helpText();
+    const qsizetype firstLineEnd = text.indexOf(QLatin1Char('\n'));
+    text.replace(0, firstLineEnd, QStringLiteral("Usage: velto-cli %1 [options]").arg(command));
+    return text;
+}
+
+int usageError(const QCommandLineParser& parser, const QString& command, const QString& error)
+{
+    std::fprintf(stderr, "velto-cli: %s\n\n%s", qPrintable(error), qPrintable(commandHelp(parser, command)));
+    return kExitUsage;
+}
+
+int parseOrExit(QCommandLineParser& parser, const QStringList& args)
+{
+    const QCommandLineOption help(
+        QStringList { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Show this help."));
+    parser.addOption(help);
+    const QString command = args.value(0);
+    if (!parser.parse(args))
+        return usageError(parser, command, parser.errorText());
+    if (parser.isSet(help)) {
+        std::fputs(qPrintable(commandHelp(parser, command)), stdout);
+        return kExitOk;
+    }
+    return -1;
+}
+
+} // namespace velto::cli

@@ -35,7 +35,6 @@ void MainController::Form_Load()
     Ui::ProtocolChoose& f = w.form();
     w.Timer_Rx->stop();
 
-    f.GetSetMdbusCommand->setText(QStringLiteral("Set Modbus Parameters"));
     f.SetModbusParametersFrame->setEnabled(false);
     m_state.ModbusConfigMode = false;
 

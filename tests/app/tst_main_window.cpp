@@ -89,7 +89,6 @@ private slots:
         QVERIFY(fx.enabled("mnuConnect"));
         QVERIFY(!fx.enabled("mnuDisConnect"));
         QVERIFY(!fx.enabled("mnuLog"));
-        QCOMPARE(f.GetSetMdbusCommand->text(), QString("Set Modbus Parameters"));
         QVERIFY(!f.SetModbusParametersFrame->isEnabled());
         QCOMPARE(f.NoOfUnitCombo->count(), 2);
         QCOMPARE(f.NoOfUnitCombo->currentText(), QString("1"));

@@ -72,6 +72,16 @@ void SingleSensorPoller::finish(GroupKind group, const ModbusResult& result)
     emit boxesUpdated(group, m_model.decode(group, result.words));
 }
 
+void SingleSensorPoller::countResult(const ModbusResult& result)
+{
+    ++m_polls;
+    if (result.ok())
+        ++m_valid;
+    else if (result.status == StatusTimeout)
+        ++m_timeouts;
+    emitCounters();
+}
+
 void SingleSensorPoller::resetCounters()
 {
     m_polls = 0;

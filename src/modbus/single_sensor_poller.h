@@ -43,6 +43,9 @@ public slots:
     // entirely, blink included: one request at a time, and ticks never pile up behind it.
     void tick();
     void resetCounters();
+    // Counts a request made by someone else for this sensor (the configuration writes) the way a
+    // poll is counted: one poll, a valid response on 0, a time-out on 9.
+    void countResult(const velto::modbus::ModbusResult& result);
 
 signals:
     void blinkChanged(bool on);

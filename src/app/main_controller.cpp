@@ -25,6 +25,13 @@ MainController::MainController(Links links, QObject* parent)
     connect(m_connection.get(), &ConnectionController::disconnected, m_modes.get(), &ModeController::NA_Function);
     wireMenus();
     Form_Load();
+    m_modbusReadings = std::make_unique<ModbusReadingsController>(m_ctx);
+    ModbusReadingsController* readings = m_modbusReadings.get();
+    connect(m_modes.get(), &ModeController::readingsReset, readings, &ModbusReadingsController::readingsReset);
+    connect(m_modes.get(), &ModeController::orvixRegistersEntered, readings,
+            &ModbusReadingsController::IrLevel_Change);
+    connect(m_modes.get(), &ModeController::veltoProtocolEntered, readings,
+            &ModbusReadingsController::TxtOrvixId_Change);
 }
 
 MainController::~MainController() = default;

@@ -3,6 +3,7 @@
 #include "app/app_state.h"
 #include "app/connection_controller.h"
 #include "app/main_context.h"
+#include "app/modbus_readings_controller.h"
 #include "app/mode_controller.h"
 #include "ui/main_window.h"
 
@@ -32,6 +33,7 @@ public:
     ToolWindows& tools() { return m_tools; }
     ConnectionController& connection() { return *m_connection; }
     ModeController& modes() { return *m_modes; }
+    ModbusReadingsController& modbusReadings() { return *m_modbusReadings; }
 
     static constexpr const char* kVeltoSite = "https://www.velto.com";
 
@@ -47,6 +49,7 @@ private:
     MainContext m_ctx;
     std::unique_ptr<ConnectionController> m_connection;
     std::unique_ptr<ModeController> m_modes;
+    std::unique_ptr<ModbusReadingsController> m_modbusReadings;
 };
 
 } // namespace velto::app

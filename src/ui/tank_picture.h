@@ -1,20 +1,21 @@
 #pragma once
 
+#include <QLine>
+#include <QList>
 #include <QWidget>
 
 namespace velto::ui {
 
-// The tank outline with its liquid drawn as light-blue rows, 311 rows at full (pictTank).
+// pictTank: the tank outline with its liquid drawn as light-blue rows, 311 rows at full.
 class TankPicture : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kFullRows = 310;
-
     explicit TankPicture(QWidget* parent = nullptr);
 
-    // Level and tank height as the boxes show them; text that is not a number draws nothing.
+    // Level and tank height as the boxes show them; text that is not a number only clears.
     void DrawTankLevel(const QString& levelText, const QString& tankHeightText);
-    int filledRows() const { return m_rows; }
+    // Rows drawn by the last DrawTankLevel, 0 when the picture is clear.
+    int filledRows() const { return int(m_lines.size() / 2); }
 
     QSize sizeHint() const override { return {190, 360}; }
 
@@ -22,7 +23,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int m_rows = -1; // -1: nothing drawn
+    QList<QLine> m_lines;
 };
 
 } // namespace velto::ui

@@ -1,0 +1,166 @@
+#include "app/modbus_readings_controller.h"
+
+#include "modbus/timeout_rule.h"
+#include "ui/box_updates.h"
+#include "ui/tank_picture.h"
+#include "ui_main_window.h"
+#include "veltoproto/address_entry.h"
+
+namespace velto::app {
+
+ModbusReadingsController::ModbusReadingsController(MainContext& ctx, QObject* parent)
+    : QObject(parent)
+    , m_ctx(ctx)
+    , m_poller(ctx.SMRX1)
+    , m_xmtCheck(this)
+    , m_rcvCheck(this)
+{
+    ui::MainWindow& w = ctx.window;
+    Ui::ProtocolChoose& f = w.form();
+    connect(w.TimerModbusDataUpdate, &QTimer::timeout, this, &ModbusReadingsController::TimerModbusDataUpdate_Timer);
+    connect(w.TimerForJump2DevicesModbus, &QTimer::timeout, this,
+            &ModbusReadingsController::TimerForJump2DevicesModbus_Timer);
+
+    connect(&m_poller, &modbus::SingleSensorPoller::blinkChanged, this, &ModbusReadingsController::blink);
+    connect(&m_poller, &modbus::SingleSensorPoller::errorTextChanged, f.ModBusErrorMessageLabel_TextBox,
+            &QLineEdit::setText);
+    connect(&m_poller, &modbus::SingleSensorPoller::countersChanged, this, &ModbusReadingsController::showCounters);
+    connect(&m_poller, &modbus::SingleSensorPoller::boxesUpdated, this,
+            [this](modbus::GroupKind, const QList<modbus::BoxUpdate>& updates) {
+                ui::applyBoxUpdates(m_ctx.window, updates);
+                IrLevel_Change();
+            });
+    connect(f.ResetCtrs_Command, &QPushButton::clicked, &m_poller, &modbus::SingleSensorPoller::resetCounters);
+    connect(f.NoOfUnitCombo, &QComboBox::activated, this, &ModbusReadingsController::NoOfUnitCombo_Click);
+
+    // The time-out boxes settle one second after the last keystroke, so typing 500 applies 500.
+    connect(f.Xmt_Timeout_Text, &QLineEdit::textChanged, &m_xmtCheck, &modbus::DebouncedTextCheck::textChanged);
+    connect(f.Rcv_Timeout_Text, &QLineEdit::textChanged, &m_rcvCheck, &modbus::DebouncedTextCheck::textChanged);
+    connect(&m_xmtCheck, &modbus::DebouncedTextCheck::settled, this,
+            [this](const QString& text) { applyTimeouts(false, text); });
+    connect(&m_rcvCheck, &modbus::DebouncedTextCheck::settled, this,
+            [this](const QString& text) { applyTimeouts(true, text); });
+
+    connect(f.TxtOrvixId, &QLineEdit::textChanged, this, &ModbusReadingsController::TxtOrvixId_Change);
+    connect(f.TxtOrvix2Id, &QLineEdit::textChanged, this, &ModbusReadingsController::TxtOrvix2Id_Change);
+}
+
+void ModbusReadingsController::TimerModbusDataUpdate_Timer()
+{
+    m_poller.setCurrentSlaveId(m_ctx.state.CurrentSlaveId);
+    m_poller.setVeltoProtocolMode(m_ctx.state.VeltoProtocolMode);
+    m_poller.tick();
+}
+
+void ModbusReadingsController::blink(bool on)
+{
+    Ui::ProtocolChoose& f = m_ctx.window.form();
+    for (QWidget* mark : std::initializer_list<QWidget*> {f.RedPoint, f.lineSens0, f.lineSens1, f.lineSens2,
+                                                          f.lineSens3, f.lineSens4, f.lineSens5})
+        mark->setVisible(on);
+}
+
+void ModbusReadingsController::showCounters(int polls, int valid, int timeouts)
+{
+    Ui::ProtocolChoose& f = m_ctx.window.form();
+    f.NumberOfPollsOneDeviceText->setText(QString::number(polls));
+    f.ValidSlaveResponsesOneDeviceText->setText(QString::number(valid));
+    f.ErrorModbus_TextBox->setText(QString::number(timeouts));
+}
+
+void ModbusReadingsController::applyTimeouts(bool receive, const QString& text)
+{
+    Ui::ProtocolChoose& f = m_ctx.window.form();
+    const modbus::TimeoutDecision decision = modbus::checkTimeoutText(
+        text, receive ? modbus::kReceiveTimeoutRule : modbus::kTransmitTimeoutRule, m_ctx.prompter);
+    QLineEdit* box = receive ? f.Rcv_Timeout_Text : f.Xmt_Timeout_Text;
+    if (decision.replacementText) {
+        QSignalBlocker quiet(box);
+        box->setText(*decision.replacementText);
+    }
+    if (receive) {
+        m_ctx.SMRX1.setRxTimeout(decision.ms);
+    } else {
+        m_ctx.SMRX1.setTxTimeout(decision.ms);
+        m_ctx.window.TimerModbusDataUpdate->setInterval(decision.ms);
+    }
+}
+
+void ModbusReadingsController::NoOfUnitCombo_Click()
+{
+    ui::MainWindow& w = m_ctx.window;
+    Ui::ProtocolChoose& f = w.form();
+    if (f.NoOfUnitCombo->currentText() == QLatin1String("1")) {
+        f.TxtOrvixId->show();
+        f.LabelOrvixId->show();
+        f.TxtOrvix2Id->hide();
+        f.LabelOrvix2Id->hide();
+        f.Label26->setText(QStringLiteral("Unit"));
+        w.TimerForJump2DevicesModbus->stop();
+        m_ctx.state.CurrentSlaveId = quint16(f.TxtOrvixId->text().toUInt());
+    } else {
+        f.TxtOrvix2Id->show();
+        f.LabelOrvix2Id->show();
+        f.Label26->setText(QStringLiteral("Units"));
+        w.TimerForJump2DevicesModbus->start();
+    }
+}
+
+void ModbusReadingsController::TimerForJump2DevicesModbus_Timer()
+{
+    Ui::ProtocolChoose& f = m_ctx.window.form();
+    const modbus::TwoSensorAlternation::Step step = m_alternation.next();
+    m_ctx.state.CurrentSlaveId = quint16(m_ctx.text(step.idBoxName).toUInt());
+    auto paint = [](QLineEdit* box, const modbus::BoxBackground& background) {
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::Base, background.resolve(pal));
+        box->setPalette(pal);
+    };
+    paint(f.TxtOrvixId, step.firstBoxBackground);
+    paint(f.TxtOrvix2Id, step.secondBoxBackground);
+}
+
+void ModbusReadingsController::TxtOrvixId_Change()
+{
+    QLineEdit* box = m_ctx.window.form().TxtOrvixId;
+    const auto mode = m_ctx.state.VeltoProtocolMode ? veltoproto::AddressMode::Velto : veltoproto::AddressMode::Modbus;
+    const veltoproto::AddressEntry entry = veltoproto::checkOrvixId(box->text(), mode);
+    if (!entry.message.isEmpty())
+        m_ctx.prompter.message(entry.message);
+    if (entry.replacementText) {
+        QSignalBlocker quiet(box);
+        box->setText(*entry.replacementText);
+    }
+    if (entry.address)
+        m_ctx.state.CurrentSlaveId = quint16(*entry.address);
+}
+
+void ModbusReadingsController::TxtOrvix2Id_Change()
+{
+    QLineEdit* box = m_ctx.window.form().TxtOrvix2Id;
+    const veltoproto::AddressEntry entry = veltoproto::checkOrvix2Id(box->text());
+    if (!entry.message.isEmpty())
+        m_ctx.prompter.message(entry.message);
+    if (entry.replacementText) {
+        QSignalBlocker quiet(box);
+        box->setText(*entry.replacementText);
+    }
+    if (entry.address)
+        m_ctx.state.CurrentSlaveId = quint16(*entry.address);
+}
+
+void ModbusReadingsController::IrLevel_Change()
+{
+    Ui::ProtocolChoose& f = m_ctx.window.form();
+    if (m_ctx.state.VeltoProtocolMode)
+        return;
+    f.pictTank->DrawTankLevel(f.IrLevel->text(), f.IrTankHeight->text());
+}
+
+void ModbusReadingsController::readingsReset()
+{
+    ui::applyBoxUpdates(m_ctx.window, m_poller.model().notAvailable());
+    IrLevel_Change();
+}
+
+} // namespace velto::app

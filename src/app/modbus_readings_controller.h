@@ -1,0 +1,43 @@
+#pragma once
+
+#include "app/main_context.h"
+#include "modbus/debounced_text_check.h"
+#include "modbus/single_sensor_poller.h"
+#include "modbus/two_sensor_alternation.h"
+
+#include <QObject>
+
+namespace velto::app {
+
+// The Orvix register mode's live panels: the single-sensor cycle on TimerModbusDataUpdate, the
+// two-sensor alternation, the time-out boxes, the address boxes, counters and the tank picture.
+class ModbusReadingsController : public QObject {
+    Q_OBJECT
+public:
+    explicit ModbusReadingsController(MainContext& ctx, QObject* parent = nullptr);
+
+    modbus::SingleSensorPoller& poller() { return m_poller; }
+
+    // The readings were reset to "N/A" while disconnected.
+    void readingsReset();
+    // The mode was entered: redraw the tank from the boxes as they stand.
+    void IrLevel_Change();
+    void TxtOrvixId_Change();
+    void TxtOrvix2Id_Change();
+
+private:
+    void TimerModbusDataUpdate_Timer();
+    void TimerForJump2DevicesModbus_Timer();
+    void NoOfUnitCombo_Click();
+    void blink(bool on);
+    void showCounters(int polls, int valid, int timeouts);
+    void applyTimeouts(bool receive, const QString& text);
+
+    MainContext& m_ctx;
+    modbus::SingleSensorPoller m_poller;
+    modbus::TwoSensorAlternation m_alternation;
+    modbus::DebouncedTextCheck m_xmtCheck;
+    modbus::DebouncedTextCheck m_rcvCheck;
+};
+
+} // namespace velto::app

@@ -1,0 +1,37 @@
+#include "ui/box_updates.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+namespace velto::ui {
+
+void applyBoxUpdates(QWidget& root, const QList<modbus::BoxUpdate>& updates)
+{
+    for (const modbus::BoxUpdate& u : updates) {
+        auto* box = root.findChild<QWidget*>(u.objectName);
+        if (!box)
+            continue;
+        if (u.bold) {
+            QFont font = box->font();
+            font.setBold(*u.bold);
+            box->setFont(font);
+        }
+        if (u.color) {
+            const QColor color = u.color->isValid() ? *u.color : QPalette().color(QPalette::ButtonText);
+            QPalette pal = box->palette();
+            pal.setColor(QPalette::Text, color);
+            pal.setColor(QPalette::WindowText, color);
+            box->setPalette(pal);
+        }
+        if (u.text) {
+            if (auto* edit = qobject_cast<QLineEdit*>(box))
+                edit->setText(*u.text);
+            else if (auto* label = qobject_cast<QLabel*>(box))
+                label->setText(*u.text);
+        }
+        if (u.visible)
+            box->setVisible(*u.visible);
+    }
+}
+
+} // namespace velto::ui

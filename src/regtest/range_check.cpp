@@ -1,0 +1,51 @@
+#include "regtest/range_check.h"
+
+#include "common/prompter.h"
+#include "modbus/timeout_rule.h"
+
+namespace velto::regtest {
+
+RangeDecision checkRangeText(const QString& text, const RangeRule& rule, Prompter& prompter)
+{
+    const auto value = modbus::parseWholeNumber(text);
+    if (value && *value >= rule.minimum && *value <= rule.maximum)
+        return { *value, std::nullopt };
+    prompter.message(rule.message);
+    return { rule.defaultValue, rule.defaultText() };
+}
+
+const RangeRule& lengthRule()
+{
+    static const RangeRule rule { kMinLength, kMaxLength, kDefaultLength,
+        QStringLiteral("Wrong value. Enter a valid lenght value, between 1 to 50 (default value 10)") };
+    return rule;
+}
+
+const RangeRule& startAddressRule()
+{
+    static const RangeRule rule { kMinStartAddress, kMaxStartAddress, kDefaultStartAddress,
+        QStringLiteral("Wrong value. Enter a valid address value, between 1 to 9999 (default value 1)") };
+    return rule;
+}
+
+const RangeRule& deviceAddressRule()
+{
+    static const RangeRule rule { kMinDeviceAddress, kMaxDeviceAddress, kDefaultDeviceAddress,
+        QStringLiteral(
+            "Wrong value. Enter a valid device address value, between 1 to 255 (default value 1)") };
+    return rule;
+}
+
+RangeRule deviceIdRule(int device)
+{
+    return { kMinDeviceAddress, kMaxDeviceAddress, kDefaultDeviceAddress,
+        QStringLiteral("Wrong value. Enter a valid ID%1 value, between 1 to 255 (default value 1)")
+            .arg(device) };
+}
+
+int holdingRegisterLabel(int start, int index)
+{
+    return kHoldingRegisterBase + start + index;
+}
+
+} // namespace velto::regtest

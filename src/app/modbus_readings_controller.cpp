@@ -26,7 +26,7 @@ ModbusReadingsController::ModbusReadingsController(MainContext& ctx, QObject* pa
             &QLineEdit::setText);
     connect(&m_poller, &modbus::SingleSensorPoller::countersChanged, this, &ModbusReadingsController::showCounters);
     connect(&m_poller, &modbus::SingleSensorPoller::boxesUpdated, this,
-            [this](modbus::GroupKind, const QList<modbus::BoxUpdate>& updates) {
+            [this](modbus::GroupKind, const QList<BoxUpdate>& updates) {
                 ui::applyBoxUpdates(m_ctx.window, updates);
                 IrLevel_Change();
             });

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "modbus/box_update.h"
+#include "common/box_update.h"
 #include "modbus/register_map.h"
 
 #include <QList>

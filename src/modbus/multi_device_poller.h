@@ -1,6 +1,6 @@
 #pragma once
 
-#include "modbus/box_update.h"
+#include "common/box_update.h"
 #include "modbus/modbus_result.h"
 
 #include <QObject>
@@ -66,7 +66,7 @@ signals:
     // Eight texts for device 1..5: the registers as signed decimals, or "0" after a failure.
     void deviceValuesChanged(int device, const QStringList& values);
     // The same values as updates of the named boxes.
-    void boxesUpdated(const QList<velto::modbus::BoxUpdate>& updates);
+    void boxesUpdated(const QList<velto::BoxUpdate>& updates);
 
 private:
     void finish(int device, const ModbusResult& result);

@@ -52,7 +52,7 @@ signals:
     // ModBusErrorMessageLabel_TextBox: cleared on each tick, then the result's error text.
     void errorTextChanged(const QString& text);
     void countersChanged(int polls, int valid, int timeouts);
-    void boxesUpdated(velto::modbus::GroupKind group, const QList<velto::modbus::BoxUpdate>& updates);
+    void boxesUpdated(velto::modbus::GroupKind group, const QList<velto::BoxUpdate>& updates);
     void groupFailed(velto::modbus::GroupKind group, int status, const QString& text);
 
 private:

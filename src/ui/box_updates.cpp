@@ -5,9 +5,9 @@
 
 namespace velto::ui {
 
-void applyBoxUpdates(QWidget& root, const QList<modbus::BoxUpdate>& updates)
+void applyBoxUpdates(QWidget& root, const QList<BoxUpdate>& updates)
 {
-    for (const modbus::BoxUpdate& u : updates) {
+    for (const BoxUpdate& u : updates) {
         auto* box = root.findChild<QWidget*>(u.objectName);
         if (!box)
             continue;

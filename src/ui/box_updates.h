@@ -1,6 +1,6 @@
 #pragma once
 
-#include "modbus/box_update.h"
+#include "common/box_update.h"
 
 #include <QWidget>
 
@@ -8,6 +8,6 @@ namespace velto::ui {
 
 // Copies text, weight, colour and visibility into the named boxes below `root`; names that are not
 // there are passed over.
-void applyBoxUpdates(QWidget& root, const QList<modbus::BoxUpdate>& updates);
+void applyBoxUpdates(QWidget& root, const QList<BoxUpdate>& updates);
 
 } // namespace velto::ui

@@ -91,11 +91,6 @@ QString unitLabel(LengthUnit unit)
     return {};
 }
 
-bool needsQuotes(const QString& text)
-{
-    return text.isEmpty() || text.contains(QLatin1Char(' ')) || text.contains(QLatin1Char('='))
-        || text.contains(QLatin1Char('"'));
-}
 } // namespace
 
 std::optional<LengthUnit> lengthUnitFromText(QStringView selectorText)
@@ -222,19 +217,5 @@ QList<BoxUpdate> panelSnapshot(const VeltoState& state, const SensorUnits& units
     return out;
 }
 
-QString formatNameText(const QList<BoxUpdate>& updates)
-{
-    QStringList pairs;
-    for (const BoxUpdate& b : updates) {
-        if (!b.text)
-            continue;
-        QString text = *b.text;
-        if (needsQuotes(text))
-            text
-                = QLatin1Char('"') + text.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"');
-        pairs << b.objectName + QLatin1Char('=') + text;
-    }
-    return pairs.join(QLatin1Char(' '));
-}
 
 } // namespace velto::veltoproto

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/box_update.h"
 #include "veltoproto/reply_unpacker.h"
 #include "veltoproto/velto_state.h"
 
@@ -12,18 +13,6 @@
 
 namespace velto::veltoproto {
 
-// One change to one control of the Velto panel, found by its objectName.
-struct BoxUpdate {
-    QString objectName;
-    std::optional<QString> text;
-    std::optional<QColor> color;
-    std::optional<bool> bold;
-    std::optional<bool> visible;
-    std::optional<int> width;
-    std::optional<int> left;
-
-    bool operator==(const BoxUpdate&) const = default;
-};
 
 // Everything one read asks of the panel, in the order it is to be applied.
 struct DisplayUpdate {
@@ -63,8 +52,5 @@ DisplayUpdate displayForRead(const UnpackResult& result, const VeltoState& state
 // two-sensor layout, the second's.
 QList<BoxUpdate> panelSnapshot(const VeltoState& state, const SensorUnits& units);
 
-// "Name=text" pairs of the updates that carry a text, separated by single spaces. A text that is
-// empty or holds a space, "=" or a quote is written in double quotes, inner quotes doubled.
-QString formatNameText(const QList<BoxUpdate>& updates);
 
 } // namespace velto::veltoproto

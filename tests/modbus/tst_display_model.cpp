@@ -3,6 +3,7 @@
 
 #include <QTest>
 
+using namespace velto;
 using namespace velto::modbus;
 
 namespace {
@@ -406,7 +407,7 @@ void TestDisplayModel::cliLine()
         line.startsWith("IrMeasurementUnit=FEET IrTankHeight=15 LabelTankHeight=feet "), qPrintable(line));
     QVERIFY(line.contains(" Current4mALabel=feet "));
     QVERIFY(!line.contains("Vol_Flow_Tot_Ind_Label")); // visibility only
-    QVERIFY(line.endsWith(" Interference8Text=N/A Interference8UnitLabel="));
+    QVERIFY(line.endsWith(" Interference8Text=N/A Interference8UnitLabel=\"\""));
 
     const QList<BoxUpdate> awkward { { "LabelModBusTemp", QStringLiteral("Celsious "), {}, {}, {} },
         { "ErrorText", QStringLiteral("say \"hi\""), {}, {}, {} } };

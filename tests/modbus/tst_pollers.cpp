@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace velto;
 using namespace velto::modbus;
 using velto::test::FakeModbusMaster;
 

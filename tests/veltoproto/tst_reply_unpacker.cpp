@@ -5,6 +5,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+using namespace velto;
 using namespace velto::veltoproto;
 
 namespace {
@@ -301,7 +302,7 @@ private slots:
         VeltoState state;
         UnpackRecData(reply('0', "01", "500", '8'), state);
         UnpackRecData(reply('0', "04", "021", '8'), state);
-        const QString line = formatNameText(panelSnapshot(state, { LengthUnit::Inch, LengthUnit::Meter }));
+        const QString line = formatBoxUpdates(panelSnapshot(state, { LengthUnit::Inch, LengthUnit::Meter }));
         QVERIFY(line.contains(QStringLiteral("LabelSensorNo1=\"Single Sensor\"")));
         QVERIFY(line.contains(QStringLiteral("VeltoDevSta=\"No Echo\"")));
         QVERIFY(line.contains(QStringLiteral("TxtVeltoDist=19.685 labelVeltoDist=inch")));
@@ -316,7 +317,7 @@ private slots:
         BoxUpdate empty;
         empty.objectName = QStringLiteral("Y");
         empty.text = QString();
-        QCOMPARE(formatNameText({ odd, empty }), QStringLiteral("X=\"a\"\"b\" Y=\"\""));
+        QCOMPARE(formatBoxUpdates({ odd, empty }), QStringLiteral("X=\"a\\\"b\" Y=\"\""));
     }
 };
 

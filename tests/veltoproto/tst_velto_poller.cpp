@@ -4,6 +4,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace velto;
 using namespace velto::veltoproto;
 using velto::test::FakeByteLink;
 

@@ -63,6 +63,8 @@ public:
     bool PeriodicTankHeightHigh() const { return m_periodicHigh; }
     void setPeriodicTankHeightHigh(bool high) { m_periodicHigh = high; }
 
+    quint16 currentSlaveId() const { return m_slaveId(); }
+
     // Requests waiting for the master, not counting the one in flight.
     int queued() const { return int(m_queue.size()); }
     bool requestInFlight() const { return m_inFlight; }

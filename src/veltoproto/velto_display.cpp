@@ -179,6 +179,7 @@ QList<BoxUpdate> sensorValueUpdates(const VeltoState& state, int sensor, std::op
 DisplayUpdate displayForRead(const UnpackResult& result, const VeltoState& state, const SensorUnits& units)
 {
     DisplayUpdate d;
+    d.accepted = result.applied;
     if (result.applied) {
         if (result.layout) {
             d.layout = result.layout;

@@ -19,6 +19,8 @@ struct DisplayUpdate {
     QList<BoxUpdate> boxes;
     // Set when the read selected a layout; the boxes then already hold its visibility changes.
     std::optional<Layout> layout;
+    // The reply passed every check and was stored.
+    bool accepted = false;
 };
 
 enum class LengthUnit { Meter, Inch, Feet };

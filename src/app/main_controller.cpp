@@ -2,11 +2,15 @@
 
 #include "app/about_window.h"
 #include "common/colors.h"
+#include "ui/multiple_devices_window.h"
+#include "ui/registers_test_window.h"
 #include "ui_main_window.h"
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QPointer>
 #include <QUrl>
+#include <memory>
 
 namespace velto::app {
 
@@ -24,6 +28,36 @@ MainController::MainController(Links links, QObject* parent)
 {
     connect(m_connection.get(), &ConnectionController::disconnected, m_modes.get(), &ModeController::NA_Function);
     wireMenus();
+    // Register test tools: one window each, made when first opened and reloaded on every opening.
+    {
+        auto openModbusPort = [this] { return m_connection->CommSetUpModBus(); };
+        auto setSlaveId = [this](int id) { m_state.CurrentSlaveId = quint16(id); };
+        auto devices = std::make_shared<QPointer<ui::MultipleDevicesWindow>>();
+        m_tools.multipleDevices = [this, devices, openModbusPort, setSlaveId](int count) -> QWidget* {
+            if (!*devices) {
+                *devices = new ui::MultipleDevicesWindow(*m_window, m_ctx.SMRX1, m_ctx.prompter, openModbusPort,
+                                                         [this] { return m_ctx.connected(); }, m_window.get());
+                connect(devices->get(), &ui::MultipleDevicesWindow::currentSlaveIdChanged, this, setSlaveId);
+            }
+            (*devices)->open(count);
+            return devices->get();
+        };
+        m_tools.closeMultipleDevices = [devices] {
+            if (*devices && (*devices)->isVisible())
+                (*devices)->Exit_Click();
+        };
+        auto registers = std::make_shared<QPointer<ui::RegistersTestWindow>>();
+        m_tools.registersTest = [this, registers, openModbusPort, setSlaveId]() -> QWidget* {
+            if (!*registers) {
+                *registers = new ui::RegistersTestWindow(*m_window, m_ctx.SMRX1, m_ctx.prompter, openModbusPort,
+                                                         m_window.get());
+                connect(registers->get(), &ui::RegistersTestWindow::currentSlaveIdChanged, this, setSlaveId);
+            } else {
+                (*registers)->Form_Load();
+            }
+            return registers->get();
+        };
+    }
     Form_Load();
     m_modbusReadings = std::make_unique<ModbusReadingsController>(m_ctx);
     ModbusReadingsController* readings = m_modbusReadings.get();

@@ -4,7 +4,9 @@
 #include "app/connection_controller.h"
 #include "app/main_context.h"
 #include "app/modbus_readings_controller.h"
+#include "app/log_panel_controller.h"
 #include "app/mode_controller.h"
+#include "app/velto_readings_controller.h"
 #include "ui/main_window.h"
 
 #include <QObject>
@@ -34,13 +36,14 @@ public:
     ConnectionController& connection() { return *m_connection; }
     ModeController& modes() { return *m_modes; }
     ModbusReadingsController& modbusReadings() { return *m_modbusReadings; }
+    VeltoReadingsController& veltoReadings() { return *m_veltoReadings; }
+    LogPanelController& logPanel() { return *m_logPanel; }
 
     static constexpr const char* kVeltoSite = "https://www.velto.com";
 
 private:
     void Form_Load();
     void wireMenus();
-    void mnuLog_Click();
     void mnuAbout_Click();
 
     AppState m_state;
@@ -50,6 +53,8 @@ private:
     std::unique_ptr<ConnectionController> m_connection;
     std::unique_ptr<ModeController> m_modes;
     std::unique_ptr<ModbusReadingsController> m_modbusReadings;
+    std::unique_ptr<VeltoReadingsController> m_veltoReadings;
+    std::unique_ptr<LogPanelController> m_logPanel;
 };
 
 } // namespace velto::app

@@ -50,9 +50,7 @@ void ModeController::NA_Function()
     ui::MainWindow& w = m_ctx.window;
     m_ctx.setText("DeviceText", QStringLiteral("Orvix25"));
     m_ctx.setText("ProtocolTypeText", QString());
-    w.TimerModbusDataUpdate->stop();
-    w.TimerVeltoProtocol->stop();
-    w.TimerForJump2DevicesModbus->stop();
+    w.stopPollingTimers();
     for (const QString& panel : modbusPanels())
         m_ctx.setVisible(panel, false);
     for (const QString& box : readingBoxes())
@@ -91,9 +89,7 @@ void ModeController::modelWhileDisconnected(const QString& model)
     ui::MainWindow& w = m_ctx.window;
     m_ctx.setText("DeviceText", model);
     m_ctx.setText("ProtocolTypeText", QString());
-    w.TimerModbusDataUpdate->stop();
-    w.TimerVeltoProtocol->stop();
-    w.TimerForJump2DevicesModbus->stop();
+    w.stopPollingTimers();
     for (const QString& panel : modbusPanels())
         m_ctx.setVisible(panel, false);
     m_ctx.setVisible("frmVelto", false);
@@ -159,9 +155,7 @@ void ModeController::mnuOrvixRegisters_Click()
     Ui::ProtocolChoose& f = w.form();
     const bool twoSensors = f.NoOfUnitCombo->currentText() == QLatin1String("2");
     if (!m_ctx.connected()) {
-        w.TimerModbusDataUpdate->stop();
-        w.TimerVeltoProtocol->stop();
-        w.TimerForJump2DevicesModbus->stop();
+        w.stopPollingTimers();
         for (const QString& panel : modbusPanels())
             m_ctx.setVisible(panel, true);
         m_ctx.setVisible("frmVelto", false);

@@ -23,7 +23,6 @@ MainWindow::MainWindow(QWidget* parent)
     , TimerForJump2DevicesModbus(makeTimer("TimerForJump2DevicesModbus", kJump2DevicesMs))
     , TimerVeltoProtocol(makeTimer("TimerVeltoProtocol", kVeltoTickMs))
     , Timer_Rx(makeTimer("Timer_Rx", kRadarRxMs))
-    , TimerRateInsertDataToFile(makeTimer("TimerRateInsertDataToFile", 1000))
     , TimerSingleMultiRegisters(makeTimer("TimerSingleMultiRegisters", 1000))
     , SetTankHeight1000TimesTimer(makeTimer("SetTankHeight1000TimesTimer", kTankHeightTestMs))
     , m_ui(std::make_unique<Ui::ProtocolChoose>())
@@ -53,6 +52,15 @@ void MainWindow::stopTrafficTimers()
     for (QTimer* t : {TimerModbusDataUpdate, TimerVeltoProtocol, TimerForJump2DevicesModbus,
                       TimerSingleMultiRegisters, TimerForModbusDevices, Timer_Rx})
         t->stop();
+    emit pollingStopped();
+}
+
+void MainWindow::stopPollingTimers()
+{
+    TimerModbusDataUpdate->stop();
+    TimerVeltoProtocol->stop();
+    TimerForJump2DevicesModbus->stop();
+    emit pollingStopped();
 }
 
 void MainWindow::setStyledText(QWidget* box, const QString& text, bool bold, const QColor& color)

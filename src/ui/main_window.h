@@ -28,13 +28,19 @@ public:
     QTimer* const TimerForJump2DevicesModbus;
     QTimer* const TimerVeltoProtocol;
     QTimer* const Timer_Rx;
-    QTimer* const TimerRateInsertDataToFile;
     QTimer* const TimerSingleMultiRegisters;
     QTimer* const SetTankHeight1000TimesTimer;
 
     // The six timers of the sensor traffic that a mode change or Disconnect stops.
     void stopTrafficTimers();
+    // The single-sensor, Velto and two-sensor timers, as a model change or the readings reset stop them.
+    void stopPollingTimers();
 
+signals:
+    // A polling timer was stopped: a tick half-way through its requests ends here too.
+    void pollingStopped();
+
+public:
     // Text, weight and colour of a read-only status box or label in one call.
     static void setStyledText(QWidget* box, const QString& text, bool bold, const QColor& color);
     static void setStyledText(QWidget* box, const QString& text, bool bold); // system text colour

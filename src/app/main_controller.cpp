@@ -66,11 +66,6 @@ MainController::MainController(Links links, QObject* parent)
             &ModbusReadingsController::IrLevel_Change);
     connect(m_modes.get(), &ModeController::veltoProtocolEntered, readings,
             &ModbusReadingsController::TxtOrvixId_Change);
-
-    m_veltoReadings = std::make_unique<VeltoReadingsController>(m_ctx);
-    connect(m_modes.get(), &ModeController::veltoProtocolEntered, m_veltoReadings.get(),
-            &VeltoReadingsController::TextVeltoLevel_Change);
-    m_logPanel = std::make_unique<LogPanelController>(m_ctx, SystemClock::instance());
 }
 
 MainController::~MainController() = default;
@@ -162,7 +157,7 @@ void MainController::wireMenus()
     on("mnuFlashBurning", [m] { m->mnuFlashBurning_Click(); });
     on("mnuTaliq485Debug", [m] { m->mnuTaliq485Debug_Click(); });
     on("mnuParsing", [m] { m->mnuParsing_Click(); });
-    on("mnuLog", [this] { m_logPanel->mnuLog_Click(); });
+    on("mnuLog", [this] { mnuLog_Click(); });
     on("mnuAbout", [this] { mnuAbout_Click(); });
     on("mnuVeltoSite", [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kVeltoSite))); });
     // Exit ends the program at once; nothing is left half-written because every log line is
@@ -170,6 +165,13 @@ void MainController::wireMenus()
     on("mnuExit", [] { QApplication::exit(0); });
 }
 
+void MainController::mnuLog_Click()
+{
+    Ui::ProtocolChoose& f = m_window->form();
+    f.frmDataBase->setTitle(m_state.VeltoProtocolMode ? QStringLiteral("DataBase for VeltoProtocol")
+                                                      : QStringLiteral("DataBase for ModBus"));
+    f.frmDataBase->show();
+}
 
 void MainController::mnuAbout_Click()
 {

@@ -2,6 +2,7 @@
 
 #include "app/about_window.h"
 #include "common/colors.h"
+#include "ui/modbus_config_panel.h"
 #include "ui/multiple_devices_window.h"
 #include "ui/registers_test_window.h"
 #include "ui_main_window.h"
@@ -28,6 +29,21 @@ MainController::MainController(Links links, QObject* parent)
 {
     connect(m_connection.get(), &ConnectionController::disconnected, m_modes.get(), &ModeController::NA_Function);
     wireMenus();
+    // The Modbus configuration frames: writes are counted with the single-sensor polls.
+    {
+        auto* config = new ui::ModbusConfigPanel(
+            *m_window, m_ctx.SMRX1, m_ctx.prompter, [this] { return m_state.CurrentSlaveId; },
+            [this](const modbus::ModbusResult& r) {
+                if (m_modbusReadings)
+                    m_modbusReadings->poller().countResult(r);
+            },
+            m_window.get());
+        config->setPollingResumable(
+            [this] { return m_ctx.connected() && !m_state.VeltoProtocolMode && m_ctx.SMRX1.portOpen(); });
+        config->setCurrentSlaveIdSink([this](quint16 id) { m_state.CurrentSlaveId = id; });
+        connect(config, &ui::ModbusConfigPanel::configModeChanged, this,
+                [this](bool on) { m_state.ModbusConfigMode = on; });
+    }
     // Register test tools: one window each, made when first opened and reloaded on every opening.
     {
         auto openModbusPort = [this] { return m_connection->CommSetUpModBus(); };
@@ -66,6 +82,11 @@ MainController::MainController(Links links, QObject* parent)
             &ModbusReadingsController::IrLevel_Change);
     connect(m_modes.get(), &ModeController::veltoProtocolEntered, readings,
             &ModbusReadingsController::TxtOrvixId_Change);
+
+    m_veltoReadings = std::make_unique<VeltoReadingsController>(m_ctx);
+    connect(m_modes.get(), &ModeController::veltoProtocolEntered, m_veltoReadings.get(),
+            &VeltoReadingsController::TextVeltoLevel_Change);
+    m_logPanel = std::make_unique<LogPanelController>(m_ctx, SystemClock::instance());
 }
 
 MainController::~MainController() = default;
@@ -157,7 +178,7 @@ void MainController::wireMenus()
     on("mnuFlashBurning", [m] { m->mnuFlashBurning_Click(); });
     on("mnuTaliq485Debug", [m] { m->mnuTaliq485Debug_Click(); });
     on("mnuParsing", [m] { m->mnuParsing_Click(); });
-    on("mnuLog", [this] { mnuLog_Click(); });
+    on("mnuLog", [this] { m_logPanel->mnuLog_Click(); });
     on("mnuAbout", [this] { mnuAbout_Click(); });
     on("mnuVeltoSite", [] { QDesktopServices::openUrl(QUrl(QString::fromLatin1(kVeltoSite))); });
     // Exit ends the program at once; nothing is left half-written because every log line is
@@ -165,13 +186,6 @@ void MainController::wireMenus()
     on("mnuExit", [] { QApplication::exit(0); });
 }
 
-void MainController::mnuLog_Click()
-{
-    Ui::ProtocolChoose& f = m_window->form();
-    f.frmDataBase->setTitle(m_state.VeltoProtocolMode ? QStringLiteral("DataBase for VeltoProtocol")
-                                                      : QStringLiteral("DataBase for ModBus"));
-    f.frmDataBase->show();
-}
 
 void MainController::mnuAbout_Click()
 {

@@ -14,6 +14,7 @@ struct Subcommand {
 
 constexpr Subcommand kSubcommands[] = {
     { "sim", &velto::cli::runSim, "run the simulated sensors on a pseudo-terminal until interrupted" },
+    { "modbus", &velto::cli::runModbus, "modbus write: write holding registers of a Modbus RTU slave" },
 };
 
 QString usageText()

@@ -9,10 +9,13 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-// Each subcommand gets its arguments with its own name first (as a parser expects argv[0]) and
-// returns the process exit code. One .cpp per subcommand.
+// Each subcommand gets its arguments with its own name first (as a parser expects argv[0]; "modbus
+// read" for a two-word one) and returns the process exit code. One .cpp per subcommand.
 int runSim(const QStringList& args);
 int runModbus(const QStringList& args);
+int runModbusRead(const QStringList& args);
+int runModbusPoll(const QStringList& args);
+int runVeltoPoll(const QStringList& args);
 
 // Parses args (the subcommand's name first). On --help prints the help and returns kExitOk; on bad
 // arguments prints the error and usage to stderr and returns kExitUsage; otherwise returns -1.

@@ -3,10 +3,12 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 
 struct Subcommand {
+    // One word ("sim") or two ("modbus read"); a two-word command takes the first two arguments.
     const char* name;
     int (*run)(const QStringList& args);
     const char* summary;
@@ -15,13 +17,38 @@ struct Subcommand {
 constexpr Subcommand kSubcommands[] = {
     { "sim", &velto::cli::runSim, "run the simulated sensors on a pseudo-terminal until interrupted" },
     { "modbus", &velto::cli::runModbus, "modbus write: write holding registers of a Modbus RTU slave" },
+    { "modbus read", &velto::cli::runModbusRead, "read a block of holding registers, once or repeatedly" },
+    { "modbus poll", &velto::cli::runModbusPoll,
+        "run the single-sensor register cycle and print the panels" },
+    { "velto poll", &velto::cli::runVeltoPoll, "run the Velto ASCII tick and print the panel" },
 };
+
+constexpr int kNameColumnWidth = 12;
+
+// The subcommand the arguments name and how many words its name took.
+std::pair<const Subcommand*, int> findSubcommand(const QStringList& args)
+{
+    const QString oneWord = args.value(1);
+    const QString twoWords = oneWord + QLatin1Char(' ') + args.value(2);
+    // Two-word names first, so "modbus" alone never shadows "modbus read".
+    for (const auto& c : kSubcommands) {
+        if (twoWords == QLatin1String(c.name))
+            return { &c, 2 };
+    }
+    for (const auto& c : kSubcommands) {
+        if (oneWord == QLatin1String(c.name))
+            return { &c, 1 };
+    }
+    return { nullptr, 0 };
+}
 
 QString usageText()
 {
     QString text = QStringLiteral("Usage: velto-cli <command> [options]\n\nCommands:\n");
     for (const auto& c : kSubcommands)
-        text += QStringLiteral("  %1  %2\n").arg(QLatin1String(c.name), -6).arg(QLatin1String(c.summary));
+        text += QStringLiteral("  %1  %2\n")
+                    .arg(QLatin1String(c.name), -kNameColumnWidth)
+                    .arg(QLatin1String(c.summary));
     text += QStringLiteral("\nRun 'velto-cli <command> --help' for the options of a command.\n");
     return text;
 }
@@ -45,9 +72,11 @@ int main(int argc, char** argv)
         std::fputs(qPrintable(usageText()), stdout);
         return velto::cli::kExitOk;
     }
-    for (const auto& c : kSubcommands) {
-        if (command == QLatin1String(c.name))
-            return c.run(args.mid(1));
+    if (const auto [subcommand, words] = findSubcommand(args); subcommand) {
+        // The parser sees the command's full name where it expects the program name.
+        QStringList commandArgs = args.mid(1 + words);
+        commandArgs.prepend(QLatin1String(subcommand->name));
+        return subcommand->run(commandArgs);
     }
     std::fprintf(stderr, "velto-cli: unknown command '%s'\n\n", qPrintable(command));
     std::fputs(qPrintable(usageText()), stderr);

@@ -1,0 +1,80 @@
+#include "cli/cli_options.h"
+
+#include "common/box_update.h"
+#include "modbus/qt_modbus_master.h"
+
+#include <cstdio>
+#include <limits>
+
+namespace velto::cli {
+
+std::optional<int> intValue(const QCommandLineParser& parser, const IntOption& spec, QString& error)
+{
+    if (!parser.isSet(spec.option))
+        return spec.fallback;
+    const QString text = parser.value(spec.option);
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (ok && value >= spec.min && value <= spec.max)
+        return value;
+    error = QStringLiteral("--%1 wants a whole number from %2 to %3, not '%4'")
+                .arg(spec.option.names().constLast())
+                .arg(spec.min)
+                .arg(spec.max)
+                .arg(text);
+    return std::nullopt;
+}
+
+QCommandLineOption portOption()
+{
+    return { QStringLiteral("port"), QStringLiteral("Serial device, e.g. /dev/ttyUSB0."),
+        QStringLiteral("P") };
+}
+
+IntOption baudOption()
+{
+    return { { QStringLiteral("baud"), QStringLiteral("Baud rate (9600)."), QStringLiteral("B") }, 1,
+        std::numeric_limits<int>::max(), kDefaultBaud };
+}
+
+IntOption slaveOption()
+{
+    return { { QStringLiteral("slave"), QStringLiteral("Modbus slave address, 1-247 (1)."),
+                 QStringLiteral("ID") },
+        kMinSlave, kMaxSlave, 1 };
+}
+
+IntOption rxTimeoutOption()
+{
+    return { { QStringLiteral("rx-timeout"), QStringLiteral("Receive time-out in ms, 1-30000 (1000)."),
+                 QStringLiteral("MS") },
+        modbus::QtModbusMaster::kMinTimeoutMs, modbus::QtModbusMaster::kMaxTimeoutMs,
+        modbus::QtModbusMaster::kDefaultRxTimeoutMs };
+}
+
+QString lineSettings(int baud)
+{
+    return QStringLiteral("%1,n,8,1").arg(baud);
+}
+
+QString namedText(const QString& name, const QString& text)
+{
+    BoxUpdate update;
+    update.objectName = name;
+    update.text = text;
+    return formatBoxUpdates({ update });
+}
+
+void printLine(const QString& line)
+{
+    std::fputs(qPrintable(line), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void printError(const QString& text)
+{
+    std::fprintf(stderr, "velto-cli: %s\n", qPrintable(text));
+}
+
+} // namespace velto::cli

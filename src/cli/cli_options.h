@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+
+#include <optional>
+
+namespace velto::cli {
+
+constexpr int kDefaultBaud = 9600;
+constexpr int kMinSlave = 1; // 0 is broadcast, which no slave answers
+constexpr int kMaxSlave = 247;
+
+// An integer option with its accepted range and the value it has when not given.
+struct IntOption {
+    QCommandLineOption option;
+    int min;
+    int max;
+    int fallback;
+};
+
+// The option's value, or the fallback when it is not set; empty (and error set) when the text is
+// not a whole number inside [min, max].
+std::optional<int> intValue(const QCommandLineParser& parser, const IntOption& spec, QString& error);
+
+// --port P, --baud B and, for Modbus, --slave ID and --rx-timeout MS: the options every command
+// that talks to a line shares.
+QCommandLineOption portOption();
+IntOption baudOption();
+IntOption slaveOption();
+IntOption rxTimeoutOption();
+
+// "9600,n,8,1" for the serial line the commands use.
+QString lineSettings(int baud);
+
+// "Name=text", quoted as the panel lines quote their texts.
+QString namedText(const QString& name, const QString& text);
+
+// One line on stdout, flushed so a reader sees each line as it happens.
+void printLine(const QString& line);
+void printError(const QString& text);
+
+} // namespace velto::cli

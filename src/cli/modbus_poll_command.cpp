@@ -1,0 +1,181 @@
+#include "cli/cli_options.h"
+#include "cli/cli_readings_log.h"
+#include "cli/commands.h"
+#include "cli/panel_texts.h"
+#include "cli/signal_watcher.h"
+#include "modbus/qt_modbus_master.h"
+#include "modbus/single_sensor_poller.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <memory>
+
+namespace velto::cli {
+
+namespace {
+
+constexpr int kMaxTicks = 100000000;
+constexpr int kMaxIntervalMs = 30000;
+
+// Drives the single-sensor cycle from a timer, as the window's TimerModbusDataUpdate does, and
+// prints a line per group read; stops after the asked number of requests.
+class PollRun : public QObject {
+public:
+    PollRun(
+        modbus::SingleSensorPoller& poller, PanelTexts& panel, int ticks, int intervalMs, CliReadingsLog* log)
+        : m_poller(poller)
+        , m_panel(panel)
+        , m_ticks(ticks)
+        , m_log(log)
+    {
+        m_timer.setInterval(intervalMs);
+        connect(&m_timer, &QTimer::timeout, &m_poller, &modbus::SingleSensorPoller::tick);
+        connect(&m_poller, &modbus::SingleSensorPoller::boxesUpdated, this, &PollRun::onGroup);
+        connect(&m_poller, &modbus::SingleSensorPoller::groupFailed, this, &PollRun::onFailure);
+    }
+
+    void start()
+    {
+        m_elapsed.start();
+        m_timer.start();
+        m_poller.tick();
+    }
+
+    // Interrupted: the summary still goes out.
+    void stop() { finish(); }
+
+private:
+    void onGroup(modbus::GroupKind group, const QList<BoxUpdate>& updates)
+    {
+        printLine(formatBoxUpdates(updates));
+        m_panel.apply(updates);
+        // A line logs the static group's unit and tank height and the dynamic group's readings and
+        // flow caption, so the log starts once both have been shown.
+        if (group == modbus::GroupKind::Static)
+            m_staticShown = true;
+        else if (group == modbus::GroupKind::Dynamic && m_staticShown)
+            m_readyToLog = true;
+        afterRequest();
+    }
+
+    void onFailure(modbus::GroupKind, int status, const QString& text)
+    {
+        ++m_errors;
+        printLine(namedText(QStringLiteral("status"), QString::number(status)) + QLatin1Char(' ')
+            + namedText(QStringLiteral("LastErrorText"), text));
+        afterRequest();
+    }
+
+    void afterRequest()
+    {
+        if (m_log)
+            m_log->afterStep(m_readyToLog);
+        if (m_ticks > 0 && m_poller.NumOfPollsOneDevice() >= m_ticks)
+            finish();
+    }
+
+    void finish()
+    {
+        if (m_finished)
+            return;
+        m_finished = true;
+        m_timer.stop();
+        const int polls = m_poller.NumOfPollsOneDevice();
+        const int valid = m_poller.NumOfResponseOneDevice();
+        const int timeouts = m_poller.TimeoutCoubter();
+        printLine(QStringLiteral("polls=%1 valid=%2 timeouts=%3 errors=%4 elapsed_ms=%5")
+                      .arg(polls)
+                      .arg(valid)
+                      .arg(timeouts)
+                      .arg(polls - valid - timeouts)
+                      .arg(m_elapsed.elapsed()));
+        const bool logFailed = m_log && m_log->failed();
+        QCoreApplication::exit(m_errors == 0 && !logFailed ? kExitOk : kExitFailure);
+    }
+
+private:
+    modbus::SingleSensorPoller& m_poller;
+    PanelTexts& m_panel;
+    int m_ticks;
+    CliReadingsLog* m_log;
+    QTimer m_timer;
+    QElapsedTimer m_elapsed;
+    int m_errors = 0;
+    bool m_staticShown = false;
+    bool m_readyToLog = false;
+    bool m_finished = false;
+};
+
+} // namespace
+
+int runModbusPoll(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Runs the single-sensor cycle (static, dynamic and information groups in turn, one request per "
+        "tick). After each group read prints the boxes the panels would show as Name=text pairs; on a "
+        "failure prints the status and LastErrorText. Ends with a polls=... summary line."));
+    const QCommandLineOption port = portOption();
+    const IntOption baud = baudOption();
+    const IntOption slave = slaveOption();
+    const IntOption rxTimeout = rxTimeoutOption();
+    const IntOption ticks { { QStringLiteral("ticks"),
+                                QStringLiteral("Requests to make; 0 runs until interrupted (0)."),
+                                QStringLiteral("N") },
+        0, kMaxTicks, 0 };
+    const IntOption interval { { QStringLiteral("interval"), QStringLiteral("Tick period in ms (300)."),
+                                   QStringLiteral("MS") },
+        modbus::QtModbusMaster::kMinTimeoutMs, kMaxIntervalMs, modbus::QtModbusMaster::kDefaultTxTimeoutMs };
+    const LogOptions logOptions;
+    parser.addOption(port);
+    for (const IntOption* o : { &baud, &slave, &rxTimeout, &ticks, &interval })
+        parser.addOption(o->option);
+    logOptions.addTo(parser);
+    if (const int exit = parseOrExit(parser, args); exit >= 0)
+        return exit;
+    const QString command = args.value(0);
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(parser, command,
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front()));
+    if (!parser.isSet(port))
+        return usageError(parser, command, QStringLiteral("--port is required"));
+
+    QString error;
+    const auto baudValue = intValue(parser, baud, error);
+    const auto slaveValue = intValue(parser, slave, error);
+    const auto rxTimeoutValue = intValue(parser, rxTimeout, error);
+    const auto ticksValue = intValue(parser, ticks, error);
+    const auto intervalValue = intValue(parser, interval, error);
+    const auto logRequest = logOptions.read(parser, error);
+    if (!error.isEmpty())
+        return usageError(parser, command, error);
+
+    PanelTexts panel;
+    std::unique_ptr<CliReadingsLog> log;
+    if (logRequest) {
+        log = std::make_unique<CliReadingsLog>(logRequest->path, logRequest->rateMs, *intervalValue, panel,
+            &PanelTexts::modbusReadings, &PanelTexts::modbusLayout);
+        if (!log->prepare())
+            return kExitFailure;
+    }
+
+    modbus::QtModbusMaster master;
+    master.setRxTimeout(*rxTimeoutValue);
+    master.setTxTimeout(*intervalValue);
+    if (!master.openPort(parser.value(port), lineSettings(*baudValue))) {
+        printError(master.lastErrorText());
+        return kExitFailure;
+    }
+    modbus::SingleSensorPoller poller(master);
+    poller.setCurrentSlaveId(*slaveValue);
+
+    PollRun run(poller, panel, *ticksValue, *intervalValue, log.get());
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &run, &PollRun::stop);
+    QTimer::singleShot(0, &run, &PollRun::start);
+    return QCoreApplication::exec();
+}
+
+} // namespace velto::cli

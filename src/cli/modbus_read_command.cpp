@@ -1,0 +1,157 @@
+#include "cli/cli_options.h"
+#include "cli/commands.h"
+#include "modbus/qt_modbus_master.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTimer>
+
+namespace velto::cli {
+
+namespace {
+
+constexpr int kMaxRegister = 65535;
+constexpr int kMaxReadCount = 125; // the most one function 3 request can carry
+constexpr int kMaxRepeat = 1000000;
+constexpr int kMaxIntervalMs = 3600000;
+
+struct ReadPlan {
+    int slave;
+    int start;
+    int count;
+    int repeat;
+    int intervalMs;
+};
+
+// Sends the requests one after the other on the event loop, each at least intervalMs after the
+// previous one started, and prints a line per request and the summary.
+class ReadRun : public QObject {
+public:
+    ReadRun(modbus::ModbusMaster& master, const ReadPlan& plan)
+        : m_master(master)
+        , m_plan(plan)
+    {
+        m_next.setSingleShot(true);
+        connect(&m_next, &QTimer::timeout, this, &ReadRun::send);
+    }
+
+    void start()
+    {
+        m_total.start();
+        send();
+    }
+
+private:
+    void send()
+    {
+        m_lastStart.restart();
+        m_master.readRegisters(m_plan.slave, m_plan.start, m_plan.count, this,
+            [this](const modbus::ModbusResult& result) { finish(result); });
+    }
+
+    void finish(const modbus::ModbusResult& result)
+    {
+        ++m_polls;
+        QStringList fields { QString::number(result.status) };
+        if (result.ok()) {
+            ++m_valid;
+            for (quint16 word : result.words)
+                fields << QString::number(qint16(word));
+        } else {
+            if (result.status == modbus::StatusTimeout)
+                ++m_timeouts;
+            else
+                ++m_errors;
+            fields << namedText(QStringLiteral("LastErrorText"), result.errorText);
+        }
+        printLine(fields.join(QLatin1Char(' ')));
+
+        if (m_polls < m_plan.repeat) {
+            m_next.start(std::max<qint64>(0, m_plan.intervalMs - m_lastStart.elapsed()));
+            return;
+        }
+        printLine(QStringLiteral("polls=%1 valid=%2 timeouts=%3 errors=%4 elapsed_ms=%5")
+                      .arg(m_polls)
+                      .arg(m_valid)
+                      .arg(m_timeouts)
+                      .arg(m_errors)
+                      .arg(m_total.elapsed()));
+        QCoreApplication::exit(m_valid == m_polls ? kExitOk : kExitFailure);
+    }
+
+    modbus::ModbusMaster& m_master;
+    ReadPlan m_plan;
+    QTimer m_next;
+    QElapsedTimer m_total;
+    QElapsedTimer m_lastStart;
+    int m_polls = 0;
+    int m_valid = 0;
+    int m_timeouts = 0;
+    int m_errors = 0;
+};
+
+} // namespace
+
+int runModbusRead(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Reads holding registers. Prints one line per request: the status, then the words as signed "
+        "decimals (or LastErrorText on a failure); finally polls=K valid=V timeouts=T errors=E "
+        "elapsed_ms=X."));
+    const QCommandLineOption port = portOption();
+    const IntOption baud = baudOption();
+    const IntOption slave = slaveOption();
+    const IntOption start { { QStringLiteral("start"), QStringLiteral("First register, 0-based."),
+                                QStringLiteral("S") },
+        0, kMaxRegister, -1 };
+    const IntOption count { { QStringLiteral("count"), QStringLiteral("Number of registers (1-125)."),
+                                QStringLiteral("N") },
+        1, kMaxReadCount, -1 };
+    const IntOption repeat { { QStringLiteral("repeat"), QStringLiteral("Number of requests (1)."),
+                                 QStringLiteral("K") },
+        1, kMaxRepeat, 1 };
+    const IntOption interval { { QStringLiteral("interval"),
+                                   QStringLiteral("Milliseconds from one request's start to the next (0)."),
+                                   QStringLiteral("MS") },
+        0, kMaxIntervalMs, 0 };
+    const IntOption rxTimeout = rxTimeoutOption();
+    parser.addOption(port);
+    for (const IntOption* o : { &baud, &slave, &start, &count, &repeat, &interval, &rxTimeout })
+        parser.addOption(o->option);
+    if (const int exit = parseOrExit(parser, args); exit >= 0)
+        return exit;
+    const QString command = args.value(0);
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(parser, command,
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front()));
+    if (!parser.isSet(port) || !parser.isSet(start.option) || !parser.isSet(count.option))
+        return usageError(parser, command, QStringLiteral("--port, --start and --count are required"));
+
+    QString error;
+    const auto baudValue = intValue(parser, baud, error);
+    const auto slaveValue = intValue(parser, slave, error);
+    const auto startValue = intValue(parser, start, error);
+    const auto countValue = intValue(parser, count, error);
+    const auto repeatValue = intValue(parser, repeat, error);
+    const auto intervalValue = intValue(parser, interval, error);
+    const auto rxTimeoutValue = intValue(parser, rxTimeout, error);
+    if (!error.isEmpty())
+        return usageError(parser, command, error);
+    const ReadPlan plan { *slaveValue, *startValue, *countValue, *repeatValue, *intervalValue };
+    if (plan.start + plan.count > kMaxRegister + 1)
+        return usageError(parser, command, QStringLiteral("--start plus --count runs past register 65535"));
+
+    modbus::QtModbusMaster master;
+    master.setRxTimeout(*rxTimeoutValue);
+    if (!master.openPort(parser.value(port), lineSettings(*baudValue))) {
+        printError(master.lastErrorText());
+        return kExitFailure;
+    }
+    ReadRun run(master, plan);
+    QTimer::singleShot(0, &run, &ReadRun::start);
+    return QCoreApplication::exec();
+}
+
+} // namespace velto::cli

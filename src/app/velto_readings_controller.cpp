@@ -13,8 +13,10 @@ VeltoReadingsController::VeltoReadingsController(MainContext& ctx, QObject* pare
 {
     ui::MainWindow& w = ctx.window;
     Ui::ProtocolChoose& f = w.form();
-    // The main window's TimerVeltoProtocol paces the ticks; the poller's own timer stays idle.
+    // The main window's TimerVeltoProtocol paces the ticks; the address and mode are handed over
+    // just before each one.
     connect(w.TimerVeltoProtocol, &QTimer::timeout, this, &VeltoReadingsController::TimerVeltoProtocol_Timer);
+    m_poller.setTickTimer(*w.TimerVeltoProtocol);
     connect(&w, &ui::MainWindow::pollingStopped, &m_poller, &veltoproto::VeltoPoller::stop);
     connect(&ctx.VeltoComm, &serial::ByteLink::closed, &m_poller, &veltoproto::VeltoPoller::stop);
     connect(&m_poller, &veltoproto::VeltoPoller::displayUpdated, this, &VeltoReadingsController::applyDisplay);
@@ -28,7 +30,6 @@ void VeltoReadingsController::TimerVeltoProtocol_Timer()
 {
     m_poller.setAddress(m_ctx.state.CurrentSlaveId);
     m_poller.setProtocolMode(m_ctx.state.VeltoProtocolMode);
-    m_poller.tick();
 }
 
 void VeltoReadingsController::applyDisplay(const veltoproto::DisplayUpdate& update)

@@ -3,6 +3,7 @@
 #include "common/prompter.h"
 
 #include <QPointer>
+#include <QSet>
 #include <QWidget>
 
 namespace velto::ui {
@@ -25,6 +26,7 @@ public:
 
 private:
     QPointer<QWidget> m_parent;
+    QSet<QString> m_open; // messages on screen now
 };
 
 } // namespace velto::ui

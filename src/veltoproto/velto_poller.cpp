@@ -14,22 +14,29 @@ VeltoPoller::VeltoPoller(serial::ByteLink& link, QObject* parent)
     : QObject(parent)
     , m_link(link)
 {
-    m_tickTimer.setObjectName(QStringLiteral("TimerVeltoProtocol"));
-    m_tickTimer.setInterval(kTickIntervalMs);
-    connect(&m_tickTimer, &QTimer::timeout, this, &VeltoPoller::tick);
+    m_ownTimer.setObjectName(QStringLiteral("TimerVeltoProtocol"));
+    m_ownTimer.setInterval(kTickIntervalMs);
+    connect(&m_ownTimer, &QTimer::timeout, this, &VeltoPoller::tick);
     m_replyTimer.setSingleShot(true);
     m_replyTimer.setInterval(kReplyWaitMs);
     connect(&m_replyTimer, &QTimer::timeout, this, &VeltoPoller::receive);
 }
 
+void VeltoPoller::setTickTimer(QTimer& timer)
+{
+    disconnect(m_tickTimer, &QTimer::timeout, this, &VeltoPoller::tick);
+    m_tickTimer = &timer;
+    connect(m_tickTimer, &QTimer::timeout, this, &VeltoPoller::tick);
+}
+
 void VeltoPoller::start()
 {
-    m_tickTimer.start();
+    m_tickTimer->start();
 }
 
 void VeltoPoller::stop()
 {
-    m_tickTimer.stop();
+    m_tickTimer->stop();
     // A reply still awaited is no longer ours to read: the line may pass to another user at once.
     if (m_inTick && m_replyTimer.isActive()) {
         m_replyTimer.stop();
@@ -68,7 +75,7 @@ void VeltoPoller::sendNext()
         ++m_step;
         // Once stopped, the remaining requests of the tick still flip the sensor digit but stay off
         // the line.
-        if (!m_tickTimer.isActive() || !frame)
+        if (!m_tickTimer->isActive() || !frame)
             continue;
         m_link.write(*frame);
         m_replyTimer.start();

@@ -25,8 +25,10 @@ public:
     // keeps the rest of the tick off the line.
     void start();
     void stop();
-    bool isActive() const { return m_tickTimer.isActive(); }
-    QTimer& tickTimer() { return m_tickTimer; }
+    bool isActive() const { return m_tickTimer->isActive(); }
+    QTimer& tickTimer() { return *m_tickTimer; }
+    // Paces the ticks with a timer that belongs to a window (its TimerVeltoProtocol) instead.
+    void setTickTimer(QTimer& timer);
 
     // VeltoProtocolMode: while false a tick only blinks.
     void setProtocolMode(bool on) { m_protocolMode = on; }
@@ -68,7 +70,8 @@ private:
     void finishTick();
 
     serial::ByteLink& m_link;
-    QTimer m_tickTimer;
+    QTimer m_ownTimer;
+    QTimer* m_tickTimer = &m_ownTimer;
     QTimer m_replyTimer;
     VeltoState m_state;
     SensorUnits m_units { LengthUnit::Meter, LengthUnit::Meter };

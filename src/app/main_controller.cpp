@@ -149,6 +149,11 @@ void MainController::Form_Load()
              f.MeasurementUnitCombo2, f.LabelMultiSensor})
         second->hide();
     f.LabelSensorNo1->setText(QStringLiteral("Single Sensor"));
+
+    // BlinkOn starts False: the activity marks show from the first tick on.
+    for (QWidget* mark : std::initializer_list<QWidget*> {f.RedPoint, f.lineSens0, f.lineSens1, f.lineSens2,
+                                                          f.lineSens3, f.lineSens4, f.lineSens5})
+        mark->hide();
 }
 
 void MainController::wireMenus()

@@ -180,7 +180,8 @@ void ModeController::mnuOrvixRegisters_Click()
     m_ctx.setVisible("frmDataBase", false);
     m_ctx.setVisible("MSFlexGrid1", false);
     m_ctx.setText("ProtocolTypeText", QStringLiteral("ModBus"));
-    if (opened) {
+    // A configuration in progress keeps the polling paused until its toggle is pressed again.
+    if (opened && !m_ctx.state.ModbusConfigMode) {
         w.TimerModbusDataUpdate->start();
         // The two-sensor alternation belongs to this mode; picking the mode again keeps it going.
         if (twoSensors)

@@ -7,8 +7,19 @@
 namespace velto::ui {
 
 namespace {
-constexpr int kOutlineWidth = 180;
-constexpr int kBottomMargin = 33;
+// The outline follows the widest rows the fill can draw: a cone opening up to the walls.
+QPolygon tankOutline(int scaleHeight)
+{
+    const QString full = QString::number(veltoproto::kTankMaxRows);
+    const auto lines = veltoproto::tankLevelLines(full, full, scaleHeight).value_or(QList<QLine>());
+    QPolygon left;
+    QPolygon right;
+    for (qsizetype i = 0; i + 1 < lines.size(); i += 2) {
+        left << lines[i].p1() + QPoint(-1, 1);
+        right.prepend(lines[i + 1].p2() + QPoint(1, 1));
+    }
+    return left + right;
+}
 } // namespace
 
 TankPicture::TankPicture(QWidget* parent)
@@ -31,7 +42,7 @@ void TankPicture::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setPen(Qt::darkGray);
-    p.drawRect(QRect(2, 2, kOutlineWidth, height() - kBottomMargin));
+    p.drawPolygon(tankOutline(height()));
     p.setPen(veltoproto::kTankFillColor);
     p.drawLines(m_lines);
 }

@@ -1,0 +1,91 @@
+#include "modbus/qt_modbus_master.h"
+#include "regtest/register_block_poller.h"
+#include "support/fake_prompter.h"
+#include "support/pty_pair.h"
+#include "ui/main_window.h"
+#include "ui/registers_test_window.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QModbusRtuSerialServer>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace velto;
+
+namespace {
+
+constexpr auto kSettings = "9600,n,8,1";
+constexpr int kServerAddress = 1;
+constexpr int kMapSize = 100;
+// Only catches hangs.
+constexpr int kGuardMs = 10000;
+
+} // namespace
+
+// The register test window over a real pseudo-terminal line, with Qt's RTU server as the device.
+class TstRegistersTestLine : public QObject {
+    Q_OBJECT
+private slots:
+    void blockOfTenShowsTheServersValues();
+};
+
+void TstRegistersTestLine::blockOfTenShowsTheServersValues()
+{
+    test::PtyBridge bridge;
+    QVERIFY(bridge.isValid());
+
+    QModbusRtuSerialServer server;
+    server.setConnectionParameter(QModbusDevice::SerialPortNameParameter, bridge.pathB());
+    server.setConnectionParameter(QModbusDevice::SerialBaudRateParameter, QSerialPort::Baud9600);
+    server.setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
+    server.setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
+    server.setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
+    server.setServerAddress(kServerAddress);
+    QModbusDataUnitMap map;
+    map.insert(QModbusDataUnit::HoldingRegisters, { QModbusDataUnit::HoldingRegisters, 0, kMapSize });
+    QVERIFY(server.setMap(map));
+    // Registers 20..29 (40021..40030) hold known values, two of them negative as signed words.
+    const QList<quint16> known { 0, 1, 255, 1000, 32767, 0x8000, 0xFFFF, 12345, 42, 7 };
+    for (int i = 0; i < known.size(); ++i)
+        QVERIFY(server.setData(QModbusDataUnit::HoldingRegisters, quint16(20 + i), known.at(i)));
+    QVERIFY(server.connectDevice());
+
+    modbus::QtModbusMaster master;
+    ui::MainWindow main;
+    test::FakePrompter prompter;
+    int opens = 0;
+    ui::RegistersTestWindow window(main, master, prompter, [&] {
+        ++opens;
+        return master.openPort(bridge.pathA(), kSettings);
+    });
+    window.show();
+
+    // The edit settles, then the requests start.
+    window.findChild<QLineEdit*>("StartAddressText")->setText("21");
+    QSignalSpy values(&window.poller(), &regtest::RegisterBlockPoller::valuesChanged);
+    QTRY_COMPARE_WITH_TIMEOUT(window.poller().startAddress(), 21, kGuardMs);
+    QTest::mouseClick(window.findChild<QPushButton*>("PeriodicalRequestCommand"), Qt::LeftButton);
+    QCOMPARE(opens, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(values.size() >= 2, kGuardMs);
+    QTest::mouseClick(window.findChild<QPushButton*>("StopPeriodicalRequestCommand"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!master.portOpen(), kGuardMs);
+
+    const QStringList expected { "0", "1", "255", "1000", "32767", "-32768", "-1", "12345", "42", "7" };
+    for (int i = 0; i < known.size(); ++i) {
+        QCOMPARE(window.RegValText(i)->text(), expected.at(i));
+        QCOMPARE(window.MBAddLabel(i)->text(), QString::number(40021 + i));
+    }
+    QCOMPARE(window.findChild<QLineEdit*>("NumOfTimeoutText")->text(), QString("0"));
+    QCOMPARE(window.findChild<QLineEdit*>("NumberOfPollsText")->text(),
+        window.findChild<QLineEdit*>("ValidSlaveResponsesText")->text());
+    QVERIFY(window.poller().NumOfResponseSingMulReg() >= 2);
+    QCOMPARE(window.findChild<QLineEdit*>("ModbusErrorMessageText")->text(), QString("Device Not Connected"));
+    QVERIFY(prompter.messages.isEmpty());
+}
+
+QTEST_MAIN(TstRegistersTestLine)
+#include "tst_registers_test_line.moc"

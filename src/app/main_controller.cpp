@@ -41,6 +41,8 @@ MainController::MainController(Links links, QObject* parent)
         config->setPollingResumable(
             [this] { return m_ctx.connected() && !m_state.VeltoProtocolMode && m_ctx.SMRX1.portOpen(); });
         config->setCurrentSlaveIdSink([this](quint16 id) { m_state.CurrentSlaveId = id; });
+        connect(m_connection.get(), &ConnectionController::disconnected, config,
+                &ui::ModbusConfigPanel::stopPeriodicWriter);
         connect(config, &ui::ModbusConfigPanel::configModeChanged, this,
                 [this](bool on) { m_state.ModbusConfigMode = on; });
     }

@@ -177,6 +177,12 @@ void ModbusConfigPanel::SetPeriodicalTankHeightText_Change(const QString& text)
         m_setGet->SetPeriodicalTankHeightText->setText(*check.replacementText);
 }
 
+void ModbusConfigPanel::stopPeriodicWriter()
+{
+    m_main.SetTankHeight1000TimesTimer->stop();
+    m_setGet->SetTankHeight1000TimesCommand->setText(kStartPeriodicCaption);
+}
+
 void ModbusConfigPanel::SetTankHeight1000TimesCommand_Click()
 {
     QPushButton* button = m_setGet->SetTankHeight1000TimesCommand;

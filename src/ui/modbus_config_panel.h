@@ -31,6 +31,9 @@ class ModbusConfigPanel : public QObject {
     Q_OBJECT
 public:
     inline static const QString kSetCaption = QStringLiteral("Set Modbus Parameters");
+
+    // The line is gone (Disconnect): the periodic tank-height writer stops and its button resets.
+    void stopPeriodicWriter();
     inline static const QString kGetCaption = QStringLiteral("Get Modbus Parameters");
     inline static const QString kNoCommunication = QStringLiteral("Error Modbus Communication");
     inline static const QString kStartPeriodicCaption

@@ -276,10 +276,13 @@ private slots:
         fx.trigger("mnuOrvixRegisters");
         fx.f().NoOfUnitCombo->setCurrentIndex(1);
         fx.window().TimerForJump2DevicesModbus->start();
+        QTest::mouseClick(fx.window().findChild<QPushButton*>("SetTankHeight1000TimesCommand"), Qt::LeftButton);
+        QVERIFY(fx.window().SetTankHeight1000TimesTimer->isActive());
         QVERIFY(fx.anyTimerRunning());
 
         fx.trigger("mnuDisConnect");
         QVERIFY(!fx.anyTimerRunning());
+        QVERIFY(!fx.window().SetTankHeight1000TimesTimer->isActive());
         QVERIFY(!fx.master.portOpen());
         QVERIFY(!fx.link.isOpen());
         Ui::ProtocolChoose& f = fx.f();

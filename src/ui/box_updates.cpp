@@ -31,6 +31,10 @@ void applyBoxUpdates(QWidget& root, const QList<BoxUpdate>& updates)
         }
         if (u.visible)
             box->setVisible(*u.visible);
+        // Windows lay their panels out themselves: a width is a lower bound, a position is left to
+        // the layout.
+        if (u.width)
+            box->setMinimumWidth(*u.width);
     }
 }
 

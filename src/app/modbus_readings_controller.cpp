@@ -120,11 +120,8 @@ void ModbusReadingsController::TimerForJump2DevicesModbus_Timer()
     paint(f.TxtOrvix2Id, step.secondBoxBackground);
 }
 
-void ModbusReadingsController::TxtOrvixId_Change()
+void ModbusReadingsController::applyAddressEntry(QLineEdit* box, const veltoproto::AddressEntry& entry)
 {
-    QLineEdit* box = m_ctx.window.form().TxtOrvixId;
-    const auto mode = m_ctx.state.VeltoProtocolMode ? veltoproto::AddressMode::Velto : veltoproto::AddressMode::Modbus;
-    const veltoproto::AddressEntry entry = veltoproto::checkOrvixId(box->text(), mode);
     if (!entry.message.isEmpty())
         m_ctx.prompter.message(entry.message);
     if (entry.replacementText) {
@@ -135,19 +132,19 @@ void ModbusReadingsController::TxtOrvixId_Change()
         m_ctx.state.CurrentSlaveId = quint16(*entry.address);
 }
 
+void ModbusReadingsController::TxtOrvixId_Change()
+{
+    QLineEdit* box = m_ctx.window.form().TxtOrvixId;
+    const auto mode = m_ctx.state.VeltoProtocolMode ? veltoproto::AddressMode::Velto : veltoproto::AddressMode::Modbus;
+    applyAddressEntry(box, veltoproto::checkOrvixId(box->text(), mode));
+}
+
 void ModbusReadingsController::TxtOrvix2Id_Change()
 {
     QLineEdit* box = m_ctx.window.form().TxtOrvix2Id;
-    const veltoproto::AddressEntry entry = veltoproto::checkOrvix2Id(box->text());
-    if (!entry.message.isEmpty())
-        m_ctx.prompter.message(entry.message);
-    if (entry.replacementText) {
-        QSignalBlocker quiet(box);
-        box->setText(*entry.replacementText);
-    }
-    if (entry.address)
-        m_ctx.state.CurrentSlaveId = quint16(*entry.address);
+    applyAddressEntry(box, veltoproto::checkOrvix2Id(box->text()));
 }
+
 
 void ModbusReadingsController::IrLevel_Change()
 {

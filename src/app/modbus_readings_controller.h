@@ -4,7 +4,9 @@
 #include "modbus/debounced_text_check.h"
 #include "modbus/single_sensor_poller.h"
 #include "modbus/two_sensor_alternation.h"
+#include "veltoproto/address_entry.h"
 
+#include <QLineEdit>
 #include <QObject>
 
 namespace velto::app {
@@ -32,6 +34,7 @@ private:
     void blink(bool on);
     void showCounters(int polls, int valid, int timeouts);
     void applyTimeouts(bool receive, const QString& text);
+    void applyAddressEntry(QLineEdit* box, const veltoproto::AddressEntry& entry);
 
     MainContext& m_ctx;
     modbus::SingleSensorPoller m_poller;

@@ -300,6 +300,26 @@ private slots:
         QVERIFY(!f.LabelRel1->font().bold());
     }
 
+    void addressBoxFollowsTheMode()
+    {
+        Fixture fx;
+        fx.f().TxtOrvixId->setText("0");
+        QCOMPARE(fx.prompter.lastText(), QString("Wrong value. Enter your valid ID address between 1 to 255 sec (default value 1)"));
+        QCOMPARE(fx.f().TxtOrvixId->text(), QString("1"));
+        QCOMPARE(fx.controller.state().CurrentSlaveId, quint16(1));
+
+        fx.connect();
+        fx.trigger("mnuOrvix25");
+        fx.trigger("mnuVeltoProtocol");
+        const qsizetype before = fx.prompter.messages.size();
+        fx.f().TxtOrvixId->setText("0");
+        QCOMPARE(fx.prompter.messages.size(), before);
+        QCOMPARE(fx.controller.state().CurrentSlaveId, quint16(0));
+        fx.f().TxtOrvixId->setText("256");
+        QCOMPARE(fx.prompter.lastText(), QString("Wrong number. Enter your valid ID address between 0 to 255 sec (default value 1)"));
+        QCOMPARE(fx.f().TxtOrvixId->text(), QString("0"));
+    }
+
     void aboutBoxShowsIdentityAndStack()
     {
         Fixture fx;

@@ -7,6 +7,8 @@
 using namespace velto::config;
 using velto::test::FakePrompter;
 
+Q_DECLARE_METATYPE(BlockInputs)
+
 class TstConfigConversions : public QObject {
     Q_OBJECT
 private slots:
@@ -250,7 +252,6 @@ private slots:
     }
 };
 
-Q_DECLARE_METATYPE(BlockInputs)
 
 QTEST_GUILESS_MAIN(TstConfigConversions)
 #include "tst_config_conversions.moc"

@@ -1,8 +1,8 @@
 #include "app/modbus_readings_controller.h"
 
-#include "modbus/timeout_rule.h"
 #include "ui/box_updates.h"
 #include "ui/tank_picture.h"
+#include "ui/timeout_box.h"
 #include "ui_main_window.h"
 #include "veltoproto/address_entry.h"
 
@@ -71,19 +71,11 @@ void ModbusReadingsController::showCounters(int polls, int valid, int timeouts)
 void ModbusReadingsController::applyTimeouts(bool receive, const QString& text)
 {
     Ui::ProtocolChoose& f = m_ctx.window.form();
-    const modbus::TimeoutDecision decision = modbus::checkTimeoutText(
-        text, receive ? modbus::kReceiveTimeoutRule : modbus::kTransmitTimeoutRule, m_ctx.prompter);
-    QLineEdit* box = receive ? f.Rcv_Timeout_Text : f.Xmt_Timeout_Text;
-    if (decision.replacementText) {
-        QSignalBlocker quiet(box);
-        box->setText(*decision.replacementText);
-    }
-    if (receive) {
-        m_ctx.SMRX1.setRxTimeout(decision.ms);
-    } else {
-        m_ctx.SMRX1.setTxTimeout(decision.ms);
-        m_ctx.window.TimerModbusDataUpdate->setInterval(decision.ms);
-    }
+    if (receive)
+        ui::applyTimeoutBox(ui::TimeoutBox::Receive, f.Rcv_Timeout_Text, text, m_ctx.SMRX1, m_ctx.prompter);
+    else
+        ui::applyTimeoutBox(ui::TimeoutBox::Transmit, f.Xmt_Timeout_Text, text, m_ctx.SMRX1, m_ctx.prompter,
+                            m_ctx.window.TimerModbusDataUpdate);
 }
 
 void ModbusReadingsController::NoOfUnitCombo_Click()
@@ -124,10 +116,8 @@ void ModbusReadingsController::applyAddressEntry(QLineEdit* box, const veltoprot
 {
     if (!entry.message.isEmpty())
         m_ctx.prompter.message(entry.message);
-    if (entry.replacementText) {
-        QSignalBlocker quiet(box);
-        box->setText(*entry.replacementText);
-    }
+    if (entry.replacementText)
+        ui::putBack(box, *entry.replacementText);
     if (entry.address)
         m_ctx.state.CurrentSlaveId = quint16(*entry.address);
 }

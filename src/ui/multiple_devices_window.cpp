@@ -1,5 +1,7 @@
 #include "ui/multiple_devices_window.h"
 
+#include "ui/timeout_box.h"
+
 #include "common/colors.h"
 #include "common/prompter.h"
 #include "modbus/debounced_text_check.h"
@@ -16,17 +18,6 @@
 #include <QSignalBlocker>
 
 namespace velto::ui {
-
-namespace {
-
-void putBack(QLineEdit* box, const QString& text)
-{
-    // The default just applied is valid; putting it back must not start another settling wait.
-    const QSignalBlocker blocker(box);
-    box->setText(text);
-}
-
-} // namespace
 
 MultipleDevicesWindow::MultipleDevicesWindow(MainWindow& main, modbus::ModbusMaster& master,
     Prompter& prompter, std::function<bool()> openModbusPort, std::function<bool()> isConnected,
@@ -176,19 +167,13 @@ void MultipleDevicesWindow::IDText_Settled(int device, const QString& text)
 
 void MultipleDevicesWindow::XmtTimeoutText_Settled(const QString& text)
 {
-    const auto decision = modbus::checkTimeoutText(text, modbus::kTransmitTimeoutRule, m_prompter);
-    if (decision.replacementText)
-        putBack(m_ui->XmtTimeoutText, *decision.replacementText);
-    m_master.setTxTimeout(decision.ms);
-    m_main.TimerForModbusDevices->setInterval(decision.ms);
+    applyTimeoutBox(TimeoutBox::Transmit, m_ui->XmtTimeoutText, text, m_master, m_prompter,
+                    m_main.TimerForModbusDevices);
 }
 
 void MultipleDevicesWindow::RcvTimeoutText_Settled(const QString& text)
 {
-    const auto decision = modbus::checkTimeoutText(text, modbus::kReceiveTimeoutRule, m_prompter);
-    if (decision.replacementText)
-        putBack(m_ui->RcvTimeoutText, *decision.replacementText);
-    m_master.setRxTimeout(decision.ms);
+    applyTimeoutBox(TimeoutBox::Receive, m_ui->RcvTimeoutText, text, m_master, m_prompter);
 }
 
 void MultipleDevicesWindow::showLastErrorText()

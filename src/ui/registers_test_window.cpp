@@ -1,5 +1,7 @@
 #include "ui/registers_test_window.h"
 
+#include "ui/timeout_box.h"
+
 #include "common/colors.h"
 #include "common/prompter.h"
 #include "modbus/debounced_text_check.h"
@@ -179,13 +181,6 @@ void RegistersTestWindow::resumeAfterEdit()
     m_poller->resume();
 }
 
-void RegistersTestWindow::putBack(QLineEdit* box, const QString& text)
-{
-    // The default just applied is valid; putting it back must not start another settling wait.
-    const QSignalBlocker blocker(box);
-    box->setText(text);
-}
-
 void RegistersTestWindow::LenghtText_Settled(const QString& text)
 {
     const auto decision = regtest::checkRangeText(text, regtest::lengthRule(), m_prompter);
@@ -218,19 +213,13 @@ void RegistersTestWindow::DeviceAddressText_Settled(const QString& text)
 
 void RegistersTestWindow::XmtTimeoutText_Settled(const QString& text)
 {
-    const auto decision = modbus::checkTimeoutText(text, modbus::kTransmitTimeoutRule, m_prompter);
-    if (decision.replacementText)
-        putBack(m_ui->XmtTimeoutText, *decision.replacementText);
-    m_master.setTxTimeout(decision.ms);
-    m_main.TimerSingleMultiRegisters->setInterval(decision.ms);
+    applyTimeoutBox(TimeoutBox::Transmit, m_ui->XmtTimeoutText, text, m_master, m_prompter,
+                    m_main.TimerSingleMultiRegisters);
 }
 
 void RegistersTestWindow::RcvTimeoutText_Settled(const QString& text)
 {
-    const auto decision = modbus::checkTimeoutText(text, modbus::kReceiveTimeoutRule, m_prompter);
-    if (decision.replacementText)
-        putBack(m_ui->RcvTimeoutText, *decision.replacementText);
-    m_master.setRxTimeout(decision.ms);
+    applyTimeoutBox(TimeoutBox::Receive, m_ui->RcvTimeoutText, text, m_master, m_prompter);
 }
 
 void RegistersTestWindow::showBlock()

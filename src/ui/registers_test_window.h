@@ -73,7 +73,6 @@ private:
     void RcvTimeoutText_Settled(const QString& text);
     // Shows the boxes and labels of the current block and hides the rest.
     void showBlock();
-    void putBack(QLineEdit* box, const QString& text);
     void cancelEdits();
 
     MainWindow& m_main;

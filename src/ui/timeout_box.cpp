@@ -1,0 +1,31 @@
+#include "ui/timeout_box.h"
+
+#include "modbus/modbus_master.h"
+#include "modbus/timeout_rule.h"
+
+namespace velto::ui {
+
+void putBack(QLineEdit* box, const QString& text)
+{
+    const QSignalBlocker quiet(box);
+    box->setText(text);
+}
+
+void applyTimeoutBox(TimeoutBox kind, QLineEdit* box, const QString& text, modbus::ModbusMaster& master,
+                     Prompter& prompter, QTimer* pollTimer)
+{
+    const bool receive = kind == TimeoutBox::Receive;
+    const modbus::TimeoutDecision decision
+        = modbus::checkTimeoutText(text, receive ? modbus::kReceiveTimeoutRule : modbus::kTransmitTimeoutRule, prompter);
+    if (decision.replacementText)
+        putBack(box, *decision.replacementText);
+    if (receive) {
+        master.setRxTimeout(decision.ms);
+        return;
+    }
+    master.setTxTimeout(decision.ms);
+    if (pollTimer)
+        pollTimer->setInterval(decision.ms);
+}
+
+} // namespace velto::ui

@@ -7,6 +7,7 @@
 #include "sim/simulated_line.h"
 #include "support/fake_prompter.h"
 #include "support/pty_pair.h"
+#include "support/rtu_server.h"
 #include "ui_main_window.h"
 #include "ui_port_setup_window.h"
 
@@ -104,13 +105,9 @@ private slots:
     {
         test::PtyBridge bridge;
         QVERIFY(bridge.isValid());
-        QModbusRtuSerialServer server;
-        QModbusDataUnitMap map;
-        map.insert(QModbusDataUnit::HoldingRegisters, {QModbusDataUnit::HoldingRegisters, 0, 200});
-        server.setMap(map);
-        server.setServerAddress(1);
-        server.setConnectionParameter(QModbusDevice::SerialPortNameParameter, bridge.pathB());
-        QVERIFY(server.connectDevice());
+        const auto serverOwner = test::startRtuServer(bridge.pathB(), 1, 200);
+        QVERIFY(serverOwner);
+        QModbusRtuSerialServer& server = *serverOwner;
         auto put = [&](int reg, QList<quint16> words) {
             server.setData(QModbusDataUnit(QModbusDataUnit::HoldingRegisters, reg, words));
         };

@@ -2,6 +2,8 @@
 #include "support/pty_pair.h"
 
 #include <QElapsedTimer>
+#include "support/rtu_server.h"
+
 #include <QModbusRtuSerialServer>
 #include <QSerialPort>
 #include <QSignalSpy>
@@ -89,24 +91,10 @@ void TstQtModbusMaster::init()
     m_bridge = std::make_unique<velto::test::PtyBridge>();
     QVERIFY(m_bridge->isValid());
 
-    m_server = std::make_unique<QModbusRtuSerialServer>();
-    m_server->setConnectionParameter(QModbusDevice::SerialPortNameParameter, m_bridge->pathB());
-    m_server->setConnectionParameter(QModbusDevice::SerialBaudRateParameter, QSerialPort::Baud9600);
-    m_server->setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
-    m_server->setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
-    m_server->setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
-    m_server->setServerAddress(kServerAddress);
-    QModbusDataUnitMap map;
-    map.insert(QModbusDataUnit::HoldingRegisters, { QModbusDataUnit::HoldingRegisters, 0, kMapSize });
-    QVERIFY(m_server->setMap(map));
+    m_server = velto::test::startRtuServer(m_bridge->pathB(), kServerAddress, kMapSize);
+    QVERIFY(m_server);
     for (int i = 0; i < kMapSize; ++i)
         QVERIFY(m_server->setData(QModbusDataUnit::HoldingRegisters, quint16(i), quint16(kValueBase + i)));
-    // Qt's server spins on a dead line just like the client; the tests that cut the line must not
-    // measure that.
-    connect(
-        m_server.get(), &QModbusDevice::errorOccurred, m_server.get(),
-        [server = m_server.get()] { server->disconnectDevice(); }, Qt::QueuedConnection);
-    QVERIFY(m_server->connectDevice());
 
     m_master = std::make_unique<QtModbusMaster>();
     m_master->setRxTimeout(kShortRxMs);

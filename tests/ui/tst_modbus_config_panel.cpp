@@ -12,6 +12,8 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
+#include "support/rtu_server.h"
+
 #include <QModbusRtuSerialServer>
 #include <QPushButton>
 #include <QSerialPort>
@@ -253,17 +255,9 @@ private slots:
     {
         test::PtyBridge bridge;
         QVERIFY(bridge.isValid());
-        QModbusRtuSerialServer server;
-        server.setConnectionParameter(QModbusDevice::SerialPortNameParameter, bridge.pathB());
-        server.setConnectionParameter(QModbusDevice::SerialBaudRateParameter, QSerialPort::Baud9600);
-        server.setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
-        server.setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
-        server.setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
-        server.setServerAddress(kServerAddress);
-        QModbusDataUnitMap map;
-        map.insert(QModbusDataUnit::HoldingRegisters, { QModbusDataUnit::HoldingRegisters, 0, kMapSize });
-        QVERIFY(server.setMap(map));
-        QVERIFY(server.connectDevice());
+        const auto serverOwner = test::startRtuServer(bridge.pathB(), kServerAddress, kMapSize);
+        QVERIFY(serverOwner);
+        QModbusRtuSerialServer& server = *serverOwner;
         modbus::QtModbusMaster master;
         master.setRxTimeout(kShortRxMs);
         QVERIFY2(master.openPort(bridge.pathA(), kSettings), qPrintable(master.lastErrorText()));

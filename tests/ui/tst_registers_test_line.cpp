@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include "support/rtu_server.h"
+
 #include <QModbusRtuSerialServer>
 #include <QPushButton>
 #include <QSerialPort>
@@ -38,21 +40,13 @@ void TstRegistersTestLine::blockOfTenShowsTheServersValues()
     test::PtyBridge bridge;
     QVERIFY(bridge.isValid());
 
-    QModbusRtuSerialServer server;
-    server.setConnectionParameter(QModbusDevice::SerialPortNameParameter, bridge.pathB());
-    server.setConnectionParameter(QModbusDevice::SerialBaudRateParameter, QSerialPort::Baud9600);
-    server.setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
-    server.setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
-    server.setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
-    server.setServerAddress(kServerAddress);
-    QModbusDataUnitMap map;
-    map.insert(QModbusDataUnit::HoldingRegisters, { QModbusDataUnit::HoldingRegisters, 0, kMapSize });
-    QVERIFY(server.setMap(map));
+    const auto serverOwner = test::startRtuServer(bridge.pathB(), kServerAddress, kMapSize);
+    QVERIFY(serverOwner);
+    QModbusRtuSerialServer& server = *serverOwner;
     // Registers 20..29 (40021..40030) hold known values, two of them negative as signed words.
     const QList<quint16> known { 0, 1, 255, 1000, 32767, 0x8000, 0xFFFF, 12345, 42, 7 };
     for (int i = 0; i < known.size(); ++i)
         QVERIFY(server.setData(QModbusDataUnit::HoldingRegisters, quint16(20 + i), known.at(i)));
-    QVERIFY(server.connectDevice());
 
     modbus::QtModbusMaster master;
     ui::MainWindow main;

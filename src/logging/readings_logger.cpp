@@ -11,6 +11,8 @@ ReadingsLogger::ReadingsLogger(Prompter& prompter, const Clock& clock, QObject* 
     , m_prompter(prompter)
     , m_clock(clock)
 {
+    // A child, so the window that owns the logger finds its timer by name like its own timers.
+    m_timer.setParent(this);
     m_timer.setObjectName(QStringLiteral("TimerRateInsertDataToFile"));
     connect(&m_timer, &QTimer::timeout, this, &ReadingsLogger::EnterDataToFile);
 }

@@ -81,6 +81,12 @@ private slots:
         QCOMPARE(fx.window().findChild<QTimer*>("TimerVeltoProtocol")->interval(), 1000);
         QCOMPARE(fx.window().findChild<QTimer*>("Timer_Rx")->interval(), 250);
         QVERIFY(!fx.anyTimerRunning());
+        for (const char* name : {"TimerForModbusDevices", "TimerRateInsertDataToFile", "TimerSingleMultiRegisters",
+                                 "SetTankHeight1000TimesTimer"}) {
+            QTimer* timer = fx.window().findChild<QTimer*>(name);
+            QVERIFY2(timer && !timer->isActive(), name);
+        }
+        QCOMPARE(fx.window().SetTankHeight1000TimesTimer->interval(), 5000);
         QCOMPARE(fx.master.tx, 300);
         QCOMPARE(fx.master.rx, 1000);
 

@@ -18,12 +18,12 @@ struct ModelRow {
     const char* protocols;
 };
 constexpr ModelRow kModels[] = {
-    {"Orvix25", "2082", "ModBus and VeltoProtocol"},
-    {"Pellan", "3082", "ModBus and VeltoProtocol"},
-    {"Orvix50", "5147", "bi-directional Modbus and VeltoProtocol"},
-    {"Orvix50 H", "xxx", "VeltoProtocol and Calibration"},
-    {"RendoScan", "xxx", "Velto Protocol"},
-    {"Taliq 4 Wire", "\u2014", "Debug Mode"},
+    { "Orvix25", "2082", "ModBus and VeltoProtocol" },
+    { "Pellan", "3082", "ModBus and VeltoProtocol" },
+    { "Orvix50", "5147", "bi-directional Modbus and VeltoProtocol" },
+    { "Orvix50 H", "xxx", "VeltoProtocol and Calibration" },
+    { "RendoScan", "xxx", "Velto Protocol" },
+    { "Taliq 4 Wire", "\u2014", "Debug Mode" },
 };
 
 // The host's system information tool, where the host has one.
@@ -31,12 +31,12 @@ QString systemInfoProgram()
 {
 #ifdef Q_OS_WIN
     QSettings tools(QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"),
-                    QSettings::NativeFormat);
+        QSettings::NativeFormat);
     const QString path = tools.value(QStringLiteral("PATH")).toString();
     if (!path.isEmpty())
         return path;
     QSettings location(QStringLiteral("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools Location"),
-                       QSettings::NativeFormat);
+        QSettings::NativeFormat);
     const QString dir = location.value(QStringLiteral("MSINFO")).toString();
     if (!dir.isEmpty() && QFileInfo::exists(dir + QStringLiteral("\\MSINFO32.EXE")))
         return dir + QStringLiteral("\\MSINFO32.EXE");
@@ -57,7 +57,7 @@ AboutWindow::AboutWindow(Prompter& prompter, QString modbusAboutText, QWidget* p
 
     QTableWidget* table = m_ui->ModelTable;
     table->setColumnCount(3);
-    table->setHorizontalHeaderLabels({tr("Model"), tr("Version"), tr("Protocols")});
+    table->setHorizontalHeaderLabels({ tr("Model"), tr("Version"), tr("Protocols") });
     table->setRowCount(int(std::size(kModels)));
     for (int row = 0; row < int(std::size(kModels)); ++row) {
         const ModelRow& m = kModels[row];
@@ -74,8 +74,9 @@ AboutWindow::AboutWindow(Prompter& prompter, QString modbusAboutText, QWidget* p
         emit closedByOk();
         close();
     });
-    connect(m_ui->SMRXAboutCommand, &QPushButton::clicked, this,
-            [this] { m_prompter.message(m_modbusAbout, QStringLiteral("SMRX About"), Prompter::Icon::Information); });
+    connect(m_ui->SMRXAboutCommand, &QPushButton::clicked, this, [this] {
+        m_prompter.message(m_modbusAbout, QStringLiteral("SMRX About"), Prompter::Icon::Information);
+    });
     connect(m_ui->cmdSysInfo, &QPushButton::clicked, this, &AboutWindow::StartSysInfo);
 }
 

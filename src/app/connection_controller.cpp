@@ -7,20 +7,12 @@ namespace velto::app {
 
 namespace {
 const QString kNotAvailable = QStringLiteral("N/A");
-const QStringList kSerialFields = {"CommunicationTypeText", "COMPortText", "BaundRateText",
-                                   "DataBitText",           "ParityBitText", "StopBitsText"};
+const QStringList kSerialFields = { "CommunicationTypeText", "COMPortText", "BaundRateText", "DataBitText",
+    "ParityBitText", "StopBitsText" };
 // Frames the port window's Connect hides until a mode shows them again.
-const QStringList kConnectHides = {"Frame1",
-                                   "frmDataBase",
-                                   "frmDeviceInformation",
-                                   "frmStaticParameters",
-                                   "SetModbusParametersFrame",
-                                   "SetGetModbusParametersFrame",
-                                   "frmVelto",
-                                   "frmlblDeviceStatusRelayStatus",
-                                   "frmDynamicParameters",
-                                   "MSFlexGrid1",
-                                   "pictTank"};
+const QStringList kConnectHides = { "Frame1", "frmDataBase", "frmDeviceInformation", "frmStaticParameters",
+    "SetModbusParametersFrame", "SetGetModbusParametersFrame", "frmVelto", "frmlblDeviceStatusRelayStatus",
+    "frmDynamicParameters", "MSFlexGrid1", "pictTank" };
 } // namespace
 
 ConnectionController::ConnectionController(MainContext& ctx, PortScan scan, QObject* parent)
@@ -38,7 +30,7 @@ void ConnectionController::mnuConnect_Click()
     }
     QList<serial::PortChoice> extras;
     if (m_ctx.simulatorPath)
-        extras.append({QString(), QStringLiteral("Simulated sensors"), true});
+        extras.append({ QString(), QStringLiteral("Simulated sensors"), true });
     m_portWindow = new ui::PortSetupWindow(m_ctx.state.serial, m_scan(), extras, m_ctx.prompter);
     connect(m_portWindow, &ui::PortSetupWindow::confirmed, this, &ConnectionController::btnOKPortSetUp_Click);
     connect(m_portWindow, &ui::PortSetupWindow::cancelled, this, &ConnectionController::btnCancel_Click);
@@ -114,8 +106,8 @@ QString ConnectionController::portLocation()
 void ConnectionController::reportOpenFailure(const QString& port, const QString& reason)
 {
     const QString shown = port.isEmpty() ? m_ctx.state.serial.chosenPort().displayText : port;
-    m_ctx.prompter.message(tr("The port %1 could not be opened: %2").arg(shown, reason), QString(),
-                           Prompter::Icon::Warning);
+    m_ctx.prompter.message(
+        tr("The port %1 could not be opened: %2").arg(shown, reason), QString(), Prompter::Icon::Warning);
 }
 
 bool ConnectionController::OpenVeltoPort()

@@ -16,7 +16,8 @@ LogPanelController::LogPanelController(MainContext& ctx, const Clock& clock, QOb
     connect(f.RateTime, &QLineEdit::textChanged, this, &LogPanelController::RateTime_Change);
     connect(&m_logger, &logging::ReadingsLogger::gridReset, this, &LogPanelController::resetGrid);
     connect(&m_logger, &logging::ReadingsLogger::rowLogged, this, &LogPanelController::addGridRow);
-    connect(&m_logger, &logging::ReadingsLogger::pollingResumeRequested, this, &LogPanelController::resumePolling);
+    connect(&m_logger, &logging::ReadingsLogger::pollingResumeRequested, this,
+        &LogPanelController::resumePolling);
     f.MSFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     showFileControls(false);
 }
@@ -25,8 +26,8 @@ void LogPanelController::mnuLog_Click()
 {
     ui::MainWindow& w = m_ctx.window;
     Ui::ProtocolChoose& f = w.form();
-    f.frmDataBase->setTitle(m_ctx.state.VeltoProtocolMode ? logging::kPanelCaptionVelto
-                                                          : logging::kPanelCaptionModbus);
+    f.frmDataBase->setTitle(
+        m_ctx.state.VeltoProtocolMode ? logging::kPanelCaptionVelto : logging::kPanelCaptionModbus);
     f.frmDataBase->show();
     // The Velto tick pauses while the file is chosen; the Modbus timer then only blinks in that mode.
     if (m_ctx.state.VeltoProtocolMode && m_ctx.connected()) {
@@ -116,14 +117,14 @@ logging::LogReadings LogPanelController::shownReadings() const
     logging::LogReadings r;
     r.mode = m_ctx.state.VeltoProtocolMode ? logging::LogMode::Velto : logging::LogMode::Modbus;
     r.twoSensors = !m_ctx.window.form().LabelMultiSensor->isHidden();
-    r.modbus = {m_ctx.text("ErrorStatusText"), m_ctx.text("IrDistance"),   m_ctx.text("IrLevel"),
-                m_ctx.text("IrTemperature"),   m_ctx.text("Vol_Flow_Tot_Value_Text"),
-                m_ctx.text("IrTankHeight"),    m_ctx.text("IrMeasurementUnit")};
+    r.modbus = { m_ctx.text("ErrorStatusText"), m_ctx.text("IrDistance"), m_ctx.text("IrLevel"),
+        m_ctx.text("IrTemperature"), m_ctx.text("Vol_Flow_Tot_Value_Text"), m_ctx.text("IrTankHeight"),
+        m_ctx.text("IrMeasurementUnit") };
     for (int s = 0; s < 2; ++s) {
         const QString suffix = s == 0 ? QString() : QStringLiteral("2");
-        r.velto[size_t(s)] = {m_ctx.text("VeltoDevSta" + suffix), m_ctx.text("TxtVeltoDist" + suffix),
-                              m_ctx.text("TextVeltoLevel" + suffix), m_ctx.text("TextVeltoTemp" + suffix),
-                              m_ctx.text("IrVeltoTnakHeight" + suffix)};
+        r.velto[size_t(s)] = { m_ctx.text("VeltoDevSta" + suffix), m_ctx.text("TxtVeltoDist" + suffix),
+            m_ctx.text("TextVeltoLevel" + suffix), m_ctx.text("TextVeltoTemp" + suffix),
+            m_ctx.text("IrVeltoTnakHeight" + suffix) };
     }
     return r;
 }

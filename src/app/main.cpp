@@ -25,7 +25,7 @@ int main(int argc, char* argv[])
     auto scanPorts = [] {
         QList<serial::PortChoice> choices;
         for (const serial::PortEntry& port : serial::PortScanner().scan())
-            choices.append({port.systemLocation, port.displayText, false});
+            choices.append({ port.systemLocation, port.displayText, false });
         return choices;
     };
     // The simulated sensors start the first time they are opened and run until the program ends.
@@ -35,7 +35,7 @@ int main(int argc, char* argv[])
         return simulatedLine->isValid() ? simulatedLine->devicePath() : QString();
     };
 
-    app::MainController controller({master, byteLink, prompter, scanPorts, simulatorPath});
+    app::MainController controller({ master, byteLink, prompter, scanPorts, simulatorPath });
     prompter.setParentWidget(&controller.window());
 
     auto* splash = new app::SplashWindow;

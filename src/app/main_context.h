@@ -16,12 +16,12 @@ namespace velto::app {
 // window is not part of the program; the menus then do only their main-window part.
 struct ToolWindows {
     std::function<QWidget*(int devices)> multipleDevices; // FormMultipleDevicesModbus
-    std::function<QWidget*()> registersTest;              // FormSingleMultiRegisters
-    std::function<QWidget*(bool connected)> calibration;   // FormMultiSensorCalibration
-    std::function<QWidget*(bool connected)> radar;         // FormRendo
-    std::function<QWidget*()> flashBurning;                // FormFlashburning
-    std::function<QWidget*()> debugTerminal;               // FormTaliq485Debug
-    std::function<QWidget*()> parsing;                     // FormTaliq485Parsing
+    std::function<QWidget*()> registersTest; // FormSingleMultiRegisters
+    std::function<QWidget*(bool connected)> calibration; // FormMultiSensorCalibration
+    std::function<QWidget*(bool connected)> radar; // FormRendo
+    std::function<QWidget*()> flashBurning; // FormFlashburning
+    std::function<QWidget*()> debugTerminal; // FormTaliq485Debug
+    std::function<QWidget*()> parsing; // FormTaliq485Parsing
     std::function<void()> closeMultipleDevices;
 };
 
@@ -39,8 +39,7 @@ struct MainContext {
     // Connected exactly while the Connect entry is disabled.
     bool connected() const { return !window.entry(QStringLiteral("mnuConnect"))->isEnabled(); }
 
-    template <typename T = QWidget>
-    T* control(const QString& name) const
+    template <typename T = QWidget> T* control(const QString& name) const
     {
         return window.findChild<T*>(name);
     }

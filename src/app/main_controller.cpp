@@ -23,11 +23,12 @@ constexpr int kDefaultRcvTimeoutMs = 1000;
 MainController::MainController(Links links, QObject* parent)
     : QObject(parent)
     , m_window(std::make_unique<ui::MainWindow>())
-    , m_ctx {*m_window, m_state, links.master, links.byteLink, links.prompter, m_tools, links.simulatorPath}
+    , m_ctx { *m_window, m_state, links.master, links.byteLink, links.prompter, m_tools, links.simulatorPath }
     , m_connection(std::make_unique<ConnectionController>(m_ctx, std::move(links.scanPorts)))
     , m_modes(std::make_unique<ModeController>(m_ctx, *m_connection))
 {
-    connect(m_connection.get(), &ConnectionController::disconnected, m_modes.get(), &ModeController::NA_Function);
+    connect(
+        m_connection.get(), &ConnectionController::disconnected, m_modes.get(), &ModeController::NA_Function);
     wireMenus();
     // The Modbus configuration frames: writes are counted with the single-sensor polls.
     {
@@ -42,9 +43,9 @@ MainController::MainController(Links links, QObject* parent)
             [this] { return m_ctx.connected() && !m_state.VeltoProtocolMode && m_ctx.SMRX1.portOpen(); });
         config->setCurrentSlaveIdSink([this](quint16 id) { m_state.CurrentSlaveId = id; });
         connect(m_connection.get(), &ConnectionController::disconnected, config,
-                &ui::ModbusConfigPanel::stopPeriodicWriter);
+            &ui::ModbusConfigPanel::stopPeriodicWriter);
         connect(config, &ui::ModbusConfigPanel::configModeChanged, this,
-                [this](bool on) { m_state.ModbusConfigMode = on; });
+            [this](bool on) { m_state.ModbusConfigMode = on; });
     }
     // Register test tools: one window each, made when first opened and reloaded on every opening.
     {
@@ -53,8 +54,9 @@ MainController::MainController(Links links, QObject* parent)
         auto devices = std::make_shared<QPointer<ui::MultipleDevicesWindow>>();
         m_tools.multipleDevices = [this, devices, openModbusPort, setSlaveId](int count) -> QWidget* {
             if (!*devices) {
-                *devices = new ui::MultipleDevicesWindow(*m_window, m_ctx.SMRX1, m_ctx.prompter, openModbusPort,
-                                                         [this] { return m_ctx.connected(); }, m_window.get());
+                *devices = new ui::MultipleDevicesWindow(
+                    *m_window, m_ctx.SMRX1, m_ctx.prompter, openModbusPort,
+                    [this] { return m_ctx.connected(); }, m_window.get());
                 connect(devices->get(), &ui::MultipleDevicesWindow::currentSlaveIdChanged, this, setSlaveId);
             }
             (*devices)->open(count);
@@ -67,8 +69,8 @@ MainController::MainController(Links links, QObject* parent)
         auto registers = std::make_shared<QPointer<ui::RegistersTestWindow>>();
         m_tools.registersTest = [this, registers, openModbusPort, setSlaveId]() -> QWidget* {
             if (!*registers) {
-                *registers = new ui::RegistersTestWindow(*m_window, m_ctx.SMRX1, m_ctx.prompter, openModbusPort,
-                                                         m_window.get());
+                *registers = new ui::RegistersTestWindow(
+                    *m_window, m_ctx.SMRX1, m_ctx.prompter, openModbusPort, m_window.get());
                 connect(registers->get(), &ui::RegistersTestWindow::currentSlaveIdChanged, this, setSlaveId);
             } else {
                 (*registers)->Form_Load();
@@ -79,15 +81,16 @@ MainController::MainController(Links links, QObject* parent)
     Form_Load();
     m_modbusReadings = std::make_unique<ModbusReadingsController>(m_ctx);
     ModbusReadingsController* readings = m_modbusReadings.get();
-    connect(m_modes.get(), &ModeController::readingsReset, readings, &ModbusReadingsController::readingsReset);
+    connect(
+        m_modes.get(), &ModeController::readingsReset, readings, &ModbusReadingsController::readingsReset);
     connect(m_modes.get(), &ModeController::orvixRegistersEntered, readings,
-            &ModbusReadingsController::IrLevel_Change);
+        &ModbusReadingsController::IrLevel_Change);
     connect(m_modes.get(), &ModeController::veltoProtocolEntered, readings,
-            &ModbusReadingsController::TxtOrvixId_Change);
+        &ModbusReadingsController::TxtOrvixId_Change);
 
     m_veltoReadings = std::make_unique<VeltoReadingsController>(m_ctx);
     connect(m_modes.get(), &ModeController::veltoProtocolEntered, m_veltoReadings.get(),
-            &VeltoReadingsController::TextVeltoLevel_Change);
+        &VeltoReadingsController::TextVeltoLevel_Change);
     m_logPanel = std::make_unique<LogPanelController>(m_ctx, SystemClock::instance());
 }
 
@@ -115,8 +118,8 @@ void MainController::Form_Load()
 
     ui::MainWindow::setStyledText(f.ModBusErrorMessageLabel_TextBox, QString(), true, kRed);
     ui::MainWindow::setStyledText(f.ConnectionStatusText, QStringLiteral("Disonnect"), true, kRed);
-    for (QLineEdit* field : {f.CommunicationTypeText, f.COMPortText, f.BaundRateText, f.DataBitText,
-                             f.ParityBitText, f.StopBitsText})
+    for (QLineEdit* field : { f.CommunicationTypeText, f.COMPortText, f.BaundRateText, f.DataBitText,
+             f.ParityBitText, f.StopBitsText })
         field->setText(QStringLiteral("N/A"));
 
     m_ctx.setEnabled("mnuFile", true);
@@ -127,12 +130,12 @@ void MainController::Form_Load()
     // Nothing polls yet: only the status frame shows until a mode is chosen.
     for (const QString& panel : ModeController::modbusPanels())
         m_ctx.setVisible(panel, false);
-    for (const char* other : {"frmDataBase", "frmVelto", "MSFlexGrid1", "pictTank"})
+    for (const char* other : { "frmDataBase", "frmVelto", "MSFlexGrid1", "pictTank" })
         m_ctx.setVisible(other, false);
     f.FrameOrvixLogPCStatus->show();
 
     m_state.CurrentSlaveId = 1;
-    f.NoOfUnitCombo->addItems({"1", "2"});
+    f.NoOfUnitCombo->addItems({ "1", "2" });
     f.NoOfUnitCombo->setCurrentIndex(0);
     f.TxtOrvixId->show();
     f.LabelOrvixId->setText(QStringLiteral("Insert Orvix 1 ID"));
@@ -141,20 +144,20 @@ void MainController::Form_Load()
     f.Label26->setText(QStringLiteral("Unit"));
     w.TimerForJump2DevicesModbus->stop();
 
-    for (QComboBox* units : {f.MeasurementUnitCombo, f.MeasurementUnitCombo2}) {
-        units->addItems({"Meter", "Inch", "Feet"});
+    for (QComboBox* units : { f.MeasurementUnitCombo, f.MeasurementUnitCombo2 }) {
+        units->addItems({ "Meter", "Inch", "Feet" });
         units->setCurrentIndex(0);
     }
-    for (QWidget* second : std::initializer_list<QWidget*> {
-             f.TxtVeltoDist2, f.TextVeltoLevel2, f.TextVeltoTemp2, f.IrVeltoTnakHeight2, f.VeltoDevSta2,
-             f.labelVeltoDist2, f.LabelVeltoLevel2, f.LabelVeltoTemp2, f.LabelVeltoTnakHeight2, f.LabelSensorNo2,
-             f.MeasurementUnitCombo2, f.LabelMultiSensor})
+    for (QWidget* second :
+        std::initializer_list<QWidget*> { f.TxtVeltoDist2, f.TextVeltoLevel2, f.TextVeltoTemp2,
+            f.IrVeltoTnakHeight2, f.VeltoDevSta2, f.labelVeltoDist2, f.LabelVeltoLevel2, f.LabelVeltoTemp2,
+            f.LabelVeltoTnakHeight2, f.LabelSensorNo2, f.MeasurementUnitCombo2, f.LabelMultiSensor })
         second->hide();
     f.LabelSensorNo1->setText(QStringLiteral("Single Sensor"));
 
     // BlinkOn starts False: the activity marks show from the first tick on.
-    for (QWidget* mark : std::initializer_list<QWidget*> {f.RedPoint, f.lineSens0, f.lineSens1, f.lineSens2,
-                                                          f.lineSens3, f.lineSens4, f.lineSens5})
+    for (QWidget* mark : std::initializer_list<QWidget*> {
+             f.RedPoint, f.lineSens0, f.lineSens1, f.lineSens2, f.lineSens3, f.lineSens4, f.lineSens5 })
         mark->hide();
 }
 
@@ -192,7 +195,6 @@ void MainController::wireMenus()
     // written and closed on its own tick.
     on("mnuExit", [] { QApplication::exit(0); });
 }
-
 
 void MainController::mnuAbout_Click()
 {

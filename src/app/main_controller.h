@@ -2,9 +2,9 @@
 
 #include "app/app_state.h"
 #include "app/connection_controller.h"
+#include "app/log_panel_controller.h"
 #include "app/main_context.h"
 #include "app/modbus_readings_controller.h"
-#include "app/log_panel_controller.h"
 #include "app/mode_controller.h"
 #include "app/velto_readings_controller.h"
 #include "ui/main_window.h"

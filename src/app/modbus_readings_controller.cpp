@@ -17,29 +17,34 @@ ModbusReadingsController::ModbusReadingsController(MainContext& ctx, QObject* pa
 {
     ui::MainWindow& w = ctx.window;
     Ui::ProtocolChoose& f = w.form();
-    connect(w.TimerModbusDataUpdate, &QTimer::timeout, this, &ModbusReadingsController::TimerModbusDataUpdate_Timer);
+    connect(w.TimerModbusDataUpdate, &QTimer::timeout, this,
+        &ModbusReadingsController::TimerModbusDataUpdate_Timer);
     connect(w.TimerForJump2DevicesModbus, &QTimer::timeout, this,
-            &ModbusReadingsController::TimerForJump2DevicesModbus_Timer);
+        &ModbusReadingsController::TimerForJump2DevicesModbus_Timer);
 
     connect(&m_poller, &modbus::SingleSensorPoller::blinkChanged, this, &ModbusReadingsController::blink);
     connect(&m_poller, &modbus::SingleSensorPoller::errorTextChanged, f.ModBusErrorMessageLabel_TextBox,
-            &QLineEdit::setText);
-    connect(&m_poller, &modbus::SingleSensorPoller::countersChanged, this, &ModbusReadingsController::showCounters);
+        &QLineEdit::setText);
+    connect(&m_poller, &modbus::SingleSensorPoller::countersChanged, this,
+        &ModbusReadingsController::showCounters);
     connect(&m_poller, &modbus::SingleSensorPoller::boxesUpdated, this,
-            [this](modbus::GroupKind, const QList<BoxUpdate>& updates) {
-                ui::applyBoxUpdates(m_ctx.window, updates);
-                IrLevel_Change();
-            });
-    connect(f.ResetCtrs_Command, &QPushButton::clicked, &m_poller, &modbus::SingleSensorPoller::resetCounters);
+        [this](modbus::GroupKind, const QList<BoxUpdate>& updates) {
+            ui::applyBoxUpdates(m_ctx.window, updates);
+            IrLevel_Change();
+        });
+    connect(
+        f.ResetCtrs_Command, &QPushButton::clicked, &m_poller, &modbus::SingleSensorPoller::resetCounters);
     connect(f.NoOfUnitCombo, &QComboBox::activated, this, &ModbusReadingsController::NoOfUnitCombo_Click);
 
     // The time-out boxes settle one second after the last keystroke, so typing 500 applies 500.
-    connect(f.Xmt_Timeout_Text, &QLineEdit::textChanged, &m_xmtCheck, &modbus::DebouncedTextCheck::textChanged);
-    connect(f.Rcv_Timeout_Text, &QLineEdit::textChanged, &m_rcvCheck, &modbus::DebouncedTextCheck::textChanged);
+    connect(
+        f.Xmt_Timeout_Text, &QLineEdit::textChanged, &m_xmtCheck, &modbus::DebouncedTextCheck::textChanged);
+    connect(
+        f.Rcv_Timeout_Text, &QLineEdit::textChanged, &m_rcvCheck, &modbus::DebouncedTextCheck::textChanged);
     connect(&m_xmtCheck, &modbus::DebouncedTextCheck::settled, this,
-            [this](const QString& text) { applyTimeouts(false, text); });
+        [this](const QString& text) { applyTimeouts(false, text); });
     connect(&m_rcvCheck, &modbus::DebouncedTextCheck::settled, this,
-            [this](const QString& text) { applyTimeouts(true, text); });
+        [this](const QString& text) { applyTimeouts(true, text); });
 
     connect(f.TxtOrvixId, &QLineEdit::textChanged, this, &ModbusReadingsController::TxtOrvixId_Change);
     connect(f.TxtOrvix2Id, &QLineEdit::textChanged, this, &ModbusReadingsController::TxtOrvix2Id_Change);
@@ -55,8 +60,8 @@ void ModbusReadingsController::TimerModbusDataUpdate_Timer()
 void ModbusReadingsController::blink(bool on)
 {
     Ui::ProtocolChoose& f = m_ctx.window.form();
-    for (QWidget* mark : std::initializer_list<QWidget*> {f.RedPoint, f.lineSens0, f.lineSens1, f.lineSens2,
-                                                          f.lineSens3, f.lineSens4, f.lineSens5})
+    for (QWidget* mark : std::initializer_list<QWidget*> {
+             f.RedPoint, f.lineSens0, f.lineSens1, f.lineSens2, f.lineSens3, f.lineSens4, f.lineSens5 })
         mark->setVisible(on);
 }
 
@@ -75,7 +80,7 @@ void ModbusReadingsController::applyTimeouts(bool receive, const QString& text)
         ui::applyTimeoutBox(ui::TimeoutBox::Receive, f.Rcv_Timeout_Text, text, m_ctx.SMRX1, m_ctx.prompter);
     else
         ui::applyTimeoutBox(ui::TimeoutBox::Transmit, f.Xmt_Timeout_Text, text, m_ctx.SMRX1, m_ctx.prompter,
-                            m_ctx.window.TimerModbusDataUpdate);
+            m_ctx.window.TimerModbusDataUpdate);
 }
 
 void ModbusReadingsController::NoOfUnitCombo_Click()
@@ -125,7 +130,8 @@ void ModbusReadingsController::applyAddressEntry(QLineEdit* box, const veltoprot
 void ModbusReadingsController::TxtOrvixId_Change()
 {
     QLineEdit* box = m_ctx.window.form().TxtOrvixId;
-    const auto mode = m_ctx.state.VeltoProtocolMode ? veltoproto::AddressMode::Velto : veltoproto::AddressMode::Modbus;
+    const auto mode
+        = m_ctx.state.VeltoProtocolMode ? veltoproto::AddressMode::Velto : veltoproto::AddressMode::Modbus;
     applyAddressEntry(box, veltoproto::checkOrvixId(box->text(), mode));
 }
 
@@ -134,7 +140,6 @@ void ModbusReadingsController::TxtOrvix2Id_Change()
     QLineEdit* box = m_ctx.window.form().TxtOrvix2Id;
     applyAddressEntry(box, veltoproto::checkOrvix2Id(box->text()));
 }
-
 
 void ModbusReadingsController::IrLevel_Change()
 {

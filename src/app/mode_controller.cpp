@@ -13,26 +13,22 @@ const QString kNA = QStringLiteral("N/A");
 
 const QStringList& ModeController::modbusPanels()
 {
-    static const QStringList panels = {"Frame1",
-                                       "frmDeviceInformation",
-                                       "frmStaticParameters",
-                                       "frmDynamicParameters",
-                                       "frmlblDeviceStatusRelayStatus",
-                                       "SetModbusParametersFrame",
-                                       "SetGetModbusParametersFrame"};
+    static const QStringList panels
+        = { "Frame1", "frmDeviceInformation", "frmStaticParameters", "frmDynamicParameters",
+              "frmlblDeviceStatusRelayStatus", "SetModbusParametersFrame", "SetGetModbusParametersFrame" };
     return panels;
 }
 
 const QStringList& ModeController::readingBoxes()
 {
-    static const QStringList boxes = {
-        "IrcommTYpe", "IrCoProVersion", "IrMainProVersion", "IrLcdProVersion", "IrHwRevisionVersion",
-        "IndicationModeText", "IrMeasurementUnit", "IrTankHeight", "Current4mAText", "Current20mAText", "SbdText",
-        "Interference1Text", "Interference2Text", "Interference3Text", "Interference4Text", "Interference5Text",
-        "Interference6Text", "Interference7Text", "Interference8Text", "ErrorStatusText", "DeviceAddText",
-        "IrDistance", "IrLevel", "IrTemperature", "Vol_Flow_Tot_Value_Text", "TxtVeltoDist", "IrVeltoTnakHeight",
-        "TextVeltoLevel", "TextVeltoTemp", "VeltoDevSta", "TxtVeltoDist2", "IrVeltoTnakHeight2", "TextVeltoLevel2",
-        "TextVeltoTemp2", "VeltoDevSta2"};
+    static const QStringList boxes = { "IrcommTYpe", "IrCoProVersion", "IrMainProVersion", "IrLcdProVersion",
+        "IrHwRevisionVersion", "IndicationModeText", "IrMeasurementUnit", "IrTankHeight", "Current4mAText",
+        "Current20mAText", "SbdText", "Interference1Text", "Interference2Text", "Interference3Text",
+        "Interference4Text", "Interference5Text", "Interference6Text", "Interference7Text",
+        "Interference8Text", "ErrorStatusText", "DeviceAddText", "IrDistance", "IrLevel", "IrTemperature",
+        "Vol_Flow_Tot_Value_Text", "TxtVeltoDist", "IrVeltoTnakHeight", "TextVeltoLevel", "TextVeltoTemp",
+        "VeltoDevSta", "TxtVeltoDist2", "IrVeltoTnakHeight2", "TextVeltoLevel2", "TextVeltoTemp2",
+        "VeltoDevSta2" };
     return boxes;
 }
 
@@ -55,7 +51,7 @@ void ModeController::NA_Function()
         m_ctx.setVisible(panel, false);
     for (const QString& box : readingBoxes())
         m_ctx.setText(box, kNA);
-    for (const char* status : {"ErrorStatusText", "VeltoDevSta", "VeltoDevSta2"})
+    for (const char* status : { "ErrorStatusText", "VeltoDevSta", "VeltoDevSta2" })
         ui::MainWindow::setStyledText(m_ctx.control(status), kNA, false);
     for (int k = 1; k <= 5; ++k)
         ui::MainWindow::setStyledText(m_ctx.control(QStringLiteral("LabelRel%1").arg(k)), kNA, false);
@@ -228,7 +224,7 @@ void ModeController::hideAllPanels()
 {
     for (const QString& panel : modbusPanels())
         m_ctx.setVisible(panel, false);
-    for (const char* other : {"frmVelto", "frmDataBase", "MSFlexGrid1", "pictTank"})
+    for (const char* other : { "frmVelto", "frmDataBase", "MSFlexGrid1", "pictTank" })
         m_ctx.setVisible(other, false);
 }
 

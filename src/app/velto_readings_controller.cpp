@@ -19,10 +19,13 @@ VeltoReadingsController::VeltoReadingsController(MainContext& ctx, QObject* pare
     m_poller.setTickTimer(*w.TimerVeltoProtocol);
     connect(&w, &ui::MainWindow::pollingStopped, &m_poller, &veltoproto::VeltoPoller::stop);
     connect(&ctx.VeltoComm, &serial::ByteLink::closed, &m_poller, &veltoproto::VeltoPoller::stop);
-    connect(&m_poller, &veltoproto::VeltoPoller::displayUpdated, this, &VeltoReadingsController::applyDisplay);
+    connect(
+        &m_poller, &veltoproto::VeltoPoller::displayUpdated, this, &VeltoReadingsController::applyDisplay);
     connect(&m_poller, &veltoproto::VeltoPoller::blink, this, &VeltoReadingsController::toggleMarks);
-    connect(f.MeasurementUnitCombo, &QComboBox::currentTextChanged, this, [this] { MeasurementUnitCombo_Click(0); });
-    connect(f.MeasurementUnitCombo2, &QComboBox::currentTextChanged, this, [this] { MeasurementUnitCombo_Click(1); });
+    connect(f.MeasurementUnitCombo, &QComboBox::currentTextChanged, this,
+        [this] { MeasurementUnitCombo_Click(0); });
+    connect(f.MeasurementUnitCombo2, &QComboBox::currentTextChanged, this,
+        [this] { MeasurementUnitCombo_Click(1); });
     connect(f.TextVeltoLevel, &QLineEdit::textChanged, this, &VeltoReadingsController::TextVeltoLevel_Change);
 }
 
@@ -39,8 +42,8 @@ void VeltoReadingsController::applyDisplay(const veltoproto::DisplayUpdate& upda
         // Captions of the second column follow its boxes.
         const bool two = *update.layout == veltoproto::Layout::TwoSensors;
         Ui::ProtocolChoose& f = m_ctx.window.form();
-        for (QWidget* caption : std::initializer_list<QWidget*> {f.labelVeltoDist2, f.LabelVeltoTnakHeight2,
-                                                                 f.LabelVeltoLevel2, f.LabelVeltoTemp2})
+        for (QWidget* caption : std::initializer_list<QWidget*> {
+                 f.labelVeltoDist2, f.LabelVeltoTnakHeight2, f.LabelVeltoLevel2, f.LabelVeltoTemp2 })
             caption->setVisible(two);
     }
 }
@@ -57,8 +60,8 @@ void VeltoReadingsController::toggleMarks()
 {
     m_marksOn = !m_marksOn;
     Ui::ProtocolChoose& f = m_ctx.window.form();
-    for (QWidget* mark : std::initializer_list<QWidget*> {f.RedPoint, f.lineSens0, f.lineSens1, f.lineSens2,
-                                                          f.lineSens3, f.lineSens4, f.lineSens5})
+    for (QWidget* mark : std::initializer_list<QWidget*> {
+             f.RedPoint, f.lineSens0, f.lineSens1, f.lineSens2, f.lineSens3, f.lineSens4, f.lineSens5 })
         mark->setVisible(m_marksOn);
 }
 

@@ -1,4 +1,6 @@
 // Anchors the library; the folder is mostly interfaces.
 namespace velto {
-void commonLibraryAnchor() {}
+void commonLibraryAnchor()
+{
+}
 } // namespace velto

@@ -20,9 +20,11 @@ public:
 
     // Empty result: the user cancelled.
     virtual QString openFileName(const QString& title, const QString& filter,
-                                 const QString& selectedFilter = {}, const QString& dir = {}) = 0;
+        const QString& selectedFilter = {}, const QString& dir = {})
+        = 0;
     virtual QString saveFileName(const QString& title, const QString& filter,
-                                 const QString& selectedFilter = {}, const QString& dir = {}) = 0;
+        const QString& selectedFilter = {}, const QString& dir = {})
+        = 0;
     virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
     virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
 };

@@ -33,11 +33,13 @@ public:
 
     virtual void readRegisters(int slave, int start, int count, QObject* context, Done done) = 0;
     virtual void writeRegister(int slave, int reg, quint16 value, QObject* context, Done done) = 0;
-    virtual void writeRegisters(int slave, int start, const QList<quint16>& values, QObject* context,
-                                Done done) = 0;
+    virtual void writeRegisters(
+        int slave, int start, const QList<quint16>& values, QObject* context, Done done)
+        = 0;
     // Sends a request whose function the sensors do not implement, to provoke Illegal Function.
-    virtual void probeIllegalFunction(int slave, int start, const QList<quint16>& values,
-                                      QObject* context, Done done) = 0;
+    virtual void probeIllegalFunction(
+        int slave, int start, const QList<quint16>& values, QObject* context, Done done)
+        = 0;
 
     virtual QString lastErrorText() const = 0;
     // Names the Modbus stack and its version, for the About box.

@@ -16,7 +16,7 @@ enum ModbusStatus : int {
 struct ModbusResult {
     int status = StatusOk;
     QList<quint16> words; // register values on a successful read
-    QString errorText;    // what the master's LastErrorText reads after this request
+    QString errorText; // what the master's LastErrorText reads after this request
 
     bool ok() const { return status == StatusOk; }
 };

@@ -47,15 +47,24 @@ QString SerialSettings::toString() const
 {
     QChar parityLetter = 'n';
     switch (parity) {
-    case QSerialPort::EvenParity: parityLetter = 'e'; break;
-    case QSerialPort::OddParity: parityLetter = 'o'; break;
-    case QSerialPort::MarkParity: parityLetter = 'm'; break;
-    case QSerialPort::SpaceParity: parityLetter = 's'; break;
-    default: break;
+    case QSerialPort::EvenParity:
+        parityLetter = 'e';
+        break;
+    case QSerialPort::OddParity:
+        parityLetter = 'o';
+        break;
+    case QSerialPort::MarkParity:
+        parityLetter = 'm';
+        break;
+    case QSerialPort::SpaceParity:
+        parityLetter = 's';
+        break;
+    default:
+        break;
     }
-    const QString stop = stopBits == QSerialPort::TwoStop          ? "2"
-                         : stopBits == QSerialPort::OneAndHalfStop ? "1.5"
-                                                                   : "1";
+    const QString stop = stopBits == QSerialPort::TwoStop ? "2"
+        : stopBits == QSerialPort::OneAndHalfStop         ? "1.5"
+                                                          : "1";
     return QString("%1,%2,%3,%4").arg(baudRate).arg(parityLetter).arg(int(dataBits)).arg(stop);
 }
 

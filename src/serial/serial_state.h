@@ -8,7 +8,7 @@ namespace velto::serial {
 
 // One entry of the port list: where to open it and how to show it.
 struct PortChoice {
-    QString location;    // device path or system port name; empty for the simulator until it runs
+    QString location; // device path or system port name; empty for the simulator until it runs
     QString displayText; // what the port list shows
     bool simulated = false;
 };
@@ -21,13 +21,13 @@ struct SerialState {
     QString SerialSettings;
     bool SettingsSaved = false;
     // Port, baud rate, data bits, parity and stop bits list positions at the last OK.
-    std::array<int, 5> SavedListPositions {0, 0, 0, 0, 0};
+    std::array<int, 5> SavedListPositions { 0, 0, 0, 0, 0 };
 
     // The port chosen at the last OK, or an empty location when there is none.
     PortChoice chosenPort() const
     {
         if (!typedPort.isEmpty())
-            return {typedPort, typedPort, false};
+            return { typedPort, typedPort, false };
         if (PortIndex >= 0 && PortIndex < FreePorts.size())
             return FreePorts[PortIndex];
         return {};

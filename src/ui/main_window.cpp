@@ -49,8 +49,8 @@ QAction* MainWindow::entry(const QString& name) const
 
 void MainWindow::stopTrafficTimers()
 {
-    for (QTimer* t : {TimerModbusDataUpdate, TimerVeltoProtocol, TimerForJump2DevicesModbus,
-                      TimerSingleMultiRegisters, TimerForModbusDevices, Timer_Rx})
+    for (QTimer* t : { TimerModbusDataUpdate, TimerVeltoProtocol, TimerForJump2DevicesModbus,
+             TimerSingleMultiRegisters, TimerForModbusDevices, Timer_Rx })
         t->stop();
     emit pollingStopped();
 }

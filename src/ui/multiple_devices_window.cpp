@@ -167,8 +167,8 @@ void MultipleDevicesWindow::IDText_Settled(int device, const QString& text)
 
 void MultipleDevicesWindow::XmtTimeoutText_Settled(const QString& text)
 {
-    applyTimeoutBox(TimeoutBox::Transmit, m_ui->XmtTimeoutText, text, m_master, m_prompter,
-                    m_main.TimerForModbusDevices);
+    applyTimeoutBox(
+        TimeoutBox::Transmit, m_ui->XmtTimeoutText, text, m_master, m_prompter, m_main.TimerForModbusDevices);
 }
 
 void MultipleDevicesWindow::RcvTimeoutText_Settled(const QString& text)

@@ -8,8 +8,7 @@
 namespace velto::ui {
 
 PortSetupWindow::PortSetupWindow(serial::SerialState& state, const QList<serial::PortChoice>& freePorts,
-                                 const QList<serial::PortChoice>& extraChoices, Prompter& prompter,
-                                 QWidget* parent)
+    const QList<serial::PortChoice>& extraChoices, Prompter& prompter, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_state(state)
     , m_prompter(prompter)
@@ -37,16 +36,17 @@ void PortSetupWindow::fillLists()
 {
     for (const auto& port : std::as_const(m_state.FreePorts))
         m_ui->cmbPortNum->addItem(port.displayText);
-    m_ui->cmbBPS->addItems({"9600", "19200", "38400", "57600", "115200"});
-    m_ui->cmbDataBit->addItems({"8"});
-    m_ui->cmbParity->addItems({"none"});
-    m_ui->cmbStopBit->addItems({"1", "2"});
-    m_ui->CommunicationTypeCombo->addItems({"RS232", "RS485"});
+    m_ui->cmbBPS->addItems({ "9600", "19200", "38400", "57600", "115200" });
+    m_ui->cmbDataBit->addItems({ "8" });
+    m_ui->cmbParity->addItems({ "none" });
+    m_ui->cmbStopBit->addItems({ "1", "2" });
+    m_ui->CommunicationTypeCombo->addItems({ "RS232", "RS485" });
     m_ui->CommunicationTypeCombo->setCurrentIndex(0);
-    m_ui->cmbTypeProtocol->addItems({"Mod Bus", "VELTO"});
+    m_ui->cmbTypeProtocol->addItems({ "Mod Bus", "VELTO" });
     m_ui->cmbTypeProtocol->setCurrentIndex(0);
 
-    QComboBox* lists[] = {m_ui->cmbPortNum, m_ui->cmbBPS, m_ui->cmbDataBit, m_ui->cmbParity, m_ui->cmbStopBit};
+    QComboBox* lists[]
+        = { m_ui->cmbPortNum, m_ui->cmbBPS, m_ui->cmbDataBit, m_ui->cmbParity, m_ui->cmbStopBit };
     if (m_state.SettingsSaved) {
         for (int i = 0; i < 5; ++i) {
             const int pos = m_state.SavedListPositions[size_t(i)];
@@ -73,17 +73,14 @@ void PortSetupWindow::onOk()
     m_state.SettingsSaved = true;
     m_state.PortIndex = listed;
     m_state.typedPort = listed >= 0 ? QString() : portText;
-    m_state.SavedListPositions = {listed, m_ui->cmbBPS->currentIndex(), m_ui->cmbDataBit->currentIndex(),
-                                  m_ui->cmbParity->currentIndex(), m_ui->cmbStopBit->currentIndex()};
+    m_state.SavedListPositions = { listed, m_ui->cmbBPS->currentIndex(), m_ui->cmbDataBit->currentIndex(),
+        m_ui->cmbParity->currentIndex(), m_ui->cmbStopBit->currentIndex() };
     m_state.SerialSettings = m_ui->cmbBPS->currentText() + ',' + m_ui->cmbParity->currentText().left(1) + ','
         + m_ui->cmbDataBit->currentText() + ',' + m_ui->cmbStopBit->currentText();
 
-    const ShownTexts texts {portText,
-                            m_ui->cmbBPS->currentText(),
-                            m_ui->cmbDataBit->currentText(),
-                            m_ui->cmbParity->currentText(),
-                            m_ui->cmbStopBit->currentText(),
-                            m_ui->CommunicationTypeCombo->currentText()};
+    const ShownTexts texts { portText, m_ui->cmbBPS->currentText(), m_ui->cmbDataBit->currentText(),
+        m_ui->cmbParity->currentText(), m_ui->cmbStopBit->currentText(),
+        m_ui->CommunicationTypeCombo->currentText() };
     m_done = true;
     emit confirmed(texts);
     close();

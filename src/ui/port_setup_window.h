@@ -27,8 +27,7 @@ public:
 
     // `freePorts` are the ports the scan found; `extraChoices` (the simulator) follow them.
     PortSetupWindow(serial::SerialState& state, const QList<serial::PortChoice>& freePorts,
-                    const QList<serial::PortChoice>& extraChoices, Prompter& prompter,
-                    QWidget* parent = nullptr);
+        const QList<serial::PortChoice>& extraChoices, Prompter& prompter, QWidget* parent = nullptr);
     ~PortSetupWindow() override;
 
     Ui::PortSetup& form() { return *m_ui; }

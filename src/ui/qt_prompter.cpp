@@ -12,11 +12,16 @@ namespace {
 QMessageBox::Icon toQt(Prompter::Icon icon)
 {
     switch (icon) {
-    case Prompter::Icon::Information: return QMessageBox::Information;
-    case Prompter::Icon::Warning: return QMessageBox::Warning;
-    case Prompter::Icon::Critical: return QMessageBox::Critical;
-    case Prompter::Icon::Question: return QMessageBox::Question;
-    case Prompter::Icon::None: break;
+    case Prompter::Icon::Information:
+        return QMessageBox::Information;
+    case Prompter::Icon::Warning:
+        return QMessageBox::Warning;
+    case Prompter::Icon::Critical:
+        return QMessageBox::Critical;
+    case Prompter::Icon::Question:
+        return QMessageBox::Question;
+    case Prompter::Icon::None:
+        break;
     }
     return QMessageBox::NoIcon;
 }
@@ -53,15 +58,15 @@ bool QtPrompter::askYesNo(const QString& text, const QString& title)
         == QMessageBox::Yes;
 }
 
-QString QtPrompter::openFileName(const QString& title, const QString& filter, const QString& selectedFilter,
-                                 const QString& dir)
+QString QtPrompter::openFileName(
+    const QString& title, const QString& filter, const QString& selectedFilter, const QString& dir)
 {
     QString chosen = selectedFilter;
     return QFileDialog::getOpenFileName(m_parent, title, dir, filter, &chosen);
 }
 
-QString QtPrompter::saveFileName(const QString& title, const QString& filter, const QString& selectedFilter,
-                                 const QString& dir)
+QString QtPrompter::saveFileName(
+    const QString& title, const QString& filter, const QString& selectedFilter, const QString& dir)
 {
     QString chosen = selectedFilter;
     return QFileDialog::getSaveFileName(m_parent, title, dir, filter, &chosen);

@@ -18,9 +18,9 @@ public:
     void message(const QString& text, const QString& title, Icon icon) override;
     bool askYesNo(const QString& text, const QString& title) override;
     QString openFileName(const QString& title, const QString& filter, const QString& selectedFilter,
-                         const QString& dir) override;
+        const QString& dir) override;
     QString saveFileName(const QString& title, const QString& filter, const QString& selectedFilter,
-                         const QString& dir) override;
+        const QString& dir) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
 

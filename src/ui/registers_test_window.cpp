@@ -214,7 +214,7 @@ void RegistersTestWindow::DeviceAddressText_Settled(const QString& text)
 void RegistersTestWindow::XmtTimeoutText_Settled(const QString& text)
 {
     applyTimeoutBox(TimeoutBox::Transmit, m_ui->XmtTimeoutText, text, m_master, m_prompter,
-                    m_main.TimerSingleMultiRegisters);
+        m_main.TimerSingleMultiRegisters);
 }
 
 void RegistersTestWindow::RcvTimeoutText_Settled(const QString& text)

@@ -17,7 +17,7 @@ public:
     // Rows drawn by the last DrawTankLevel, 0 when the picture is clear.
     int filledRows() const { return int(m_lines.size() / 2); }
 
-    QSize sizeHint() const override { return {190, 360}; }
+    QSize sizeHint() const override { return { 190, 360 }; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

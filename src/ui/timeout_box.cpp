@@ -12,11 +12,11 @@ void putBack(QLineEdit* box, const QString& text)
 }
 
 void applyTimeoutBox(TimeoutBox kind, QLineEdit* box, const QString& text, modbus::ModbusMaster& master,
-                     Prompter& prompter, QTimer* pollTimer)
+    Prompter& prompter, QTimer* pollTimer)
 {
     const bool receive = kind == TimeoutBox::Receive;
-    const modbus::TimeoutDecision decision
-        = modbus::checkTimeoutText(text, receive ? modbus::kReceiveTimeoutRule : modbus::kTransmitTimeoutRule, prompter);
+    const modbus::TimeoutDecision decision = modbus::checkTimeoutText(
+        text, receive ? modbus::kReceiveTimeoutRule : modbus::kTransmitTimeoutRule, prompter);
     if (decision.replacementText)
         putBack(box, *decision.replacementText);
     if (receive) {

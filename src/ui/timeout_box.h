@@ -20,6 +20,6 @@ void putBack(QLineEdit* box, const QString& text);
 // `pollTimer`, when there is one.
 enum class TimeoutBox { Transmit, Receive };
 void applyTimeoutBox(TimeoutBox kind, QLineEdit* box, const QString& text, modbus::ModbusMaster& master,
-                     Prompter& prompter, QTimer* pollTimer = nullptr);
+    Prompter& prompter, QTimer* pollTimer = nullptr);
 
 } // namespace velto::ui

@@ -218,5 +218,4 @@ QList<BoxUpdate> panelSnapshot(const VeltoState& state, const SensorUnits& units
     return out;
 }
 
-
 } // namespace velto::veltoproto

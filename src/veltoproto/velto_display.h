@@ -13,7 +13,6 @@
 
 namespace velto::veltoproto {
 
-
 // Everything one read asks of the panel, in the order it is to be applied.
 struct DisplayUpdate {
     QList<BoxUpdate> boxes;
@@ -53,6 +52,5 @@ DisplayUpdate displayForRead(const UnpackResult& result, const VeltoState& state
 // The whole panel as the state stands: layout, shown statuses, the first sensor's values and, in the
 // two-sensor layout, the second's.
 QList<BoxUpdate> panelSnapshot(const VeltoState& state, const SensorUnits& units);
-
 
 } // namespace velto::veltoproto

@@ -26,14 +26,14 @@ struct Bench {
         : ports(std::move(ports))
     {
     }
-    sim::ManualClock clock {120000};
-    sim::SimulatedLine line {clock};
+    sim::ManualClock clock { 120000 };
+    sim::SimulatedLine line { clock };
     modbus::QtModbusMaster master;
     serial::QtByteLink link;
     test::FakePrompter prompter;
     QList<serial::PortChoice> ports;
-    app::MainController controller {
-        {master, link, prompter, [this] { return ports; }, [this] { return line.devicePath(); }}};
+    app::MainController controller { { master, link, prompter, [this] { return ports; },
+        [this] { return line.devicePath(); } } };
 
     ui::MainWindow& window() { return controller.window(); }
     Ui::ProtocolChoose& f() { return controller.window().form(); }
@@ -82,7 +82,7 @@ private slots:
         QVERIFY(f.IrDistance->text() != "N/A");
         QVERIFY(f.IrLevel->text() != "N/A");
         QVERIFY(f.ErrorStatusText->text().contains('-'));
-        QVERIFY(QStringList({"RS485", "RS232"}).contains(f.IrcommTYpe->text()));
+        QVERIFY(QStringList({ "RS485", "RS232" }).contains(f.IrcommTYpe->text()));
         QCOMPARE(f.ErrorModbus_TextBox->text(), QString("0"));
         QVERIFY(b.counter(f.NumberOfPollsOneDeviceText) >= b.counter(f.ValidSlaveResponsesOneDeviceText));
         // The tank picture follows the level box.
@@ -111,11 +111,11 @@ private slots:
         auto put = [&](int reg, QList<quint16> words) {
             server.setData(QModbusDataUnit(QModbusDataUnit::HoldingRegisters, reg, words));
         };
-        put(0, {1, 100, 50, 2150, 0x0003, 0x0005, 0, 0});
-        put(51, {150, 20, 0, 140, 0, 1, 0, 2, 35, 0, 0, 0, 0, 0, 0, 0});
-        put(192, {0, 11, 22, 33, 44});
+        put(0, { 1, 100, 50, 2150, 0x0003, 0x0005, 0, 0 });
+        put(51, { 150, 20, 0, 140, 0, 1, 0, 2, 35, 0, 0, 0, 0, 0, 0, 0 });
+        put(192, { 0, 11, 22, 33, 44 });
 
-        Bench b({{bridge.pathA(), bridge.pathA(), false}});
+        Bench b({ { bridge.pathA(), bridge.pathA(), false } });
         b.connectTo(bridge.pathA());
         b.trigger("mnuOrvix25");
         b.trigger("mnuOrvixRegisters");
@@ -146,8 +146,8 @@ private slots:
         server.disconnectDevice();
         bridge.cut();
         QTRY_VERIFY_WITH_TIMEOUT(!f.ModBusErrorMessageLabel_TextBox->text().isEmpty()
-                                     && f.ModBusErrorMessageLabel_TextBox->text() != "No error",
-                                 kWaitMs);
+                && f.ModBusErrorMessageLabel_TextBox->text() != "No error",
+            kWaitMs);
         b.trigger("mnuDisConnect");
         QVERIFY(!b.window().TimerModbusDataUpdate->isActive());
     }
@@ -162,8 +162,8 @@ private slots:
         b.trigger("mnuVeltoProtocol");
         QVERIFY(b.link.isOpen());
         QTRY_VERIFY_WITH_TIMEOUT(f.TxtVeltoDist->text() != "N/A" && f.TextVeltoLevel->text() != "N/A"
-                                     && f.TextVeltoTemp->text() != "N/A" && f.IrVeltoTnakHeight->text() != "N/A",
-                                 kWaitMs);
+                && f.TextVeltoTemp->text() != "N/A" && f.IrVeltoTnakHeight->text() != "N/A",
+            kWaitMs);
         QCOMPARE(f.LabelSensorNo1->text(), QString("Single Sensor"));
         QVERIFY(f.TextVeltoLevel2->isHidden());
 
@@ -184,15 +184,16 @@ private slots:
         const QStringList values = lines.last().split(" , ");
         // status, distance, level, temperature, tank height, time, date, then the closing separator
         QCOMPARE(values.size(), 8);
-        QCOMPARE(values.mid(0, 5), (QStringList {f.VeltoDevSta->text(), f.TxtVeltoDist->text(),
-                                                 f.TextVeltoLevel->text(), f.TextVeltoTemp->text(),
-                                                 f.IrVeltoTnakHeight->text()}));
+        QCOMPARE(values.mid(0, 5),
+            (QStringList { f.VeltoDevSta->text(), f.TxtVeltoDist->text(), f.TextVeltoLevel->text(),
+                f.TextVeltoTemp->text(), f.IrVeltoTnakHeight->text() }));
         QCOMPARE(f.MSFlexGrid1->rowCount(), lines.size() - 1);
         QCOMPARE(f.MSFlexGrid1->item(f.MSFlexGrid1->rowCount() - 1, 1)->text(), values.at(1));
 
         // The two-sensor unit at another address switches the layout.
         f.TxtOrvixId->setText("20");
-        QTRY_VERIFY_WITH_TIMEOUT(!f.TextVeltoLevel2->isHidden() && f.TextVeltoLevel2->text() != "N/A", kWaitMs);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !f.TextVeltoLevel2->isHidden() && f.TextVeltoLevel2->text() != "N/A", kWaitMs);
         QCOMPARE(f.LabelSensorNo1->text(), QString("Sensor No. 1"));
         QVERIFY(!f.LabelMultiSensor->isHidden());
         QVERIFY(!f.MeasurementUnitCombo2->isHidden());

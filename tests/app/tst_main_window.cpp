@@ -21,10 +21,10 @@ class TestMainWindow : public QObject {
         test::FakeModbusMaster master;
         test::FakeByteLink link;
         test::FakePrompter prompter;
-        QList<serial::PortChoice> ports {{"/dev/ttyFAKE0", "/dev/ttyFAKE0", false},
-                                         {"/dev/ttyFAKE1", "/dev/ttyFAKE1", false}};
-        app::MainController controller {
-            {master, link, prompter, [this] { return ports; }, [] { return QStringLiteral("/dev/simulated"); }}};
+        QList<serial::PortChoice> ports { { "/dev/ttyFAKE0", "/dev/ttyFAKE0", false },
+            { "/dev/ttyFAKE1", "/dev/ttyFAKE1", false } };
+        app::MainController controller { { master, link, prompter, [this] { return ports; },
+            [] { return QStringLiteral("/dev/simulated"); } } };
 
         ui::MainWindow& window() { return controller.window(); }
         Ui::ProtocolChoose& f() { return controller.window().form(); }
@@ -46,8 +46,8 @@ class TestMainWindow : public QObject {
         QList<QTimer*> trafficTimers()
         {
             ui::MainWindow& w = window();
-            return {w.TimerModbusDataUpdate, w.TimerVeltoProtocol, w.TimerForJump2DevicesModbus,
-                    w.TimerSingleMultiRegisters, w.TimerForModbusDevices, w.Timer_Rx};
+            return { w.TimerModbusDataUpdate, w.TimerVeltoProtocol, w.TimerForJump2DevicesModbus,
+                w.TimerSingleMultiRegisters, w.TimerForModbusDevices, w.Timer_Rx };
         }
         bool anyTimerRunning()
         {
@@ -69,8 +69,8 @@ private slots:
         QCOMPARE(f.ConnectionStatusText->text(), QString("Disonnect"));
         QVERIFY(f.ConnectionStatusText->font().bold());
         QCOMPARE(textColor(f.ConnectionStatusText), kRed);
-        for (QLineEdit* field : {f.CommunicationTypeText, f.COMPortText, f.BaundRateText, f.DataBitText,
-                                 f.ParityBitText, f.StopBitsText})
+        for (QLineEdit* field : { f.CommunicationTypeText, f.COMPortText, f.BaundRateText, f.DataBitText,
+                 f.ParityBitText, f.StopBitsText })
             QCOMPARE(field->text(), QString("N/A"));
 
         QTimer* update = fx.window().findChild<QTimer*>("TimerModbusDataUpdate");
@@ -81,8 +81,8 @@ private slots:
         QCOMPARE(fx.window().findChild<QTimer*>("TimerVeltoProtocol")->interval(), 1000);
         QCOMPARE(fx.window().findChild<QTimer*>("Timer_Rx")->interval(), 250);
         QVERIFY(!fx.anyTimerRunning());
-        for (const char* name : {"TimerForModbusDevices", "TimerRateInsertDataToFile", "TimerSingleMultiRegisters",
-                                 "SetTankHeight1000TimesTimer"}) {
+        for (const char* name : { "TimerForModbusDevices", "TimerRateInsertDataToFile",
+                 "TimerSingleMultiRegisters", "SetTankHeight1000TimesTimer" }) {
             QTimer* timer = fx.window().findChild<QTimer*>(name);
             QVERIFY2(timer && !timer->isActive(), name);
         }
@@ -110,14 +110,15 @@ private slots:
     void menuTreeCaptions()
     {
         Fixture fx;
-        const QList<QPair<const char*, const char*>> captions = {
-            {"mnuFile", "&File"}, {"mnuLog", "&Log"}, {"mnuExit", "&Exit"}, {"mnuConnect", "&Connect"},
-            {"mnuDisConnect", "&Disconnect"}, {"mnuDevice", "&Device"}, {"mnuOrvix50H", "&Orvix50 H"},
-            {"mnuRendo", "&Rendo"}, {"mnuFlashBurning", "&Flash Burning"}, {"mnuTaliq485Debug", "&Taliq485 Debug"},
-            {"mnuOption", "&Option"}, {"mnuModBus", "&ModBus"}, {"mnuOrvixRegisters", "&Orvix Registers"},
-            {"mnuConcatenation", "&Concatenation"}, {"mnu2Devices", "&2  Devices"},
-            {"mnuRegistersTest", "&Registers Test"}, {"mnuVeltoProtocol", "&VeltoProtocol"},
-            {"mnuCalibration", "&Calibration "}, {"mnuAbout", "&About"}, {"mnuVeltoSite", "&Velto Site"}};
+        const QList<QPair<const char*, const char*>> captions = { { "mnuFile", "&File" },
+            { "mnuLog", "&Log" }, { "mnuExit", "&Exit" }, { "mnuConnect", "&Connect" },
+            { "mnuDisConnect", "&Disconnect" }, { "mnuDevice", "&Device" }, { "mnuOrvix50H", "&Orvix50 H" },
+            { "mnuRendo", "&Rendo" }, { "mnuFlashBurning", "&Flash Burning" },
+            { "mnuTaliq485Debug", "&Taliq485 Debug" }, { "mnuOption", "&Option" }, { "mnuModBus", "&ModBus" },
+            { "mnuOrvixRegisters", "&Orvix Registers" }, { "mnuConcatenation", "&Concatenation" },
+            { "mnu2Devices", "&2  Devices" }, { "mnuRegistersTest", "&Registers Test" },
+            { "mnuVeltoProtocol", "&VeltoProtocol" }, { "mnuCalibration", "&Calibration " },
+            { "mnuAbout", "&About" }, { "mnuVeltoSite", "&Velto Site" } };
         for (const auto& [name, caption] : captions) {
             QAction* a = fx.window().entry(name);
             QVERIFY2(a, name);
@@ -282,7 +283,8 @@ private slots:
         fx.trigger("mnuOrvixRegisters");
         fx.f().NoOfUnitCombo->setCurrentIndex(1);
         fx.window().TimerForJump2DevicesModbus->start();
-        QTest::mouseClick(fx.window().findChild<QPushButton*>("SetTankHeight1000TimesCommand"), Qt::LeftButton);
+        QTest::mouseClick(
+            fx.window().findChild<QPushButton*>("SetTankHeight1000TimesCommand"), Qt::LeftButton);
         QVERIFY(fx.window().SetTankHeight1000TimesTimer->isActive());
         QVERIFY(fx.anyTimerRunning());
 
@@ -310,7 +312,8 @@ private slots:
     {
         Fixture fx;
         fx.f().TxtOrvixId->setText("0");
-        QCOMPARE(fx.prompter.lastText(), QString("Wrong value. Enter your valid ID address between 1 to 255 sec (default value 1)"));
+        QCOMPARE(fx.prompter.lastText(),
+            QString("Wrong value. Enter your valid ID address between 1 to 255 sec (default value 1)"));
         QCOMPARE(fx.f().TxtOrvixId->text(), QString("1"));
         QCOMPARE(fx.controller.state().CurrentSlaveId, quint16(1));
 
@@ -322,7 +325,8 @@ private slots:
         QCOMPARE(fx.prompter.messages.size(), before);
         QCOMPARE(fx.controller.state().CurrentSlaveId, quint16(0));
         fx.f().TxtOrvixId->setText("256");
-        QCOMPARE(fx.prompter.lastText(), QString("Wrong number. Enter your valid ID address between 0 to 255 sec (default value 1)"));
+        QCOMPARE(fx.prompter.lastText(),
+            QString("Wrong number. Enter your valid ID address between 0 to 255 sec (default value 1)"));
         QCOMPARE(fx.f().TxtOrvixId->text(), QString("0"));
     }
 
@@ -338,7 +342,8 @@ private slots:
             about = fx.window().findChild<QWidget*>("frmAbout");
         QVERIFY(about);
         QCOMPARE(about->windowTitle(), QString("About Velto PC Control Application"));
-        QCOMPARE(about->findChild<QLabel*>("lblTitle")->text(), QString("Application Title: Orvix Log Application"));
+        QCOMPARE(about->findChild<QLabel*>("lblTitle")->text(),
+            QString("Application Title: Orvix Log Application"));
         QCOMPARE(about->findChild<QLabel*>("lblVersion")->text(), QString("Version: PC021"));
         auto* table = about->findChild<QTableWidget*>("ModelTable");
         QCOMPARE(table->rowCount(), 6);

@@ -252,6 +252,5 @@ private slots:
     }
 };
 
-
 QTEST_GUILESS_MAIN(TstConfigConversions)
 #include "tst_config_conversions.moc"

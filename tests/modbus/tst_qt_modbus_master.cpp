@@ -1,8 +1,8 @@
 #include "modbus/qt_modbus_master.h"
 #include "support/pty_pair.h"
 
-#include <QElapsedTimer>
 #include "support/rtu_server.h"
+#include <QElapsedTimer>
 
 #include <QModbusRtuSerialServer>
 #include <QSerialPort>

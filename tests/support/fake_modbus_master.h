@@ -40,19 +40,21 @@ public:
 
     void readRegisters(int slave, int start, int count, QObject* context, Done done) override
     {
-        submit({Request::Read, slave, start, count, {}}, context, std::move(done));
+        submit({ Request::Read, slave, start, count, {} }, context, std::move(done));
     }
     void writeRegister(int slave, int reg, quint16 value, QObject* context, Done done) override
     {
-        submit({Request::WriteOne, slave, reg, 1, {value}}, context, std::move(done));
+        submit({ Request::WriteOne, slave, reg, 1, { value } }, context, std::move(done));
     }
-    void writeRegisters(int slave, int start, const QList<quint16>& values, QObject* context, Done done) override
+    void writeRegisters(
+        int slave, int start, const QList<quint16>& values, QObject* context, Done done) override
     {
-        submit({Request::WriteMany, slave, start, int(values.size()), values}, context, std::move(done));
+        submit({ Request::WriteMany, slave, start, int(values.size()), values }, context, std::move(done));
     }
-    void probeIllegalFunction(int slave, int start, const QList<quint16>& values, QObject* context, Done done) override
+    void probeIllegalFunction(
+        int slave, int start, const QList<quint16>& values, QObject* context, Done done) override
     {
-        submit({Request::Probe, slave, start, int(values.size()), values}, context, std::move(done));
+        submit({ Request::Probe, slave, start, int(values.size()), values }, context, std::move(done));
     }
     QString lastErrorText() const override { return lastError; }
     QString aboutText() const override { return QStringLiteral("fake Modbus master"); }
@@ -70,9 +72,15 @@ public:
         emit requestFinished(p.result);
     }
 
-    static modbus::ModbusResult ok(QList<quint16> words = {}) { return {modbus::StatusOk, words, QStringLiteral("No error")}; }
-    static modbus::ModbusResult timeout() { return {modbus::StatusTimeout, {}, QStringLiteral("Response timeout.")}; }
-    static modbus::ModbusResult failure(int status, QString text) { return {status, {}, text}; }
+    static modbus::ModbusResult ok(QList<quint16> words = {})
+    {
+        return { modbus::StatusOk, words, QStringLiteral("No error") };
+    }
+    static modbus::ModbusResult timeout()
+    {
+        return { modbus::StatusTimeout, {}, QStringLiteral("Response timeout.") };
+    }
+    static modbus::ModbusResult failure(int status, QString text) { return { status, {}, text }; }
 
 private:
     struct Pending {
@@ -85,7 +93,7 @@ private:
     void submit(Request r, QObject* context, Done done)
     {
         if (m_pending) {
-            modbus::ModbusResult busyResult {13, {}, QStringLiteral("Busy")};
+            modbus::ModbusResult busyResult { 13, {}, QStringLiteral("Busy") };
             QTimer::singleShot(0, context, [done, busyResult] { done(busyResult); });
             return;
         }
@@ -93,7 +101,7 @@ private:
         modbus::ModbusResult result = scripted.isEmpty() ? ok() : scripted.dequeue();
         if (result.ok() && r.kind == Request::Read && result.words.isEmpty())
             result.words = QList<quint16>(r.count, 0);
-        m_pending = Pending {result, context, std::move(done)};
+        m_pending = Pending { result, context, std::move(done) };
         if (!holdReplies)
             QTimer::singleShot(0, this, [this] { release(); });
     }

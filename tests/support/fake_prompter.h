@@ -17,8 +17,8 @@ public:
     };
 
     QList<Message> messages;
-    QQueue<bool> yesNoAnswers;     // empty: answers "no"
-    QQueue<QString> fileAnswers;   // empty: the dialog was cancelled
+    QQueue<bool> yesNoAnswers; // empty: answers "no"
+    QQueue<QString> fileAnswers; // empty: the dialog was cancelled
     QStringList fileDialogFilters; // the filter each file dialog was opened with
     QStringList fileDialogSelectedFilters;
     std::optional<QFont> fontAnswer;
@@ -26,18 +26,20 @@ public:
 
     void message(const QString& text, const QString& title, Icon icon) override
     {
-        messages.append({text, title, icon});
+        messages.append({ text, title, icon });
     }
     bool askYesNo(const QString& text, const QString& title) override
     {
-        messages.append({text, title, Icon::Question});
+        messages.append({ text, title, Icon::Question });
         return yesNoAnswers.isEmpty() ? false : yesNoAnswers.dequeue();
     }
-    QString openFileName(const QString&, const QString& filter, const QString& selectedFilter, const QString&) override
+    QString openFileName(
+        const QString&, const QString& filter, const QString& selectedFilter, const QString&) override
     {
         return nextFile(filter, selectedFilter);
     }
-    QString saveFileName(const QString&, const QString& filter, const QString& selectedFilter, const QString&) override
+    QString saveFileName(
+        const QString&, const QString& filter, const QString& selectedFilter, const QString&) override
     {
         return nextFile(filter, selectedFilter);
     }

@@ -88,10 +88,15 @@ void PtyPair::closeKeeper()
 class PtyBridge::Pump : public QObject {
 public:
     Pump(PtyPair& a, PtyPair& b)
-        : m_a(a), m_b(b), m_fromA(a.masterFd(), QSocketNotifier::Read), m_fromB(b.masterFd(), QSocketNotifier::Read)
+        : m_a(a)
+        , m_b(b)
+        , m_fromA(a.masterFd(), QSocketNotifier::Read)
+        , m_fromB(b.masterFd(), QSocketNotifier::Read)
     {
-        connect(&m_fromA, &QSocketNotifier::activated, this, [this] { m_b.writeMaster(m_a.readMasterNow()); });
-        connect(&m_fromB, &QSocketNotifier::activated, this, [this] { m_a.writeMaster(m_b.readMasterNow()); });
+        connect(
+            &m_fromA, &QSocketNotifier::activated, this, [this] { m_b.writeMaster(m_a.readMasterNow()); });
+        connect(
+            &m_fromB, &QSocketNotifier::activated, this, [this] { m_a.writeMaster(m_b.readMasterNow()); });
     }
     void stop()
     {

@@ -4,8 +4,8 @@
 
 namespace velto::test {
 
-std::unique_ptr<QModbusRtuSerialServer> startRtuServer(const QString& devicePath, int serverAddress,
-                                                       int holdingRegisters)
+std::unique_ptr<QModbusRtuSerialServer> startRtuServer(
+    const QString& devicePath, int serverAddress, int holdingRegisters)
 {
     auto server = std::make_unique<QModbusRtuSerialServer>();
     server->setConnectionParameter(QModbusDevice::SerialPortNameParameter, devicePath);
@@ -16,7 +16,7 @@ std::unique_ptr<QModbusRtuSerialServer> startRtuServer(const QString& devicePath
     server->setServerAddress(serverAddress);
     QModbusDataUnitMap map;
     map.insert(QModbusDataUnit::HoldingRegisters,
-               {QModbusDataUnit::HoldingRegisters, 0, quint16(holdingRegisters)});
+        { QModbusDataUnit::HoldingRegisters, 0, quint16(holdingRegisters) });
     if (!server->setMap(map))
         return nullptr;
     // Qt's server spins on a dead line just like the client; a test that cuts the line must not

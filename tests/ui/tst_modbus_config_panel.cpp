@@ -9,10 +9,10 @@
 #include "ui/modbus_config_panel.h"
 #include "ui_main_window.h"
 
+#include "support/rtu_server.h"
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
-#include "support/rtu_server.h"
 
 #include <QModbusRtuSerialServer>
 #include <QPushButton>

@@ -5,10 +5,10 @@
 #include "ui/main_window.h"
 #include "ui/registers_test_window.h"
 
+#include "support/rtu_server.h"
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include "support/rtu_server.h"
 
 #include <QModbusRtuSerialServer>
 #include <QPushButton>

@@ -32,6 +32,15 @@ QString titleOrAppName(const QString& title)
 }
 } // namespace
 
+QWidget* QtPrompter::owner() const
+{
+    // The window the user is looking at, so a box never hides behind it; the main window otherwise
+    // (a tool window may have hidden it).
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    return m_parent;
+}
+
 QtPrompter::QtPrompter(QWidget* parent)
     : m_parent(parent)
 {
@@ -44,7 +53,7 @@ void QtPrompter::message(const QString& text, const QString& title, Icon icon)
     const QString key = title + QChar(0x1f) + text;
     if (m_open.contains(key))
         return;
-    auto* box = new QMessageBox(toQt(icon), titleOrAppName(title), text, QMessageBox::Ok, m_parent);
+    auto* box = new QMessageBox(toQt(icon), titleOrAppName(title), text, QMessageBox::Ok, owner());
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setObjectName(QStringLiteral("PrompterMessage"));
     m_open.insert(key);
@@ -54,7 +63,7 @@ void QtPrompter::message(const QString& text, const QString& title, Icon icon)
 
 bool QtPrompter::askYesNo(const QString& text, const QString& title)
 {
-    return QMessageBox::question(m_parent, titleOrAppName(title), text, QMessageBox::Yes | QMessageBox::No)
+    return QMessageBox::question(owner(), titleOrAppName(title), text, QMessageBox::Yes | QMessageBox::No)
         == QMessageBox::Yes;
 }
 
@@ -62,26 +71,26 @@ QString QtPrompter::openFileName(
     const QString& title, const QString& filter, const QString& selectedFilter, const QString& dir)
 {
     QString chosen = selectedFilter;
-    return QFileDialog::getOpenFileName(m_parent, title, dir, filter, &chosen);
+    return QFileDialog::getOpenFileName(owner(), title, dir, filter, &chosen);
 }
 
 QString QtPrompter::saveFileName(
     const QString& title, const QString& filter, const QString& selectedFilter, const QString& dir)
 {
     QString chosen = selectedFilter;
-    return QFileDialog::getSaveFileName(m_parent, title, dir, filter, &chosen);
+    return QFileDialog::getSaveFileName(owner(), title, dir, filter, &chosen);
 }
 
 std::optional<QFont> QtPrompter::chooseFont(const QFont& initial)
 {
     bool ok = false;
-    const QFont font = QFontDialog::getFont(&ok, initial, m_parent);
+    const QFont font = QFontDialog::getFont(&ok, initial, owner());
     return ok ? std::optional<QFont>(font) : std::nullopt;
 }
 
 std::optional<QColor> QtPrompter::chooseColor(const QColor& initial)
 {
-    const QColor color = QColorDialog::getColor(initial, m_parent);
+    const QColor color = QColorDialog::getColor(initial, owner());
     return color.isValid() ? std::optional<QColor>(color) : std::nullopt;
 }
 

@@ -25,6 +25,8 @@ public:
     std::optional<QColor> chooseColor(const QColor& initial) override;
 
 private:
+    QWidget* owner() const;
+
     QPointer<QWidget> m_parent;
     QSet<QString> m_open; // messages on screen now
 };

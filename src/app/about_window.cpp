@@ -12,6 +12,8 @@
 namespace velto::app {
 
 namespace {
+constexpr QSize kAboutSize(600, 460);
+
 struct ModelRow {
     const char* model;
     const char* version;
@@ -69,6 +71,7 @@ AboutWindow::AboutWindow(Prompter& prompter, QString modbusAboutText, QWidget* p
     table->horizontalHeader()->setStretchLastSection(true);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->resizeColumnsToContents();
+    resize(kAboutSize);
 
     connect(m_ui->cmdOK, &QPushButton::clicked, this, [this] {
         emit closedByOk();

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 
 namespace velto::ui {
 
@@ -14,6 +15,7 @@ constexpr int kJump2DevicesMs = 10000;
 constexpr int kVeltoTickMs = 1000;
 constexpr int kRadarRxMs = 250;
 constexpr int kTankHeightTestMs = 5000;
+constexpr QSize kPreferredSize(1400, 820);
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
@@ -28,6 +30,11 @@ MainWindow::MainWindow(QWidget* parent)
     , m_ui(std::make_unique<Ui::ProtocolChoose>())
 {
     m_ui->setupUi(this);
+    // Room for the widest mode's panels, within the screen the window opens on.
+    QSize size = kPreferredSize;
+    if (const QScreen* s = screen())
+        size = size.boundedTo(s->availableSize());
+    resize(size);
 }
 
 MainWindow::~MainWindow() = default;

@@ -19,7 +19,7 @@ int runVeltoPoll(const QStringList& args);
 
 // Parses args (the subcommand's name first). On --help prints the help and returns kExitOk; on bad
 // arguments prints the error and usage to stderr and returns kExitUsage; otherwise returns -1.
-int parseOrExit(QCommandLineParser& parser, const QStringList& args);
+int parseOrExit(QCommandLineParser& parser, const QStringList& args, const QString& commandName = {});
 // Prints the error and the subcommand's usage on stderr; returns kExitUsage.
 int usageError(const QCommandLineParser& parser, const QString& command, const QString& error);
 // The parser's help with a usage line naming the tool and the subcommand.

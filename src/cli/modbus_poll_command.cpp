@@ -136,9 +136,6 @@ int runModbusPoll(const QStringList& args)
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString command = args.value(0);
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(parser, command,
-            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front()));
     if (!parser.isSet(port))
         return usageError(parser, command, QStringLiteral("--port is required"));
 

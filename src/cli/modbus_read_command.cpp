@@ -123,9 +123,6 @@ int runModbusRead(const QStringList& args)
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString command = args.value(0);
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(parser, command,
-            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front()));
     if (!parser.isSet(port) || !parser.isSet(start.option) || !parser.isSet(count.option))
         return usageError(parser, command, QStringLiteral("--port, --start and --count are required"));
 

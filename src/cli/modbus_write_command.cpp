@@ -60,11 +60,8 @@ int runWrite(const QStringList& args)
     const QCommandLineOption value(
         QStringLiteral("value"), QStringLiteral("Word to write (repeatable)."), QStringLiteral("V"));
     parser.addOptions({ port, baud, slave, reg, value });
-    if (const int exit = parseOrExit(parser, args); exit >= 0)
+    if (const int exit = parseOrExit(parser, args, kCommand); exit >= 0)
         return exit;
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(parser, kCommand,
-            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front()));
     if (!parser.isSet(port) || parser.value(port).isEmpty())
         return usageError(parser, kCommand, QStringLiteral("--port is required"));
     const std::optional<int> baudRate = parseInt(parser.value(baud), 1, std::numeric_limits<int>::max());

@@ -19,18 +19,22 @@ int usageError(const QCommandLineParser& parser, const QString& command, const Q
     return kExitUsage;
 }
 
-int parseOrExit(QCommandLineParser& parser, const QStringList& args)
+int parseOrExit(QCommandLineParser& parser, const QStringList& args, const QString& commandName)
 {
     const QCommandLineOption help(
         QStringList { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Show this help."));
     parser.addOption(help);
-    const QString command = args.value(0);
+    const QString command = commandName.isEmpty() ? args.value(0) : commandName;
     if (!parser.parse(args))
         return usageError(parser, command, parser.errorText());
     if (parser.isSet(help)) {
         std::fputs(qPrintable(commandHelp(parser, command)), stdout);
         return kExitOk;
     }
+    // No command takes bare arguments; a stray word is most likely a mistyped option.
+    if (!parser.positionalArguments().isEmpty())
+        return usageError(parser, command,
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front()));
     return -1;
 }
 

@@ -25,9 +25,6 @@ int runSim(const QStringList& args)
     parser.addOption(menu);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(parser, args.value(0),
-            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front()));
 
     QList<int> menuAddresses;
     for (const QString& text : parser.values(menu)) {

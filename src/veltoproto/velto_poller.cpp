@@ -84,6 +84,15 @@ void VeltoPoller::sendNext()
     finishTick();
 }
 
+void VeltoPoller::replyWaitOver()
+{
+    // Nothing to do unless a request is waiting for its reply.
+    if (!m_inTick || !m_replyTimer.isActive())
+        return;
+    m_replyTimer.stop();
+    receive();
+}
+
 void VeltoPoller::receive()
 {
     if (m_link.bytesAvailable() >= kMinReadableBytes) {

@@ -27,6 +27,9 @@ public:
     void stop();
     bool isActive() const { return m_tickTimer->isActive(); }
     QTimer& tickTimer() { return *m_tickTimer; }
+    // The short wait after each request; a test that drives the wait by hand gives it a long interval
+    // and calls replyWaitOver() itself.
+    QTimer& replyTimer() { return m_replyTimer; }
     // Paces the ticks with a timer that belongs to a window (its TimerVeltoProtocol) instead.
     void setTickTimer(QTimer& timer);
 
@@ -55,6 +58,8 @@ public:
 public slots:
     // TimerVeltoProtocol_Timer. Skipped while the previous tick still waits for a reply.
     void tick();
+    // The wait for a reply is over: read what arrived and send the tick's next request.
+    void replyWaitOver();
 
 signals:
     // Toggle the activity indicator (RedPoint, lineSens); once per tick, in any mode.

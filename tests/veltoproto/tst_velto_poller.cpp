@@ -41,8 +41,23 @@ QByteArray commandCodes(const QList<QByteArray>& frames)
 class TestVeltoPoller : public QObject {
     Q_OBJECT
 
+    static constexpr int kIdleMs = 3600 * 1000;
+    static constexpr int kRequestsPerTick = 4;
+
     FakeByteLink* link = nullptr;
     VeltoPoller* poller = nullptr;
+
+    // Ends every wait of the tick in progress, as the reply timer would.
+    void finishWaits()
+    {
+        for (int i = 0; i < kRequestsPerTick && poller->tickInProgress(); ++i)
+            poller->replyWaitOver();
+    }
+    void runTick()
+    {
+        poller->tick();
+        finishWaits();
+    }
 
 private slots:
     void init()
@@ -53,8 +68,10 @@ private slots:
         poller->setProtocolMode(true);
         poller->setAddress(5);
         poller->start();
-        // Ticks are driven by hand; keep the timer from adding its own.
-        poller->tickTimer().setInterval(3600 * 1000);
+        // Ticks and reply waits are driven by hand; keep the timers from adding their own, so a
+        // loaded machine cannot fire two waits between two checks.
+        poller->tickTimer().setInterval(kIdleMs);
+        poller->replyTimer().setInterval(kIdleMs);
     }
     void cleanup()
     {
@@ -65,15 +82,15 @@ private slots:
     void fourRequestsPerTickAlternatingSensors()
     {
         QSignalSpy finished(poller, &VeltoPoller::tickFinished);
-        poller->tick();
-        QTRY_COMPARE(finished.size(), 1);
+        runTick();
+        QCOMPARE(finished.size(), 1);
         QCOMPARE(link->written.size(), 4);
         QCOMPARE(commandCodes(link->written), QByteArray("01 06 04 09"));
         QCOMPARE(sensorDigits(link->written), QByteArray("0101"));
         QCOMPARE(link->written.first(), QByteArray("!050202010010\r"));
 
-        poller->tick();
-        QTRY_COMPARE(finished.size(), 2);
+        runTick();
+        QCOMPARE(finished.size(), 2);
         QCOMPARE(sensorDigits(link->written.mid(4)), QByteArray("1010"));
     }
 
@@ -84,14 +101,18 @@ private slots:
         QCOMPARE(link->written.size(), 1);
         QVERIFY(poller->tickInProgress());
         link->receive(singleReply("01", "750", '0'));
-        QTRY_COMPARE(link->written.size(), 2);
+        // Nothing is read before the wait is over.
+        QCOMPARE(updates.size(), 0);
+        poller->replyWaitOver();
+        QCOMPARE(link->written.size(), 2);
         // The reply was read before the second request was built.
         QCOMPARE(updates.size(), 1);
         QCOMPARE(link->bytesAvailable(), 0);
         QCOMPARE(poller->state().sensors[0].distance, 750);
         const auto update = updates.first().first().value<DisplayUpdate>();
         QCOMPARE(update.layout, Layout::SingleSensor);
-        QTRY_VERIFY(!poller->tickInProgress());
+        finishWaits();
+        QVERIFY(!poller->tickInProgress());
     }
 
     void singleWaitingByteIsLeftForTheNextRead()
@@ -99,7 +120,8 @@ private slots:
         QSignalSpy updates(poller, &VeltoPoller::displayUpdated);
         poller->tick();
         link->receive("!");
-        QTRY_COMPARE(link->written.size(), 2);
+        poller->replyWaitOver();
+        QCOMPARE(link->written.size(), 2);
         QCOMPARE(updates.size(), 0);
         QCOMPARE(link->bytesAvailable(), 1);
     }
@@ -127,7 +149,8 @@ private slots:
         connect(poller, &VeltoPoller::displayUpdated, poller, [this] { poller->stop(); });
         poller->tick();
         link->receive(singleReply("01", "750", '0'));
-        QTRY_COMPARE(finished.size(), 1);
+        poller->replyWaitOver();
+        QCOMPARE(finished.size(), 1);
         QCOMPARE(link->written.size(), 1);
         QCOMPARE(poller->sensorSelect(), true);
     }
@@ -147,7 +170,9 @@ private slots:
         QSignalSpy finished(poller, &VeltoPoller::tickFinished);
         poller->tick();
         poller->tick();
-        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(link->written.size(), 1);
+        finishWaits();
+        QCOMPARE(finished.size(), 1);
         QCOMPARE(link->written.size(), 4);
     }
 
@@ -155,9 +180,10 @@ private slots:
     {
         poller->tick();
         link->receive(singleReply("01", "000", '0'));
-        QTRY_COMPARE(link->written.size(), 2);
+        poller->replyWaitOver();
         link->receive(singleReply("06", "500", '0'));
-        QTRY_COMPARE(link->written.size(), 3);
+        poller->replyWaitOver();
+        QCOMPARE(link->written.size(), 3);
         poller->setUnitText(0, u"Inch");
         const QList<BoxUpdate> boxes = poller->sensorValues(0);
         const auto height = std::find_if(boxes.begin(), boxes.end(),

@@ -19,6 +19,7 @@ namespace {
 constexpr int kMaxTicks = 100000000;
 constexpr int kMinIntervalMs = 1;
 constexpr int kMaxIntervalMs = 3600000;
+constexpr int kMaxReplyWaitMs = 10000;
 
 // Runs the Velto tick from its timer and prints the whole panel after each tick; stops after the
 // asked number of ticks.
@@ -109,11 +110,16 @@ int runVeltoPoll(const QStringList& args)
     const IntOption interval { { QStringLiteral("interval"), QStringLiteral("Tick period in ms (1000)."),
                                    QStringLiteral("MS") },
         kMinIntervalMs, kMaxIntervalMs, veltoproto::VeltoPoller::kTickIntervalMs };
+    // The window waits 50 ms for each reply; a slow adapter or a busy test machine may need longer.
+    const IntOption replyWait { { QStringLiteral("reply-wait"),
+                                    QStringLiteral("Wait for each reply in ms before reading it (50)."),
+                                    QStringLiteral("MS") },
+        kMinIntervalMs, kMaxReplyWaitMs, veltoproto::VeltoPoller::kReplyWaitMs };
     const QCommandLineOption unit(QStringLiteral("unit"), QStringLiteral("Meter, Inch or Feet (Meter)."),
         QStringLiteral("U"), QStringLiteral("Meter"));
     const LogOptions logOptions;
     parser.addOption(port);
-    for (const IntOption* o : { &baud, &address, &ticks, &interval })
+    for (const IntOption* o : { &baud, &address, &ticks, &interval, &replyWait })
         parser.addOption(o->option);
     parser.addOption(unit);
     logOptions.addTo(parser);
@@ -128,6 +134,7 @@ int runVeltoPoll(const QStringList& args)
     const auto addressValue = intValue(parser, address, error);
     const auto ticksValue = intValue(parser, ticks, error);
     const auto intervalValue = intValue(parser, interval, error);
+    const auto replyWaitValue = intValue(parser, replyWait, error);
     const auto logRequest = logOptions.read(parser, error);
     if (!veltoproto::lengthUnitFromText(parser.value(unit)))
         error = QStringLiteral("--unit wants Meter, Inch or Feet, not '%1'").arg(parser.value(unit));
@@ -152,6 +159,7 @@ int runVeltoPoll(const QStringList& args)
     poller.setProtocolMode(true);
     poller.setAddress(*addressValue);
     poller.tickTimer().setInterval(*intervalValue);
+    poller.replyTimer().setInterval(*replyWaitValue);
     for (int sensor = 0; sensor < veltoproto::kSensorCount; ++sensor)
         poller.setUnitText(sensor, parser.value(unit));
 

@@ -13,6 +13,7 @@ namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kValueSeparator = QStringLiteral(" , ");
+constexpr int kPatientReplyWaitMs = 250;
 const QStringList kSensorBoxes { "VeltoDevSta", "TxtVeltoDist", "TextVeltoLevel", "TextVeltoTemp",
     "IrVeltoTnakHeight" };
 
@@ -24,9 +25,12 @@ class TestCliVelto : public QObject {
 private:
     velto::test::SimProcess m_sim;
 
+    // The simulated sensors run in a process of their own; on a loaded machine they may answer later
+    // than the window's 50 ms, so runs that must succeed wait longer for each reply.
     QStringList onSim(QStringList arguments) const
     {
-        arguments << QStringLiteral("--port") << m_sim.path();
+        arguments << QStringLiteral("--port") << m_sim.path() << QStringLiteral("--reply-wait")
+                  << QString::number(kPatientReplyWaitMs);
         return arguments;
     }
 
@@ -169,6 +173,7 @@ private slots:
         QTest::newRow("unit Yard") << QStringList { "velto", "poll", "--port", "p", "--unit", "Yard" };
         QTest::newRow("address 256") << QStringList { "velto", "poll", "--port", "p", "--address", "256" };
         QTest::newRow("interval 0") << QStringList { "velto", "poll", "--port", "p", "--interval", "0" };
+        QTest::newRow("reply wait 0") << QStringList { "velto", "poll", "--port", "p", "--reply-wait", "0" };
         QTest::newRow("rate without log") << QStringList { "velto", "poll", "--port", "p", "--rate", "1" };
         QTest::newRow("rate 0") << QStringList { "velto", "poll", "--port", "p", "--log", "f", "--rate",
             "0" };

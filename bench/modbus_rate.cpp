@@ -4,6 +4,7 @@
 #include "modbus/qt_modbus_master.h"
 #include "modbus/single_sensor_poller.h"
 #include "sim/simulated_line.h"
+#include "stall_meter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -28,6 +29,9 @@
 
 namespace {
 
+using velto::bench::cpuMs;
+using velto::bench::kNsPerMs;
+using velto::bench::StallMeter;
 using velto::modbus::QtModbusMaster;
 using velto::modbus::SingleSensorPoller;
 
@@ -40,53 +44,9 @@ constexpr int kServerRegisters = 256; // covers the groups at 0, 51 and 192
 constexpr int kSilentSlave = 7; // nobody answers there on the simulated bus
 constexpr int kSilentRequests = 3;
 constexpr int kSilentRxTimeoutMs = 1000;
-constexpr int kStallProbeMs = 1;
 constexpr int kHangGuardMs = 300000;
 constexpr int kMbpollRuns = 20;
-constexpr double kNsPerMs = 1e6;
 constexpr double kMsPerS = 1000.0;
-constexpr double kUsPerMs = 1000.0;
-
-double cpuMs()
-{
-    rusage usage {};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) { return t.tv_sec * kMsPerS + t.tv_usec / kUsPerMs; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-
-// A 1 ms timer on the loop; the longest gap between its ticks is the longest the loop was held up.
-class StallMeter : public QObject {
-public:
-    StallMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(kStallProbeMs);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_longestNs = std::max(m_longestNs, now - m_lastNs);
-            m_lastNs = now;
-        });
-    }
-    void start()
-    {
-        m_longestNs = 0;
-        m_clock.start();
-        m_lastNs = 0;
-        m_timer.start();
-    }
-    double stopAndLongestMs()
-    {
-        m_timer.stop();
-        return m_longestNs / kNsPerMs;
-    }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_clock;
-    qint64 m_lastNs = 0;
-    qint64 m_longestNs = 0;
-};
 
 struct Figures {
     int polls = 0;

@@ -1,3 +1,4 @@
+#include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/signal_watcher.h"
 #include "sim/simulated_line.h"
@@ -5,8 +6,21 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <limits>
 
 namespace velto::cli {
+
+namespace {
+
+constexpr int kMaxLateMs = 60000;
+
+// A fault probability from 0 to 1.
+struct ChanceOption {
+    QCommandLineOption option;
+    double sim::LineFaults::*field;
+};
+
+} // namespace
 
 int runSim(const QStringList& args)
 {
@@ -23,8 +37,55 @@ int runSim(const QStringList& args)
         QStringLiteral("Start with the Modbus sensor at ADDR in its menu (repeatable)."),
         QStringLiteral("ADDR"));
     parser.addOption(menu);
+    const ChanceOption chances[] = {
+        { { QStringLiteral("silence"), QStringLiteral("Leave a reply out with probability P (0)."),
+              QStringLiteral("P") },
+            &sim::LineFaults::silence },
+        { { QStringLiteral("short"), QStringLiteral("Cut a reply short with probability P (0)."),
+              QStringLiteral("P") },
+            &sim::LineFaults::shortReply },
+        { { QStringLiteral("corrupt"), QStringLiteral("Change one byte of a reply with probability P (0)."),
+              QStringLiteral("P") },
+            &sim::LineFaults::corrupt },
+        { { QStringLiteral("split"), QStringLiteral("Send a reply in two parts with probability P (0)."),
+              QStringLiteral("P") },
+            &sim::LineFaults::split },
+        { { QStringLiteral("garbage"),
+              QStringLiteral("Send random bytes before a reply with probability P (0)."),
+              QStringLiteral("P") },
+            &sim::LineFaults::garbage },
+    };
+    for (const ChanceOption& c : chances)
+        parser.addOption(c.option);
+    const IntOption late { { QStringLiteral("late"), QStringLiteral("Send every reply MS late (0)."),
+                               QStringLiteral("MS") },
+        0, kMaxLateMs, 0 };
+    const IntOption seed { { QStringLiteral("seed"), QStringLiteral("Seed of the faults (1)."),
+                               QStringLiteral("N") },
+        0, std::numeric_limits<int>::max(), 1 };
+    parser.addOption(late.option);
+    parser.addOption(seed.option);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
+
+    sim::LineFaults faults;
+    QString error;
+    for (const ChanceOption& c : chances) {
+        if (!parser.isSet(c.option))
+            continue;
+        bool ok = false;
+        const QString text = parser.value(c.option);
+        const double p = text.toDouble(&ok);
+        if (!ok || p < 0 || p > 1)
+            error = QStringLiteral("--%1 wants a probability from 0 to 1, not '%2'")
+                        .arg(c.option.names().first(), text);
+        faults.*c.field = p;
+    }
+    const auto lateValue = intValue(parser, late, error);
+    const auto seedValue = intValue(parser, seed, error);
+    if (!error.isEmpty())
+        return usageError(parser, args.value(0), error);
+    faults.lateMs = *lateValue;
 
     QList<int> menuAddresses;
     for (const QString& text : parser.values(menu)) {
@@ -45,6 +106,7 @@ int runSim(const QStringList& args)
     }
     for (int address : menuAddresses)
         line.setInMenu(address, true);
+    line.setFaults(faults, quint32(*seedValue));
 
     SignalWatcher watcher;
     if (!watcher.isValid()) {

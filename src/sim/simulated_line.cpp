@@ -2,6 +2,7 @@
 
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -52,6 +53,16 @@ SimulatedLine::SimulatedLine(const Clock& clock, QObject* parent)
 
     m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &SimulatedLine::onReadable);
+    m_queueTimer.setSingleShot(true);
+    m_queueTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_queueTimer, &QTimer::timeout, this, &SimulatedLine::writeDue);
+    m_sinceStart.start();
+}
+
+void SimulatedLine::setFaults(const LineFaults& faults, quint32 seed)
+{
+    m_faults = faults;
+    m_planner = FaultPlanner(seed);
 }
 
 SimulatedLine::~SimulatedLine()
@@ -87,6 +98,30 @@ void SimulatedLine::send(const QByteArray& bytes)
 {
     if (bytes.isEmpty())
         return;
+    if (!m_faults.any() && m_queue.isEmpty()) {
+        writeNow(bytes);
+        return;
+    }
+    const qint64 now = m_sinceStart.elapsed();
+    for (const PlannedWrite& w : m_planner.plan(bytes, m_faults)) {
+        // Nothing overtakes what is already waiting, as on a real wire.
+        const qint64 due = std::max(now + w.delayMs, m_queue.isEmpty() ? 0 : m_queue.last().dueMs);
+        m_queue.enqueue({ due, w.bytes });
+    }
+    writeDue();
+}
+
+void SimulatedLine::writeDue()
+{
+    const qint64 now = m_sinceStart.elapsed();
+    while (!m_queue.isEmpty() && m_queue.head().dueMs <= now)
+        writeNow(m_queue.dequeue().bytes);
+    if (!m_queue.isEmpty())
+        m_queueTimer.start(int(m_queue.head().dueMs - now));
+}
+
+void SimulatedLine::writeNow(const QByteArray& bytes)
+{
     qsizetype done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));

@@ -1,10 +1,14 @@
 #pragma once
 
 #include "common/clock.h"
+#include "sim/line_faults.h"
 #include "sim/sensor_simulator.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QQueue>
 #include <QString>
+#include <QTimer>
 
 #include <memory>
 
@@ -31,6 +35,10 @@ public:
     // Puts a Modbus sensor (1..5) in or out of its menu; false for an address not on the bus.
     bool setInMenu(int modbusAddress, bool on) { return m_simulator.setInMenu(modbusAddress, on); }
 
+    // Makes the line misbehave from now on; the same seed gives the same faults.
+    void setFaults(const LineFaults& faults, quint32 seed = 1);
+    const LineFaults& faults() const { return m_faults; }
+
 signals:
     // A batch of replies went out (for traffic displays and tests).
     void replied(const QByteArray& bytes);
@@ -38,6 +46,13 @@ signals:
 private:
     void onReadable();
     void send(const QByteArray& bytes);
+    void writeNow(const QByteArray& bytes);
+    void writeDue();
+
+    struct QueuedWrite {
+        qint64 dueMs;
+        QByteArray bytes;
+    };
 
     SensorSimulator m_simulator;
     int m_master = -1;
@@ -45,6 +60,12 @@ private:
     QString m_devicePath;
     QString m_errorText;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    LineFaults m_faults;
+    FaultPlanner m_planner;
+    // Replies held back by the faults, in the order they leave.
+    QQueue<QueuedWrite> m_queue;
+    QTimer m_queueTimer;
+    QElapsedTimer m_sinceStart;
 };
 
 } // namespace velto::sim

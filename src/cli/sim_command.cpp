@@ -36,6 +36,8 @@ int runSim(const QStringList& args)
     const QCommandLineOption menu(QStringLiteral("menu"),
         QStringLiteral("Start with the Modbus sensor at ADDR in its menu (repeatable)."),
         QStringLiteral("ADDR"));
+    const QCommandLineOption taliq485(QStringLiteral("taliq485"),
+        QStringLiteral("A Taliq485 on the line prints its debug output all the time (for 'debug capture')."));
     parser.addOption(menu);
     const ChanceOption chances[] = {
         { { QStringLiteral("silence"), QStringLiteral("Leave a reply out with probability P (0)."),
@@ -65,6 +67,7 @@ int runSim(const QStringList& args)
         0, std::numeric_limits<int>::max(), 1 };
     parser.addOption(late.option);
     parser.addOption(seed.option);
+    parser.addOption(taliq485);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
 
@@ -107,6 +110,8 @@ int runSim(const QStringList& args)
     for (int address : menuAddresses)
         line.setInMenu(address, true);
     line.setFaults(faults, quint32(*seedValue));
+    if (parser.isSet(taliq485))
+        line.startDebugOutput();
 
     SignalWatcher watcher;
     if (!watcher.isValid()) {

@@ -1,12 +1,14 @@
 #include "sim/simulated_line.h"
 
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -34,6 +36,7 @@ QString systemError(const char* what)
 SimulatedLine::SimulatedLine(const Clock& clock, QObject* parent)
     : QObject(parent)
     , m_simulator(clock)
+    , m_clock(clock)
 {
     int master = -1;
     int slave = -1;
@@ -92,6 +95,37 @@ void SimulatedLine::onReadable()
         m_notifier->setEnabled(false);
         return;
     }
+}
+
+void SimulatedLine::startDebugOutput()
+{
+    if (m_debugTalker || !isValid())
+        return;
+    m_debugTalker = std::make_unique<Taliq485DebugTalker>();
+    m_debugStartMs = m_clock.monotonicMs();
+    m_debugTimer.setInterval(kDebugTickMs);
+    connect(&m_debugTimer, &QTimer::timeout, this, &SimulatedLine::sendDebugOutput);
+    m_debugTimer.start();
+}
+
+void SimulatedLine::sendDebugOutput()
+{
+    const QByteArray bytes = m_debugTalker->outputUntil(m_clock.monotonicMs() - m_debugStartMs);
+    if (bytes.isEmpty())
+        return;
+    int unread = 0;
+    if (ioctl(m_slaveKeeper, FIONREAD, &unread) != 0)
+        unread = 0;
+    // Whole lines while they fit in the backlog; the rest is lost, as by a receiver that is not there.
+    const qsizetype room = std::max(0, kDebugBacklogBytes - unread);
+    qsizetype fits = 0;
+    if (bytes.size() <= room)
+        fits = bytes.size();
+    else if (room > 0)
+        fits = bytes.lastIndexOf('\n', room - 1) + 1;
+    m_debugDropped += bytes.size() - fits;
+    if (fits > 0)
+        send(bytes.first(fits));
 }
 
 void SimulatedLine::send(const QByteArray& bytes)

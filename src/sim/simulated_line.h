@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "sim/line_faults.h"
 #include "sim/sensor_simulator.h"
+#include "sim/taliq485_debug_talker.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -39,6 +40,15 @@ public:
     void setFaults(const LineFaults& faults, quint32 seed = 1);
     const LineFaults& faults() const { return m_faults; }
 
+    // A Taliq485 on this line prints its debug output from now on, at its own pace, whether anyone
+    // listens or not; lines that would leave more than kDebugBacklogBytes unread (the port is closed)
+    // are lost as on a real wire instead of piling up for the next reader. The faults above apply.
+    void startDebugOutput();
+    Taliq485DebugTalker* debugTalker() { return m_debugTalker.get(); }
+    qint64 debugBytesDropped() const { return m_debugDropped; }
+    static constexpr int kDebugTickMs = 50;
+    static constexpr int kDebugBacklogBytes = 2048;
+
 signals:
     // A batch of replies went out (for traffic displays and tests).
     void replied(const QByteArray& bytes);
@@ -48,6 +58,7 @@ private:
     void send(const QByteArray& bytes);
     void writeNow(const QByteArray& bytes);
     void writeDue();
+    void sendDebugOutput();
 
     struct QueuedWrite {
         qint64 dueMs;
@@ -66,6 +77,11 @@ private:
     QQueue<QueuedWrite> m_queue;
     QTimer m_queueTimer;
     QElapsedTimer m_sinceStart;
+    const Clock& m_clock;
+    std::unique_ptr<Taliq485DebugTalker> m_debugTalker;
+    qint64 m_debugStartMs = 0;
+    qint64 m_debugDropped = 0;
+    QTimer m_debugTimer;
 };
 
 } // namespace velto::sim

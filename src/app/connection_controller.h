@@ -22,6 +22,9 @@ public:
     bool CommSetUpModBus();
 
     ui::PortSetupWindow* portWindow() const { return m_portWindow; }
+    const PortScan& portScan() const { return m_scan; }
+    // The device path to open, starting the simulated line when it is the choice.
+    QString portLocation();
 
 signals:
     // After Disconnect has reset the readings, for the panels to clear themselves.
@@ -30,8 +33,6 @@ signals:
 private:
     void btnOKPortSetUp_Click(const ui::PortSetupWindow::ShownTexts& texts);
     void btnCancel_Click();
-    // The device path to open, starting the simulated sensors when they are the choice.
-    QString portLocation();
     void reportOpenFailure(const QString& port, const QString& reason);
 
     MainContext& m_ctx;

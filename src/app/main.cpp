@@ -21,6 +21,7 @@ int main(int argc, char* argv[])
     modbus::QtModbusMaster master;
     serial::QtByteLink byteLink;
     std::unique_ptr<sim::SimulatedLine> simulatedLine;
+    std::unique_ptr<sim::SimulatedLine> debugLine;
 
     auto scanPorts = [] {
         QList<serial::PortChoice> choices;
@@ -35,7 +36,17 @@ int main(int argc, char* argv[])
         return simulatedLine->isValid() ? simulatedLine->devicePath() : QString();
     };
 
-    app::MainController controller({ master, byteLink, prompter, scanPorts, simulatorPath });
+    // A second simulated line where a Taliq485 prints its debug output, for the debug terminal.
+    auto debugSimulatorPath = [&debugLine] {
+        if (!debugLine) {
+            debugLine = std::make_unique<sim::SimulatedLine>();
+            debugLine->startDebugOutput();
+        }
+        return debugLine->isValid() ? debugLine->devicePath() : QString();
+    };
+
+    app::MainController controller(
+        { master, byteLink, prompter, scanPorts, simulatorPath, debugSimulatorPath });
     prompter.setParentWidget(&controller.window());
 
     auto* splash = new app::SplashWindow;

@@ -35,6 +35,8 @@ struct MainContext {
     ToolWindows& tools;
     // Where the built-in simulated sensors can be opened; empty when they cannot run here.
     std::function<QString()> simulatorPath;
+    // The same for the simulated line that carries a Taliq485's debug output.
+    std::function<QString()> debugSimulatorPath;
 
     // Connected exactly while the Connect entry is disabled.
     bool connected() const { return !window.entry(QStringLiteral("mnuConnect"))->isEnabled(); }

@@ -1,6 +1,7 @@
 #include "app/main_controller.h"
 
 #include "app/about_window.h"
+#include "app/debug_terminal_opener.h"
 #include "common/colors.h"
 #include "ui/modbus_config_panel.h"
 #include "ui/multiple_devices_window.h"
@@ -23,7 +24,8 @@ constexpr int kDefaultRcvTimeoutMs = 1000;
 MainController::MainController(Links links, QObject* parent)
     : QObject(parent)
     , m_window(std::make_unique<ui::MainWindow>())
-    , m_ctx { *m_window, m_state, links.master, links.byteLink, links.prompter, m_tools, links.simulatorPath }
+    , m_ctx { *m_window, m_state, links.master, links.byteLink, links.prompter, m_tools, links.simulatorPath,
+        links.debugSimulatorPath }
     , m_connection(std::make_unique<ConnectionController>(m_ctx, std::move(links.scanPorts)))
     , m_modes(std::make_unique<ModeController>(m_ctx, *m_connection))
 {
@@ -78,6 +80,7 @@ MainController::MainController(Links links, QObject* parent)
             return registers->get();
         };
     }
+    installDebugTerminalOpener(m_ctx, *m_connection);
     Form_Load();
     m_modbusReadings = std::make_unique<ModbusReadingsController>(m_ctx);
     ModbusReadingsController* readings = m_modbusReadings.get();

@@ -24,6 +24,7 @@ public:
         Prompter& prompter;
         ConnectionController::PortScan scanPorts;
         std::function<QString()> simulatorPath; // empty where the simulator cannot run
+        std::function<QString()> debugSimulatorPath; // the simulated Taliq485 debug output line
     };
 
     explicit MainController(Links links, QObject* parent = nullptr);

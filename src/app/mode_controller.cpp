@@ -303,7 +303,7 @@ void ModeController::mnuTaliq485Debug_Click()
     if (m_ctx.connected())
         m_ctx.setText("DeviceText", QStringLiteral("Taliq485"));
     if (m_ctx.tools.debugTerminal)
-        showTool(m_ctx.tools.debugTerminal(), false);
+        showTool(m_ctx.tools.debugTerminal(), true);
 }
 
 void ModeController::mnuParsing_Click()

@@ -11,6 +11,7 @@ struct PortChoice {
     QString location; // device path or system port name; empty for the simulator until it runs
     QString displayText; // what the port list shows
     bool simulated = false;
+    bool debugOutput = false; // the simulated line carries a Taliq485's debug output
 };
 
 // What the port window records at OK; the links open the port later from here.

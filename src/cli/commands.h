@@ -16,6 +16,7 @@ int runModbus(const QStringList& args);
 int runModbusRead(const QStringList& args);
 int runModbusPoll(const QStringList& args);
 int runVeltoPoll(const QStringList& args);
+int runDebugCapture(const QStringList& args);
 
 // Parses args (the subcommand's name first). On --help prints the help and returns kExitOk; on bad
 // arguments prints the error and usage to stderr and returns kExitUsage; otherwise returns -1.

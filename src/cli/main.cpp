@@ -21,9 +21,11 @@ constexpr Subcommand kSubcommands[] = {
     { "modbus poll", &velto::cli::runModbusPoll,
         "run the single-sensor register cycle and print the panels" },
     { "velto poll", &velto::cli::runVeltoPoll, "run the Velto ASCII tick and print the panel" },
+    { "debug capture", &velto::cli::runDebugCapture,
+        "listen to a Taliq485's debug output and write the capture file" },
 };
 
-constexpr int kNameColumnWidth = 12;
+constexpr int kNameColumnWidth = 14;
 
 // The subcommand the arguments name and how many words its name took.
 std::pair<const Subcommand*, int> findSubcommand(const QStringList& args)

@@ -38,9 +38,9 @@ inline CliRun runCli(const QStringList& arguments)
 // `velto-cli sim` for the whole test case: its first line is the device path.
 class SimProcess {
 public:
-    bool start()
+    bool start(const QStringList& options = {})
     {
-        m_process.start(QStringLiteral(VELTO_CLI_PATH), { QStringLiteral("sim") });
+        m_process.start(QStringLiteral(VELTO_CLI_PATH), QStringList { QStringLiteral("sim") } + options);
         if (!m_process.waitForStarted(kCliWaitMs))
             return false;
         while (!m_process.canReadLine()) {

@@ -4,12 +4,11 @@
 #include "app/main_context.h"
 #include "common/clock.h"
 #include "serial/qt_byte_link.h"
+#include "ui/screen_fit.h"
 #include "ui/taliq485_debug_window.h"
 
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QPointer>
-#include <QScreen>
 #include <memory>
 
 namespace velto::app {
@@ -18,7 +17,6 @@ namespace {
 
 // Settings of the debug port while no connection is up.
 constexpr auto kDefaultSettings = "9600,n,8,1";
-constexpr QSize kPreferredSize(760, 520);
 
 // The same device whatever way its path was written (a symlink such as /dev/serial/by-id/...).
 QString sameDevice(const QString& location)
@@ -61,24 +59,6 @@ void releaseMainLine(MainContext& ctx, ConnectionController& connection, const Q
         ctx.SMRX1.closePort();
 }
 
-// Sized to fit the screen and centred over the main window, which it stands in for.
-void placeOver(QWidget& window, const QWidget& main)
-{
-    const QScreen* screen = main.screen() ? main.screen() : QGuiApplication::primaryScreen();
-    QSize size = kPreferredSize;
-    if (screen)
-        size = size.boundedTo(screen->availableSize());
-    window.resize(size);
-    QRect frame(QPoint(), size);
-    frame.moveCenter(main.frameGeometry().center());
-    if (screen) {
-        const QRect available = screen->availableGeometry();
-        frame.moveLeft(std::clamp(frame.left(), available.left(), available.right() - frame.width() + 1));
-        frame.moveTop(std::clamp(frame.top(), available.top(), available.bottom() - frame.height() + 1));
-    }
-    window.move(frame.topLeft());
-}
-
 } // namespace
 
 void installDebugTerminalOpener(MainContext& ctx, ConnectionController& connection)
@@ -101,7 +81,8 @@ void installDebugTerminalOpener(MainContext& ctx, ConnectionController& connecti
         window->setAttribute(Qt::WA_DeleteOnClose);
         QObject::connect(window, &ui::Taliq485DebugWindow::exited, &ctx.window, &QWidget::show);
         QObject::connect(&ctx.window, &QObject::destroyed, window, [window] { delete window; });
-        placeOver(*window, ctx.window);
+        // Centred over the main window, which it stands in for.
+        ui::fitToScreenOnShow(window, &ctx.window);
         *current = window;
         return window;
     };

@@ -16,6 +16,8 @@ namespace velto::ui {
 namespace {
 // Far above the fifty lines the terminal keeps; only a guard for the text view itself.
 constexpr int kMaxScreenBlocks = 1000;
+// Room for a debug record line and a screenful of them; the screen fitting bounds it.
+constexpr QSize kPreferredSize(820, 560);
 } // namespace
 
 Taliq485DebugWindow::Taliq485DebugWindow(serial::ByteLink& Taliq485MSComm, Prompter& prompter,
@@ -33,6 +35,7 @@ Taliq485DebugWindow::Taliq485DebugWindow(serial::ByteLink& Taliq485MSComm, Promp
     m_ui->DebugWindowText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_status->setObjectName(QStringLiteral("DebugStatusText"));
     m_ui->DebugStatusBar->addWidget(m_status, 1);
+    resize(kPreferredSize);
     wireMenus();
     Form_Load();
 }

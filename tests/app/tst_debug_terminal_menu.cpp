@@ -6,13 +6,16 @@
 #include "serial/qt_byte_link.h"
 #include "sim/simulated_line.h"
 #include "support/fake_prompter.h"
+#include "support/offscreen_screen.h"
 #include "support/pty_pair.h"
 #include "ui/taliq485_debug_window.h"
 #include "ui_main_window.h"
 #include "ui_port_setup_window.h"
 #include "ui_taliq485_debug_window.h"
 
+#include <QApplication>
 #include <QPointer>
+#include <QScreen>
 #include <QtTest>
 
 using namespace velto;
@@ -74,6 +77,14 @@ private slots:
         QVERIFY(!b.window().isVisible());
         QCOMPARE(b.window().form().DeviceText->text(), QString("Orvix25"));
         QVERIFY(w->findChild<serial::ByteLink*>("Taliq485MSComm"));
+        // On a laptop screen: whole, and centred where the main window was.
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        if (area.size() == QSize(1366, 768)) {
+            QVERIFY(area.contains(w->frameGeometry()));
+            const QPoint offset = w->frameGeometry().center() - b.window().frameGeometry().center();
+            QVERIFY2(
+                offset.manhattanLength() <= 40, qPrintable(QString("%1,%2").arg(offset.x()).arg(offset.y())));
+        }
         // Its menus are its own: the main window still finds its own entries by name.
         QCOMPARE(b.window().entry("mnuExit")->parent(), &b.window());
 
@@ -136,5 +147,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDebugTerminalMenu)
+VELTO_QTEST_MAIN_ON_SCREEN(TestDebugTerminalMenu, 1366, 768)
 #include "tst_debug_terminal_menu.moc"

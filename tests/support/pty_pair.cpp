@@ -32,6 +32,9 @@ PtyPair::PtyPair()
     makeRaw(master);
     makeRaw(slave);
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    // A program the test starts must not inherit our ends, or the line could never go away for it.
+    fcntl(master, F_SETFD, FD_CLOEXEC);
+    fcntl(slave, F_SETFD, FD_CLOEXEC);
     m_master = master;
     m_slaveKeeper = slave;
     m_slavePath = QString::fromLocal8Bit(name);

@@ -1,7 +1,9 @@
 #include "app/connection_controller.h"
 
 #include "common/colors.h"
+#include "ui/address_box.h"
 #include "ui_main_window.h"
+#include "veltoproto/address_entry.h"
 
 namespace velto::app {
 
@@ -20,6 +22,7 @@ ConnectionController::ConnectionController(MainContext& ctx, PortScan scan, QObj
     , m_ctx(ctx)
     , m_scan(std::move(scan))
 {
+    connect(&m_ctx.SMRX1, &modbus::ModbusMaster::lineLost, this, &ConnectionController::lineLost);
 }
 
 void ConnectionController::mnuConnect_Click()
@@ -42,7 +45,10 @@ void ConnectionController::mnuConnect_Click()
         m_ctx.setVisible(name, false);
     m_ctx.setText("DeviceText", QString());
     m_ctx.setText("ProtocolTypeText", QString());
-    m_ctx.state.CurrentSlaveId = quint16(m_ctx.text("TxtOrvixId").toUInt());
+    const auto mode
+        = m_ctx.state.VeltoProtocolMode ? veltoproto::AddressMode::Velto : veltoproto::AddressMode::Modbus;
+    m_ctx.state.CurrentSlaveId = quint16(
+        ui::commitAddressBox(m_ctx.window.form().TxtOrvixId, veltoproto::orvixIdRule(mode), m_ctx.prompter));
 }
 
 void ConnectionController::btnOKPortSetUp_Click(const ui::PortSetupWindow::ShownTexts& texts)
@@ -70,10 +76,9 @@ void ConnectionController::btnCancel_Click()
         m_ctx.setEnabled("mnuConnect", true);
 }
 
-void ConnectionController::mnuDisConnect_Click()
+void ConnectionController::enterDisconnectedState()
 {
     Ui::ProtocolChoose& f = m_ctx.window.form();
-    m_ctx.setVisible("pictTank", false);
     if (m_ctx.connected())
         ui::MainWindow::setStyledText(f.ConnectionStatusText, QStringLiteral("Disonnect"), true, kRed);
     for (const QString& name : kSerialFields)
@@ -86,6 +91,20 @@ void ConnectionController::mnuDisConnect_Click()
         m_ctx.VeltoComm.close();
     if (m_ctx.SMRX1.portOpen())
         m_ctx.SMRX1.closePort();
+}
+
+void ConnectionController::lineLost()
+{
+    // The pollers show the master's text in their boxes; the readings stay as last read, the timers
+    // stop so no tick repeats "Port not open", and Connect is offered to bring the line back.
+    enterDisconnectedState();
+    emit lineDropped();
+}
+
+void ConnectionController::mnuDisConnect_Click()
+{
+    m_ctx.setVisible("pictTank", false);
+    enterDisconnectedState();
     emit disconnected();
     m_ctx.setText("DeviceText", QString());
     m_ctx.setText("ProtocolTypeText", QString());

@@ -29,10 +29,16 @@ public:
 signals:
     // After Disconnect has reset the readings, for the panels to clear themselves.
     void disconnected();
+    // The Modbus master lost the line and the program went to the disconnected state; the readings
+    // and the loss stay on screen.
+    void lineDropped();
 
 private:
     void btnOKPortSetUp_Click(const ui::PortSetupWindow::ShownTexts& texts);
     void btnCancel_Click();
+    void lineLost();
+    // Status text, serial fields, menus, timers and ports as Disconnect leaves them.
+    void enterDisconnectedState();
     void reportOpenFailure(const QString& port, const QString& reason);
 
     MainContext& m_ctx;

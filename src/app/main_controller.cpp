@@ -5,6 +5,7 @@
 #include "common/colors.h"
 #include "ui/modbus_config_panel.h"
 #include "ui/multiple_devices_window.h"
+#include "ui/one_sensor_branch.h"
 #include "ui/registers_test_window.h"
 #include "ui_main_window.h"
 
@@ -44,8 +45,11 @@ MainController::MainController(Links links, QObject* parent)
         config->setPollingResumable(
             [this] { return m_ctx.connected() && !m_state.VeltoProtocolMode && m_ctx.SMRX1.portOpen(); });
         config->setCurrentSlaveIdSink([this](quint16 id) { m_state.CurrentSlaveId = id; });
-        connect(m_connection.get(), &ConnectionController::disconnected, config,
-            &ui::ModbusConfigPanel::stopPeriodicWriter);
+        for (auto lineGone : { &ConnectionController::disconnected, &ConnectionController::lineDropped }) {
+            connect(m_connection.get(), lineGone, config, &ui::ModbusConfigPanel::stopPeriodicWriter);
+            connect(
+                m_connection.get(), lineGone, &config->controller(), &config::ConfigController::dropQueued);
+        }
         connect(config, &ui::ModbusConfigPanel::configModeChanged, this,
             [this](bool on) { m_state.ModbusConfigMode = on; });
     }
@@ -87,7 +91,7 @@ MainController::MainController(Links links, QObject* parent)
     connect(
         m_modes.get(), &ModeController::readingsReset, readings, &ModbusReadingsController::readingsReset);
     connect(m_modes.get(), &ModeController::orvixRegistersEntered, readings,
-        &ModbusReadingsController::IrLevel_Change);
+        &ModbusReadingsController::modbusModeEntered);
     connect(m_modes.get(), &ModeController::veltoProtocolEntered, readings,
         &ModbusReadingsController::TxtOrvixId_Change);
 
@@ -137,15 +141,9 @@ void MainController::Form_Load()
         m_ctx.setVisible(other, false);
     f.FrameOrvixLogPCStatus->show();
 
-    m_state.CurrentSlaveId = 1;
     f.NoOfUnitCombo->addItems({ "1", "2" });
-    f.NoOfUnitCombo->setCurrentIndex(0);
-    f.TxtOrvixId->show();
     f.LabelOrvixId->setText(QStringLiteral("Insert Orvix 1 ID"));
-    f.TxtOrvix2Id->hide();
-    f.LabelOrvix2Id->hide();
-    f.Label26->setText(QStringLiteral("Unit"));
-    w.TimerForJump2DevicesModbus->stop();
+    m_state.CurrentSlaveId = quint16(ui::selectOneSensor(w, m_ctx.prompter));
 
     for (QComboBox* units : { f.MeasurementUnitCombo, f.MeasurementUnitCombo2 }) {
         units->addItems({ "Meter", "Inch", "Feet" });

@@ -1,6 +1,9 @@
 #include "app/modbus_readings_controller.h"
 
+#include "common/colors.h"
+#include "ui/address_box.h"
 #include "ui/box_updates.h"
+#include "ui/one_sensor_branch.h"
 #include "ui/tank_picture.h"
 #include "ui/timeout_box.h"
 #include "ui_main_window.h"
@@ -88,13 +91,7 @@ void ModbusReadingsController::NoOfUnitCombo_Click()
     ui::MainWindow& w = m_ctx.window;
     Ui::ProtocolChoose& f = w.form();
     if (f.NoOfUnitCombo->currentText() == QLatin1String("1")) {
-        f.TxtOrvixId->show();
-        f.LabelOrvixId->show();
-        f.TxtOrvix2Id->hide();
-        f.LabelOrvix2Id->hide();
-        f.Label26->setText(QStringLiteral("Unit"));
-        w.TimerForJump2DevicesModbus->stop();
-        m_ctx.state.CurrentSlaveId = quint16(f.TxtOrvixId->text().toUInt());
+        m_ctx.state.CurrentSlaveId = quint16(ui::selectOneSensor(w, m_ctx.prompter));
     } else {
         f.TxtOrvix2Id->show();
         f.LabelOrvix2Id->show();
@@ -107,14 +104,19 @@ void ModbusReadingsController::TimerForJump2DevicesModbus_Timer()
 {
     Ui::ProtocolChoose& f = m_ctx.window.form();
     const modbus::TwoSensorAlternation::Step step = m_alternation.next();
-    m_ctx.state.CurrentSlaveId = quint16(m_ctx.text(step.idBoxName).toUInt());
-    auto paint = [](QLineEdit* box, const modbus::BoxBackground& background) {
+    const bool second = step.sensor == 2;
+    QLineEdit* current = second ? f.TxtOrvix2Id : f.TxtOrvixId;
+    m_ctx.state.CurrentSlaveId = quint16(ui::commitAddressBox(current,
+        second ? veltoproto::orvix2IdRule() : veltoproto::orvixIdRule(veltoproto::AddressMode::Modbus),
+        m_ctx.prompter));
+    // The polled sensor's box in light green, the other in the system's info background.
+    auto paint = [](QLineEdit* box, bool highlighted) {
         QPalette pal = box->palette();
-        pal.setColor(QPalette::Base, background.resolve(pal));
+        pal.setColor(QPalette::Base, highlighted ? kLightGreen : pal.color(QPalette::ToolTipBase));
         box->setPalette(pal);
     };
-    paint(f.TxtOrvixId, step.firstBoxBackground);
-    paint(f.TxtOrvix2Id, step.secondBoxBackground);
+    paint(f.TxtOrvixId, !second);
+    paint(f.TxtOrvix2Id, second);
 }
 
 void ModbusReadingsController::applyAddressEntry(QLineEdit* box, const veltoproto::AddressEntry& entry)
@@ -139,6 +141,17 @@ void ModbusReadingsController::TxtOrvix2Id_Change()
 {
     QLineEdit* box = m_ctx.window.form().TxtOrvix2Id;
     applyAddressEntry(box, veltoproto::checkOrvix2Id(box->text()));
+}
+
+void ModbusReadingsController::modbusModeEntered()
+{
+    // An address the Velto mode allowed (0) is no Modbus slave; the boxes are checked again here.
+    Ui::ProtocolChoose& f = m_ctx.window.form();
+    m_ctx.state.CurrentSlaveId = quint16(ui::commitAddressBox(
+        f.TxtOrvixId, veltoproto::orvixIdRule(veltoproto::AddressMode::Modbus), m_ctx.prompter));
+    if (f.NoOfUnitCombo->currentText() == QLatin1String("2"))
+        ui::commitAddressBox(f.TxtOrvix2Id, veltoproto::orvix2IdRule(), m_ctx.prompter);
+    IrLevel_Change();
 }
 
 void ModbusReadingsController::IrLevel_Change()

@@ -22,7 +22,9 @@ public:
 
     // The readings were reset to "N/A" while disconnected.
     void readingsReset();
-    // The mode was entered: redraw the tank from the boxes as they stand.
+    // The Orvix register mode was entered: the address boxes are checked by the Modbus rule and the
+    // tank is redrawn from the boxes as they stand.
+    void modbusModeEntered();
     void IrLevel_Change();
     void TxtOrvixId_Change();
     void TxtOrvix2Id_Change();

@@ -1,7 +1,9 @@
 #include "cli/cli_options.h"
 
 #include "common/box_update.h"
+#include "common/number_text.h"
 #include "modbus/qt_modbus_master.h"
+#include "modbus/slave_address.h"
 
 #include <cstdio>
 #include <limits>
@@ -13,16 +15,26 @@ std::optional<int> intValue(const QCommandLineParser& parser, const IntOption& s
     if (!parser.isSet(spec.option))
         return spec.fallback;
     const QString text = parser.value(spec.option);
-    bool ok = false;
-    const int value = text.toInt(&ok);
-    if (ok && value >= spec.min && value <= spec.max)
-        return value;
+    const std::optional<qint64> value = parseWholeNumber(text);
+    if (value && *value >= spec.min && *value <= spec.max)
+        return int(*value);
     error = QStringLiteral("--%1 wants a whole number from %2 to %3, not '%4'")
                 .arg(spec.option.names().constLast())
                 .arg(spec.min)
                 .arg(spec.max)
                 .arg(text);
     return std::nullopt;
+}
+
+std::optional<QString> portValue(
+    const QCommandLineParser& parser, const QCommandLineOption& port, QString& error)
+{
+    const QString path = parser.value(port);
+    if (path.trimmed().isEmpty()) {
+        error = QStringLiteral("--port wants a serial device path");
+        return std::nullopt;
+    }
+    return path;
 }
 
 QCommandLineOption portOption()
@@ -41,7 +53,7 @@ IntOption slaveOption()
 {
     return { { QStringLiteral("slave"), QStringLiteral("Modbus slave address, 1-247 (1)."),
                  QStringLiteral("ID") },
-        kMinSlave, kMaxSlave, 1 };
+        modbus::kMinSlaveAddress, modbus::kMaxUnicastAddress, 1 };
 }
 
 IntOption rxTimeoutOption()

@@ -9,8 +9,6 @@
 namespace velto::cli {
 
 constexpr int kDefaultBaud = 9600;
-constexpr int kMinSlave = 1; // 0 is broadcast, which no slave answers
-constexpr int kMaxSlave = 247;
 
 // An integer option with its accepted range and the value it has when not given.
 struct IntOption {
@@ -21,11 +19,15 @@ struct IntOption {
 };
 
 // The option's value, or the fallback when it is not set; empty (and error set) when the text is
-// not a whole number inside [min, max].
+// not a whole number inside [min, max]. Numbers are decimal or 0x-hexadecimal, never octal.
 std::optional<int> intValue(const QCommandLineParser& parser, const IntOption& spec, QString& error);
 
-// --port P, --baud B and, for Modbus, --slave ID and --rx-timeout MS: the options every command
-// that talks to a line shares.
+// --port's device path; empty (and error set) when it is missing or empty.
+std::optional<QString> portValue(
+    const QCommandLineParser& parser, const QCommandLineOption& port, QString& error);
+
+// --port P, --baud B and, for Modbus, --slave ID (1-247; 0 is broadcast, which no slave answers) and
+// --rx-timeout MS: the options every command that talks to a line shares.
 QCommandLineOption portOption();
 IntOption baudOption();
 IntOption slaveOption();

@@ -20,11 +20,12 @@ constexpr int kMaxTicks = 100000000;
 constexpr int kMaxIntervalMs = 30000;
 
 // Drives the single-sensor cycle from a timer, as the window's TimerModbusDataUpdate does, and
-// prints a line per group read; stops after the asked number of requests.
+// prints a line per group read; stops after the asked number of requests, on an interrupt or when
+// the line is lost. The run succeeded only if every request it made did.
 class PollRun : public QObject {
 public:
-    PollRun(
-        modbus::SingleSensorPoller& poller, PanelTexts& panel, int ticks, int intervalMs, CliReadingsLog* log)
+    PollRun(modbus::ModbusMaster& master, modbus::SingleSensorPoller& poller, PanelTexts& panel, int ticks,
+        int intervalMs, CliReadingsLog* log)
         : m_poller(poller)
         , m_panel(panel)
         , m_ticks(ticks)
@@ -34,6 +35,7 @@ public:
         connect(&m_timer, &QTimer::timeout, &m_poller, &modbus::SingleSensorPoller::tick);
         connect(&m_poller, &modbus::SingleSensorPoller::boxesUpdated, this, &PollRun::onGroup);
         connect(&m_poller, &modbus::SingleSensorPoller::groupFailed, this, &PollRun::onFailure);
+        connect(&master, &modbus::ModbusMaster::lineLost, this, &PollRun::onLineLost);
     }
 
     void start()
@@ -43,7 +45,7 @@ public:
         m_poller.tick();
     }
 
-    // Interrupted: the summary still goes out.
+    // Interrupted: the summary still goes out; a request still out counts as not answered.
     void stop() { finish(); }
 
 private:
@@ -57,6 +59,9 @@ private:
             m_staticShown = true;
         else if (group == modbus::GroupKind::Dynamic && m_staticShown)
             m_readyToLog = true;
+        // Only a read that brought its registers gives the log something new to write.
+        if (m_log)
+            m_log->afterStep(m_readyToLog);
         afterRequest();
     }
 
@@ -70,9 +75,17 @@ private:
 
     void afterRequest()
     {
-        if (m_log)
-            m_log->afterStep(m_readyToLog);
-        if (m_ticks > 0 && m_poller.NumOfPollsOneDevice() >= m_ticks)
+        if (m_lineLost || (m_ticks > 0 && m_poller.NumOfPollsOneDevice() >= m_ticks))
+            finish();
+    }
+
+    void onLineLost(const QString& text)
+    {
+        printError(text);
+        m_lineLost = true;
+        m_timer.stop();
+        // The request out, if any, fails on its own and ends the run then.
+        if (!m_poller.requestInFlight())
             finish();
     }
 
@@ -92,7 +105,9 @@ private:
                       .arg(polls - valid - timeouts)
                       .arg(m_elapsed.elapsed()));
         const bool logFailed = m_log && m_log->failed();
-        QCoreApplication::exit(m_errors == 0 && !logFailed ? kExitOk : kExitFailure);
+        const bool allGood
+            = polls > 0 && m_errors == 0 && !m_poller.requestInFlight() && !m_lineLost && !logFailed;
+        QCoreApplication::exit(allGood ? kExitOk : kExitFailure);
     }
 
 private:
@@ -105,6 +120,7 @@ private:
     int m_errors = 0;
     bool m_staticShown = false;
     bool m_readyToLog = false;
+    bool m_lineLost = false;
     bool m_finished = false;
 };
 
@@ -140,6 +156,7 @@ int runModbusPoll(const QStringList& args)
         return usageError(parser, command, QStringLiteral("--port is required"));
 
     QString error;
+    const auto portPath = portValue(parser, port, error);
     const auto baudValue = intValue(parser, baud, error);
     const auto slaveValue = intValue(parser, slave, error);
     const auto rxTimeoutValue = intValue(parser, rxTimeout, error);
@@ -161,14 +178,14 @@ int runModbusPoll(const QStringList& args)
     modbus::QtModbusMaster master;
     master.setRxTimeout(*rxTimeoutValue);
     master.setTxTimeout(*intervalValue);
-    if (!master.openPort(parser.value(port), lineSettings(*baudValue))) {
+    if (!master.openPort(*portPath, lineSettings(*baudValue))) {
         printError(master.lastErrorText());
         return kExitFailure;
     }
     modbus::SingleSensorPoller poller(master);
     poller.setCurrentSlaveId(*slaveValue);
 
-    PollRun run(poller, panel, *ticksValue, *intervalValue, log.get());
+    PollRun run(master, poller, panel, *ticksValue, *intervalValue, log.get());
     SignalWatcher watcher;
     QObject::connect(&watcher, &SignalWatcher::terminationRequested, &run, &PollRun::stop);
     QTimer::singleShot(0, &run, &PollRun::start);

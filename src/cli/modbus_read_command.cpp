@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "cli/signal_watcher.h"
 #include "modbus/qt_modbus_master.h"
 
 #include <QCoreApplication>
@@ -25,7 +26,8 @@ struct ReadPlan {
 };
 
 // Sends the requests one after the other on the event loop, each at least intervalMs after the
-// previous one started, and prints a line per request and the summary.
+// previous one started, and prints a line per request and the summary. An interrupt or a lost line
+// ends the run early, with the summary; the run succeeded only if every request it made did.
 class ReadRun : public QObject {
 public:
     ReadRun(modbus::ModbusMaster& master, const ReadPlan& plan)
@@ -34,6 +36,7 @@ public:
     {
         m_next.setSingleShot(true);
         connect(&m_next, &QTimer::timeout, this, &ReadRun::send);
+        connect(&m_master, &modbus::ModbusMaster::lineLost, this, &ReadRun::onLineLost);
     }
 
     void start()
@@ -42,16 +45,23 @@ public:
         send();
     }
 
+    // Interrupted: a request still out counts as not answered.
+    void stop() { summarize(); }
+
 private:
     void send()
     {
         m_lastStart.restart();
+        m_inFlight = true;
         m_master.readRegisters(m_plan.slave, m_plan.start, m_plan.count, this,
             [this](const modbus::ModbusResult& result) { finish(result); });
     }
 
     void finish(const modbus::ModbusResult& result)
     {
+        m_inFlight = false;
+        if (m_done)
+            return;
         ++m_polls;
         QStringList fields { QString::number(result.status) };
         if (result.ok()) {
@@ -67,17 +77,36 @@ private:
         }
         printLine(fields.join(QLatin1Char(' ')));
 
-        if (m_polls < m_plan.repeat) {
+        if (m_polls < m_plan.repeat && !m_lineLost) {
             m_next.start(std::max<qint64>(0, m_plan.intervalMs - m_lastStart.elapsed()));
             return;
         }
+        summarize();
+    }
+
+    void onLineLost(const QString& text)
+    {
+        printError(text);
+        m_lineLost = true;
+        // The request out, if any, fails on its own and ends the run then.
+        if (!m_inFlight)
+            summarize();
+    }
+
+    void summarize()
+    {
+        if (m_done)
+            return;
+        m_done = true;
+        m_next.stop();
         printLine(QStringLiteral("polls=%1 valid=%2 timeouts=%3 errors=%4 elapsed_ms=%5")
                       .arg(m_polls)
                       .arg(m_valid)
                       .arg(m_timeouts)
                       .arg(m_errors)
                       .arg(m_total.elapsed()));
-        QCoreApplication::exit(m_valid == m_polls ? kExitOk : kExitFailure);
+        const bool allGood = m_polls > 0 && m_valid == m_polls && !m_inFlight && !m_lineLost;
+        QCoreApplication::exit(allGood ? kExitOk : kExitFailure);
     }
 
     modbus::ModbusMaster& m_master;
@@ -89,6 +118,9 @@ private:
     int m_valid = 0;
     int m_timeouts = 0;
     int m_errors = 0;
+    bool m_inFlight = false;
+    bool m_lineLost = false;
+    bool m_done = false;
 };
 
 } // namespace
@@ -127,6 +159,7 @@ int runModbusRead(const QStringList& args)
         return usageError(parser, command, QStringLiteral("--port, --start and --count are required"));
 
     QString error;
+    const auto portPath = portValue(parser, port, error);
     const auto baudValue = intValue(parser, baud, error);
     const auto slaveValue = intValue(parser, slave, error);
     const auto startValue = intValue(parser, start, error);
@@ -142,11 +175,13 @@ int runModbusRead(const QStringList& args)
 
     modbus::QtModbusMaster master;
     master.setRxTimeout(*rxTimeoutValue);
-    if (!master.openPort(parser.value(port), lineSettings(*baudValue))) {
+    if (!master.openPort(*portPath, lineSettings(*baudValue))) {
         printError(master.lastErrorText());
         return kExitFailure;
     }
     ReadRun run(master, plan);
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &run, &ReadRun::stop);
     QTimer::singleShot(0, &run, &ReadRun::start);
     return QCoreApplication::exec();
 }

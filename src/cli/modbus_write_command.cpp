@@ -1,4 +1,6 @@
+#include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "common/number_text.h"
 #include "modbus/qt_modbus_master.h"
 
 #include <QCoreApplication>
@@ -11,10 +13,6 @@ namespace velto::cli {
 
 namespace {
 
-constexpr int kDefaultBaud = 9600;
-constexpr int kDefaultSlave = 1;
-constexpr int kMinSlave = 1;
-constexpr int kMaxSlave = 247;
 constexpr int kMaxRegister = 0xFFFF;
 constexpr int kMaxWriteCount = 123; // words in one Write Multiple Registers request
 
@@ -23,20 +21,10 @@ const QString kCommand = QStringLiteral("modbus write");
 // Decimal or 0x-hexadecimal; negative values down to -32768 stand for their 16-bit pattern.
 std::optional<quint16> parseWord(const QString& text)
 {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 0);
-    if (!ok || value < std::numeric_limits<qint16>::min() || value > std::numeric_limits<quint16>::max())
+    const std::optional<qint64> value = parseWholeNumber(text);
+    if (!value || *value < std::numeric_limits<qint16>::min() || *value > std::numeric_limits<quint16>::max())
         return std::nullopt;
-    return quint16(value);
-}
-
-std::optional<int> parseInt(const QString& text, int min, int max)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 0);
-    if (!ok || value < min || value > max)
-        return std::nullopt;
-    return value;
+    return quint16(*value);
 }
 
 int runWrite(const QStringList& args)
@@ -44,38 +32,32 @@ int runWrite(const QStringList& args)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Writes holding registers of one Modbus RTU slave. One --value uses Write Single Register, several "
-        "use "
-        "Write Multiple Registers from --register on. Prints the status (0 success, 9 time-out, 12 device in "
-        "configuration, others an exception or transport error) and the master's error text."));
-    const QCommandLineOption port(
-        QStringLiteral("port"), QStringLiteral("Serial device to open."), QStringLiteral("P"));
-    const QCommandLineOption baud(QStringLiteral("baud"),
-        QStringLiteral("Baud rate (default 9600), 8 data bits, no parity, 1 stop bit."),
-        QStringLiteral("BAUD"), QString::number(kDefaultBaud));
-    const QCommandLineOption slave(QStringLiteral("slave"),
-        QStringLiteral("Slave address 1..247 (default 1)."), QStringLiteral("ID"),
-        QString::number(kDefaultSlave));
-    const QCommandLineOption reg(
-        QStringLiteral("register"), QStringLiteral("0-based register address."), QStringLiteral("R"));
-    const QCommandLineOption value(
-        QStringLiteral("value"), QStringLiteral("Word to write (repeatable)."), QStringLiteral("V"));
-    parser.addOptions({ port, baud, slave, reg, value });
+        "use Write Multiple Registers from --register on. Prints the status (0 success, 9 time-out, 12 "
+        "device in configuration, others an exception or transport error) and the master's error text."));
+    const QCommandLineOption port = portOption();
+    const IntOption baud = baudOption();
+    const IntOption slave = slaveOption();
+    const IntOption reg { { QStringLiteral("register"), QStringLiteral("0-based register address."),
+                              QStringLiteral("R") },
+        0, kMaxRegister, -1 };
+    const QCommandLineOption value(QStringLiteral("value"),
+        QStringLiteral("Word to write, -32768..65535 (repeatable)."), QStringLiteral("V"));
+    parser.addOption(port);
+    for (const IntOption* o : { &baud, &slave, &reg })
+        parser.addOption(o->option);
+    parser.addOption(value);
     if (const int exit = parseOrExit(parser, args, kCommand); exit >= 0)
         return exit;
-    if (!parser.isSet(port) || parser.value(port).isEmpty())
-        return usageError(parser, kCommand, QStringLiteral("--port is required"));
-    const std::optional<int> baudRate = parseInt(parser.value(baud), 1, std::numeric_limits<int>::max());
-    if (!baudRate)
-        return usageError(parser, kCommand, QStringLiteral("bad --baud '%1'").arg(parser.value(baud)));
-    const std::optional<int> slaveId = parseInt(parser.value(slave), kMinSlave, kMaxSlave);
-    if (!slaveId)
-        return usageError(
-            parser, kCommand, QStringLiteral("--slave wants 1 to 247, not '%1'").arg(parser.value(slave)));
-    if (!parser.isSet(reg))
-        return usageError(parser, kCommand, QStringLiteral("--register is required"));
-    const std::optional<int> start = parseInt(parser.value(reg), 0, kMaxRegister);
-    if (!start)
-        return usageError(parser, kCommand, QStringLiteral("bad --register '%1'").arg(parser.value(reg)));
+    if (!parser.isSet(port) || !parser.isSet(reg.option))
+        return usageError(parser, kCommand, QStringLiteral("--port and --register are required"));
+
+    QString error;
+    const auto portPath = portValue(parser, port, error);
+    const auto baudValue = intValue(parser, baud, error);
+    const auto slaveValue = intValue(parser, slave, error);
+    const auto start = intValue(parser, reg, error);
+    if (!error.isEmpty())
+        return usageError(parser, kCommand, error);
     QList<quint16> words;
     for (const QString& text : parser.values(value)) {
         const std::optional<quint16> word = parseWord(text);
@@ -89,8 +71,8 @@ int runWrite(const QStringList& args)
         return usageError(parser, kCommand, QStringLiteral("too many values for one request"));
 
     modbus::QtModbusMaster master;
-    if (!master.openPort(parser.value(port), QStringLiteral("%1,n,8,1").arg(*baudRate))) {
-        std::fprintf(stderr, "velto-cli: %s\n", qPrintable(master.lastErrorText()));
+    if (!master.openPort(*portPath, lineSettings(*baudValue))) {
+        printError(master.lastErrorText());
         return kExitFailure;
     }
     int exitCode = kExitFailure;
@@ -100,9 +82,9 @@ int runWrite(const QStringList& args)
         QCoreApplication::exit(exitCode);
     };
     if (words.size() == 1)
-        master.writeRegister(*slaveId, *start, words.front(), &master, done);
+        master.writeRegister(*slaveValue, *start, words.front(), &master, done);
     else
-        master.writeRegisters(*slaveId, *start, words, &master, done);
+        master.writeRegisters(*slaveValue, *start, words, &master, done);
     QCoreApplication::exec();
     master.closePort();
     return exitCode;

@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/signal_watcher.h"
+#include "common/number_text.h"
 #include "sim/simulated_line.h"
 
 #include <QCoreApplication>
@@ -92,13 +93,12 @@ int runSim(const QStringList& args)
 
     QList<int> menuAddresses;
     for (const QString& text : parser.values(menu)) {
-        bool ok = false;
-        const int address = text.toInt(&ok);
-        if (!ok || address < sim::SensorSimulator::kFirstBusAddress
-            || address >= sim::SensorSimulator::kFirstBusAddress + sim::SensorSimulator::kBusSize)
+        const std::optional<qint64> address = parseWholeNumber(text);
+        if (!address || *address < sim::SensorSimulator::kFirstBusAddress
+            || *address >= sim::SensorSimulator::kFirstBusAddress + sim::SensorSimulator::kBusSize)
             return usageError(parser, args.value(0),
                 QStringLiteral("--menu wants a sensor address from 1 to 5, not '%1'").arg(text));
-        menuAddresses.append(address);
+        menuAddresses.append(int(*address));
     }
 
     sim::SimulatedLine line;

@@ -46,7 +46,16 @@ public:
         m_poller.tick();
     }
 
-    void stop() { finish(); }
+    // Interrupted: a tick cut short before any valid reply counts as failed, as does a run that
+    // never finished a tick.
+    void stop()
+    {
+        if (m_finished)
+            return;
+        if (!m_tickAccepted && (m_poller.tickInProgress() || m_done == 0))
+            ++m_failedTicks;
+        finish();
+    }
     void fail()
     {
         ++m_failedTicks;
@@ -130,6 +139,7 @@ int runVeltoPoll(const QStringList& args)
         return usageError(parser, command, QStringLiteral("--port is required"));
 
     QString error;
+    const auto portPath = portValue(parser, port, error);
     const auto baudValue = intValue(parser, baud, error);
     const auto addressValue = intValue(parser, address, error);
     const auto ticksValue = intValue(parser, ticks, error);
@@ -151,7 +161,7 @@ int runVeltoPoll(const QStringList& args)
     }
 
     serial::QtByteLink link;
-    if (!link.open(parser.value(port), lineSettings(*baudValue))) {
+    if (!link.open(*portPath, lineSettings(*baudValue))) {
         printError(link.errorText());
         return kExitFailure;
     }

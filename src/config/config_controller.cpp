@@ -1,5 +1,6 @@
 #include "config/config_controller.h"
 
+#include "common/number_text.h"
 #include "common/prompter.h"
 #include "config/config_conversions.h"
 #include "modbus/modbus_master.h"
@@ -76,7 +77,7 @@ bool ConfigController::SetIndicationModeComman_Click(const QString& listText)
 
 bool ConfigController::Set4mACommand_Click(const QString& text)
 {
-    const std::optional<double> number = parseNumber(text);
+    const std::optional<double> number = parseRealNumber(text);
     const std::optional<TwoWords> words = number ? ConvertModbusValueTo2Integer(*number) : std::nullopt;
     if (!words)
         return refuse(kIncorrect4mA);
@@ -86,7 +87,7 @@ bool ConfigController::Set4mACommand_Click(const QString& text)
 
 bool ConfigController::Set20mACommand_Click(const QString& text)
 {
-    const std::optional<double> number = parseNumber(text);
+    const std::optional<double> number = parseRealNumber(text);
     const std::optional<TwoWords> words = number ? ConvertModbusValueTo2Integer(*number) : std::nullopt;
     if (!words)
         return refuse(kIncorrect20mA);

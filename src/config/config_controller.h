@@ -67,6 +67,10 @@ public:
 
     // Requests waiting for the master, not counting the one in flight.
     int queued() const { return int(m_queue.size()); }
+    // The line is gone (Disconnect, or the master lost it): what still waits is forgotten, so it is
+    // neither sent to a later line nor counted as a failed poll. The request in flight, if any, ends
+    // with the master's own result.
+    void dropQueued() { m_queue.clear(); }
     bool requestInFlight() const { return m_inFlight; }
 
 signals:

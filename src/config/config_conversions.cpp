@@ -1,6 +1,6 @@
 #include "config/config_conversions.h"
 
-#include <QLocale>
+#include "common/number_text.h"
 
 #include <cmath>
 #include <limits>
@@ -21,7 +21,7 @@ double roundHalfEven(double value)
 // A typed number, or 0 for text that is no number.
 double typedNumber(const QString& text)
 {
-    return parseNumber(text).value_or(0.0);
+    return parseRealNumber(text).value_or(0.0);
 }
 
 } // namespace
@@ -52,18 +52,6 @@ const QList<quint16>& indicationModeCodes()
     return codes;
 }
 
-std::optional<double> parseNumber(const QString& text)
-{
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
-        return std::nullopt;
-    bool ok = false;
-    const double value = QLocale::c().toDouble(trimmed, &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
-
 std::optional<quint16> toInt16Word(double value)
 {
     if (!std::isfinite(value))
@@ -76,7 +64,7 @@ std::optional<quint16> toInt16Word(double value)
 
 std::optional<quint16> toInt16Word(const QString& text)
 {
-    const std::optional<double> value = parseNumber(text);
+    const std::optional<double> value = parseRealNumber(text);
     return value ? toInt16Word(*value) : std::nullopt;
 }
 

@@ -21,9 +21,6 @@ const QStringList& indicationModeEntries();
 const QList<quint16>& measurementUnitCodes();
 const QList<quint16>& indicationModeCodes();
 
-// The text as a number: blanks around it allowed, nothing else; no value for empty text.
-std::optional<double> parseNumber(const QString& text);
-
 // The text as a 16-bit signed integer, rounded with halves to even; no value when it is not a
 // number or does not fit. The word is the integer's raw bits.
 std::optional<quint16> toInt16Word(const QString& text);

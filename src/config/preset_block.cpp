@@ -1,6 +1,6 @@
 #include "config/preset_block.h"
 
-#include "common/prompter.h"
+#include "common/number_text.h"
 #include "config/config_conversions.h"
 
 #include <array>
@@ -79,7 +79,7 @@ BlockWords fill(const BlockInputs& in, int first, int last)
     for (const auto& pair : pairs) {
         if (!wanted(pair.low))
             continue;
-        const std::optional<double> number = parseNumber(pair.text);
+        const std::optional<double> number = parseRealNumber(pair.text);
         const std::optional<TwoWords> words = number ? ConvertModbusValueTo2Integer(*number) : std::nullopt;
         if (!words) {
             out.message = pair.message;
@@ -98,16 +98,6 @@ BlockWords fill(const BlockInputs& in, int first, int last)
     }
     out.words = QList<quint16>(block.begin() + first, block.begin() + last + 1);
     return out;
-}
-
-BoxCheck checkRange(
-    const QString& text, int min, int max, int fallback, const QString& message, Prompter& prompter)
-{
-    const std::optional<double> number = parseNumber(text);
-    if (number && *number == double(qint64(*number)) && *number >= min && *number <= max)
-        return { int(*number), std::nullopt };
-    prompter.message(message);
-    return { fallback, QString::number(fallback) };
 }
 
 } // namespace
@@ -138,19 +128,22 @@ BlockWords buildSelectedBlock(const BlockInputs& inputs, int start, int length)
     return fill(inputs, first, first + length - 1);
 }
 
-BoxCheck SetMBStartAddText_Change(const QString& text, Prompter& prompter)
+RangeDecision SetMBStartAddText_Change(const QString& text, Prompter& prompter)
 {
-    return checkRange(text, kStartMin, kStartMax, kDefaultStart, kStartMessage, prompter);
+    static const RangeRule rule { kStartMin, kStartMax, kDefaultStart, kStartMessage };
+    return checkRangeText(text, rule, prompter);
 }
 
-BoxCheck SetMBLengthText_Change(const QString& text, Prompter& prompter)
+RangeDecision SetMBLengthText_Change(const QString& text, Prompter& prompter)
 {
-    return checkRange(text, kLengthMin, kLengthMax, kDefaultLength, kLengthMessage, prompter);
+    static const RangeRule rule { kLengthMin, kLengthMax, kDefaultLength, kLengthMessage };
+    return checkRangeText(text, rule, prompter);
 }
 
-BoxCheck SetPeriodicalTankHeightText_Change(const QString& text, Prompter& prompter)
+RangeDecision SetPeriodicalTankHeightText_Change(const QString& text, Prompter& prompter)
 {
-    return checkRange(text, kIntervalMinMs, kIntervalMaxMs, kDefaultIntervalMs, kIntervalMessage, prompter);
+    static const RangeRule rule { kIntervalMinMs, kIntervalMaxMs, kDefaultIntervalMs, kIntervalMessage };
+    return checkRangeText(text, rule, prompter);
 }
 
 } // namespace velto::config

@@ -1,14 +1,12 @@
 #pragma once
 
+#include "common/range_rule.h"
+
 #include <QList>
 #include <QString>
 #include <QtGlobal>
 
 #include <optional>
-
-namespace velto {
-class Prompter;
-}
 
 namespace velto::config {
 
@@ -61,13 +59,6 @@ BlockWords buildSelectedBlock(const BlockInputs& inputs, int start, int length);
 bool isValidStart(int start);
 bool isValidLength(int start, int length);
 
-// Checks of the start, length and interval boxes: the accepted number, or the message shown and
-// the default put back.
-struct BoxCheck {
-    int value;
-    std::optional<QString> replacementText; // set: the box was refused and gets this text
-};
-
 inline constexpr int kStartMin = 1;
 inline constexpr int kStartMax = 9999;
 inline constexpr int kDefaultStart = 52;
@@ -85,8 +76,10 @@ inline const QString kLengthMessage
 inline const QString kIntervalMessage = QStringLiteral(
     "Illegal Interval Value.\nEnter valid Interval Value, from 1 to 100000 msec (default value 5000)");
 
-BoxCheck SetMBStartAddText_Change(const QString& text, Prompter& prompter);
-BoxCheck SetMBLengthText_Change(const QString& text, Prompter& prompter);
-BoxCheck SetPeriodicalTankHeightText_Change(const QString& text, Prompter& prompter);
+// Checks of the start, length and interval boxes: the accepted number, or the message shown and
+// the default put back.
+RangeDecision SetMBStartAddText_Change(const QString& text, Prompter& prompter);
+RangeDecision SetMBLengthText_Change(const QString& text, Prompter& prompter);
+RangeDecision SetPeriodicalTankHeightText_Change(const QString& text, Prompter& prompter);
 
 } // namespace velto::config

@@ -1,5 +1,7 @@
 #include "logging/log_format.h"
 
+#include "common/number_text.h"
+
 #include <QLocale>
 #include <cmath>
 
@@ -103,12 +105,10 @@ RateEntry checkRate(QStringView text)
     const QStringView trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return {};
-    bool ok = false;
-    const double seconds = trimmed.toDouble(&ok);
-    // The negated test also turns NaN away.
-    if (!ok || !(seconds > kMinRateExclusiveS && seconds < kMaxRateExclusiveS))
+    const std::optional<double> seconds = parseRealNumber(trimmed);
+    if (!seconds || !(*seconds > kMinRateExclusiveS && *seconds < kMaxRateExclusiveS))
         return { RateEntry::Kind::Invalid, 0 };
-    const int intervalMs = static_cast<int>(std::lround(seconds * kMsPerSecond));
+    const int intervalMs = static_cast<int>(std::lround(*seconds * kMsPerSecond));
     if (intervalMs < 1)
         return { RateEntry::Kind::Invalid, 0 };
     return { RateEntry::Kind::Valid, intervalMs };

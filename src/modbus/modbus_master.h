@@ -9,9 +9,15 @@
 namespace velto::modbus {
 
 // The Modbus RTU master every caller shares (the system's SMRX1). Requests are asynchronous: the
-// result arrives through the callback, on the event loop, exactly once, unless `context` has been
-// destroyed meanwhile. Only one request is in flight at a time; a request made while busy fails at
-// once with a non-zero status, so callers skip their tick instead of queueing.
+// result arrives through the callback on a later turn of the event loop, never from inside the call
+// that made the request nor from inside the Modbus stack, exactly once, unless `context` or the
+// master has been destroyed meanwhile; a callback may therefore destroy the master. Only one request
+// is in flight at a time; a request made while busy fails with a non-zero status, so callers skip
+// their tick instead of queueing.
+//
+// Success means the answer fits the request (see answer_check.h): a read brought exactly `count`
+// registers from the slave asked, a write was echoed for its registers. A request to slave 0 (the
+// broadcast address, never answered) is refused without being sent.
 class ModbusMaster : public QObject {
     Q_OBJECT
 public:
@@ -48,6 +54,10 @@ public:
 signals:
     // Any request finished; for watchers such as activity marks.
     void requestFinished(const velto::modbus::ModbusResult& result);
+    // The master gave the serial line up (adapter pulled, far end closed): the port is closed and
+    // stays closed until it is opened again. Emitted once per loss, with the text LastErrorText
+    // now reads.
+    void lineLost(const QString& text);
 };
 
 } // namespace velto::modbus

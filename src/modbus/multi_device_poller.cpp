@@ -1,23 +1,19 @@
 #include "modbus/multi_device_poller.h"
 
+#include "common/number_text.h"
 #include "modbus/modbus_master.h"
 #include "modbus/register_map.h"
-#include "modbus/timeout_rule.h"
+#include "modbus/slave_address.h"
 
 #include <algorithm>
 
 namespace velto::modbus {
 
-namespace {
-
-constexpr int kMaxAddress = 255;
-
-} // namespace
-
 MultiDevicePoller::MultiDevicePoller(ModbusMaster& master, QObject* parent)
     : QObject(parent)
     , m_master(master)
 {
+    connect(&m_master, &ModbusMaster::lineLost, this, &MultiDevicePoller::errorTextChanged);
     for (int device = 1; device <= kMaxDevices; ++device)
         m_addressTexts << QString::number(device);
 }
@@ -60,9 +56,9 @@ void MultiDevicePoller::tick()
     m_nextDevice = device > 1 ? device - 1 : m_deviceCount;
 
     const auto address = parseWholeNumber(m_addressTexts.at(device - 1));
-    if (!address || *address < 0 || *address > kMaxAddress)
+    if (!address || !isSlaveAddress(*address))
         return;
-    m_slaveId = *address;
+    m_slaveId = int(*address);
     emit currentSlaveIdChanged(m_slaveId);
 
     m_inFlight = true;
@@ -75,7 +71,8 @@ void MultiDevicePoller::finish(int device, const ModbusResult& result)
     m_inFlight = false;
     ++m_polls;
     QStringList values;
-    if (result.ok() && result.words.size() >= kDeviceValueCount) {
+    // The master only calls a read good when it brought the eight registers asked for.
+    if (result.ok()) {
         ++m_valid;
         for (int i = 0; i < kDeviceValueCount; ++i)
             values << QString::number(qint16(result.words.at(i)));

@@ -39,8 +39,9 @@ public:
     int NumberOfDevices() const { return m_deviceCount; }
     int NextDeviceIndex() const { return m_nextDevice; }
 
-    // The texts of ID1Text..ID5Text; read when the poll reaches that device. A text that is not a
-    // whole number 0..255 means the device is passed over on that tick: no request, no counting.
+    // The texts of ID1Text..ID5Text; read when the poll reaches that device. A text that names no
+    // slave (not a whole number 1..255; 0 is the broadcast address) means the device is passed over
+    // on that tick: no request, no counting.
     void setAddressTexts(const QStringList& texts);
     void setAddressText(int device, const QString& text);
     int CurrentSlaveId() const { return m_slaveId; }
@@ -59,7 +60,8 @@ public slots:
     void resetCounters();
 
 signals:
-    // ModbusErrorMessageText: cleared on each tick, set to the error text on a failure.
+    // ModbusErrorMessageText: cleared on each tick, set to the error text on a failure and to the
+    // master's text when it loses the line.
     void errorTextChanged(const QString& text);
     void countersChanged(int polls, int valid, int timeouts);
     void currentSlaveIdChanged(int id);

@@ -1,5 +1,6 @@
 #include "modbus/qt_modbus_master.h"
 
+#include "modbus/answer_check.h"
 #include "serial/serial_settings.h"
 
 #include <QDataStream>
@@ -18,19 +19,29 @@ namespace {
 constexpr int kMinStackTimeoutMs = 10;
 constexpr int kRegisterBytes = 2;
 
+void append16(QByteArray& bytes, quint16 v)
+{
+    bytes.append(char(v >> 8));
+    bytes.append(char(v & 0xFF));
+}
+
+QByteArray writeSinglePayload(int reg, quint16 value)
+{
+    QByteArray payload;
+    append16(payload, quint16(reg));
+    append16(payload, value);
+    return payload;
+}
+
 QByteArray writeMultiplePayload(int start, const QList<quint16>& values)
 {
     // start, count, byte count, then the values, all big-endian as on the wire.
     QByteArray payload;
-    auto append16 = [&payload](quint16 v) {
-        payload.append(char(v >> 8));
-        payload.append(char(v & 0xFF));
-    };
-    append16(quint16(start));
-    append16(quint16(values.size()));
+    append16(payload, quint16(start));
+    append16(payload, quint16(values.size()));
     payload.append(char(quint8(values.size() * kRegisterBytes)));
     for (quint16 v : values)
-        append16(v);
+        append16(payload, v);
     return payload;
 }
 
@@ -215,7 +226,7 @@ void QtModbusMaster::setTxTimeout(int ms)
 
 void QtModbusMaster::readRegisters(int slave, int start, int count, QObject* context, Done done)
 {
-    send(Kind::Read, slave, context, std::move(done), [=, this] {
+    send({ Kind::Read, slave, count, {} }, context, std::move(done), [=, this] {
         return m_client->sendReadRequest(
             QModbusDataUnit(QModbusDataUnit::HoldingRegisters, start, quint16(count)), slave);
     });
@@ -223,7 +234,7 @@ void QtModbusMaster::readRegisters(int slave, int start, int count, QObject* con
 
 void QtModbusMaster::writeRegister(int slave, int reg, quint16 value, QObject* context, Done done)
 {
-    send(Kind::Write, slave, context, std::move(done), [=, this] {
+    send({ Kind::WriteOne, slave, 0, writeSinglePayload(reg, value) }, context, std::move(done), [=, this] {
         // The list overload: QModbusDataUnit(type, start, quint16) would mean a count.
         return m_client->sendWriteRequest(
             QModbusDataUnit(QModbusDataUnit::HoldingRegisters, reg, QList<quint16> { value }), slave);
@@ -233,13 +244,13 @@ void QtModbusMaster::writeRegister(int slave, int reg, quint16 value, QObject* c
 void QtModbusMaster::writeRegisters(
     int slave, int start, const QList<quint16>& values, QObject* context, Done done)
 {
-    send(Kind::Write, slave, context, std::move(done), [=, this]() -> QModbusReply* {
+    const QByteArray payload = writeMultiplePayload(start, values);
+    send({ Kind::WriteMany, slave, 0, payload }, context, std::move(done), [=, this]() -> QModbusReply* {
         if (values.size() == 1) {
             // Qt would send one value as Write Single Register; this operation is Write Multiple
             // Registers on the wire whatever the count.
             return m_client->sendRawRequest(
-                QModbusRequest(QModbusPdu::WriteMultipleRegisters, writeMultiplePayload(start, values)),
-                slave);
+                QModbusRequest(QModbusPdu::WriteMultipleRegisters, payload), slave);
         }
         return m_client->sendWriteRequest(
             QModbusDataUnit(QModbusDataUnit::HoldingRegisters, start, values), slave);
@@ -249,7 +260,7 @@ void QtModbusMaster::writeRegisters(
 void QtModbusMaster::probeIllegalFunction(
     int slave, int start, const QList<quint16>& values, QObject* context, Done done)
 {
-    send(Kind::Raw, slave, context, std::move(done), [=, this] {
+    send({ Kind::Raw, slave, 0, {} }, context, std::move(done), [=, this] {
         return m_client->sendRawRequest(
             QModbusRequest(QModbusPdu::FunctionCode(kProbeFunctionCode), writeMultiplePayload(start, values)),
             slave);
@@ -263,9 +274,13 @@ QString QtModbusMaster::aboutText() const
 }
 
 void QtModbusMaster::send(
-    Kind kind, int slave, QObject* context, Done done, const std::function<QModbusReply*()>& issue)
+    Request request, QObject* context, Done done, const std::function<QModbusReply*()>& issue)
 {
     Caller caller { context, context != nullptr, std::move(done) };
+    if (const std::optional<ModbusResult> refusal = refuseSlave(request.slave)) {
+        completeLater(std::move(caller), *refusal);
+        return;
+    }
     if (m_pending) {
         // Nothing was sent, so LastErrorText keeps describing the request in flight.
         completeLater(std::move(caller),
@@ -283,7 +298,7 @@ void QtModbusMaster::send(
             { StatusStackError, {}, QStringLiteral("Request not sent: %1").arg(m_client->errorString()) });
         return;
     }
-    m_pending = Pending { kind, slave, reply, std::move(caller) };
+    m_pending = Pending { std::move(request), reply, std::move(caller) };
     connect(reply, &QModbusReply::finished, this, [this, reply] { onReplyFinished(reply); });
     m_watchdog.start(std::max(kMinStackTimeoutMs, m_rxTimeoutMs) + kWatchdogMarginMs);
     if (reply->isFinished()) {
@@ -300,12 +315,19 @@ void QtModbusMaster::onReplyFinished(QModbusReply* reply)
 {
     if (!m_pending || m_pending->reply != reply)
         return;
-    const ModbusResult result = resultOf(*m_pending, *reply);
+    const ModbusResult result = resultOf(m_pending->request, *reply);
     std::optional<Pending> pending = takePending();
-    complete(std::move(pending->caller), result);
+    // Later, not here: the stack is still inside its own read notification, and a caller may tear
+    // the master (and with it the stack) down from its callback.
+    completeLater(std::move(pending->caller), result);
 }
 
-ModbusResult QtModbusMaster::resultOf(const Pending& pending, QModbusReply& reply) const
+QString QtModbusMaster::timeoutText(int slave) const
+{
+    return QStringLiteral("Time-out: no response from slave %1 within %2 ms").arg(slave).arg(m_rxTimeoutMs);
+}
+
+ModbusResult QtModbusMaster::resultOf(const Request& request, QModbusReply& reply) const
 {
     const QModbusDevice::Error error = reply.error();
     const int exceptionCode = exceptionCodeOf(reply.rawResult());
@@ -316,13 +338,26 @@ ModbusResult QtModbusMaster::resultOf(const Pending& pending, QModbusReply& repl
     ModbusResult result;
     result.status = status;
     if (status == StatusOk) {
-        if (pending.kind == Kind::Read)
-            result.words = reply.result().values();
         result.errorText = QStringLiteral("No error");
+        switch (request.kind) {
+        case Kind::Read:
+            result.words = reply.result().values();
+            return checkReadAnswer(result, request.count);
+        case Kind::WriteOne:
+        case Kind::WriteMany:
+            if (const auto mismatch
+                = writeEchoMismatch(request.kind == Kind::WriteOne, request.data, reply.rawResult().data()))
+                return invalidAnswer(*mismatch);
+            return result;
+        case Kind::Raw:
+            return result;
+        }
     } else if (status == StatusTimeout) {
-        result.errorText = QStringLiteral("Time-out: no response from slave %1 within %2 ms")
-                               .arg(pending.slave)
-                               .arg(m_rxTimeoutMs);
+        result.errorText = timeoutText(request.slave);
+        // Qt drops answers that do not fit (wrong CRC, another slave or function) and keeps waiting;
+        // the operator should know something did answer.
+        if (!reply.intermediateErrors().isEmpty())
+            result.errorText += QStringLiteral(" (an answer that did not fit was discarded)");
     } else if (exceptionCode > 0) {
         result.errorText = exceptionText(exceptionCode);
     } else {
@@ -357,10 +392,10 @@ void QtModbusMaster::dropLine(quint64 generation, const QString& text)
     m_dropQueued = false;
     std::optional<Pending> pending = takePending();
     m_client->disconnectDevice();
+    m_lastErrorText = text;
     if (pending)
-        complete(std::move(pending->caller), { StatusLineLost, {}, text });
-    else
-        m_lastErrorText = text;
+        completeLater(std::move(pending->caller), { StatusLineLost, {}, text });
+    emit lineLost(text);
 }
 
 void QtModbusMaster::onWatchdog()
@@ -374,11 +409,18 @@ void QtModbusMaster::onWatchdog()
     m_dropQueued = false;
     m_client->disconnectDevice();
     m_client->connectDevice();
-    complete(std::move(pending->caller),
-        { StatusTimeout, {},
-            QStringLiteral("Time-out: no response from slave %1 within %2 ms")
-                .arg(pending->slave)
-                .arg(m_rxTimeoutMs) });
+    const ModbusResult result { StatusTimeout, {}, timeoutText(pending->request.slave) };
+    if (portOpen()) {
+        completeLater(std::move(pending->caller), result);
+        return;
+    }
+    const QString why = m_client->errorString();
+    m_client->disconnectDevice();
+    const QString text = QStringLiteral("Serial line lost: %1")
+                             .arg(why.isEmpty() ? QStringLiteral("the port could not be opened again") : why);
+    m_lastErrorText = text;
+    completeLater(std::move(pending->caller), { StatusLineLost, {}, text });
+    emit lineLost(text);
 }
 
 std::optional<QtModbusMaster::Pending> QtModbusMaster::takePending()
@@ -397,7 +439,7 @@ void QtModbusMaster::complete(Caller caller, const ModbusResult& result, bool re
 {
     if (recordText)
         m_lastErrorText = result.errorText;
-    // A caller may tear the master down from its callback.
+    // Runs on its own turn of the event loop (see completeLater), so the callback may delete us.
     const QPointer<QtModbusMaster> self(this);
     if (caller.done && (!caller.hasContext || caller.context))
         caller.done(result);

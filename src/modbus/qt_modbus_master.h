@@ -15,19 +15,6 @@ class QModbusRequest;
 
 namespace velto::modbus {
 
-// Status codes of this master beyond the shared 0 / 9 / 12. Modbus exceptions other than Server
-// Device Busy read StatusExceptionBase + the exception code (102 = Illegal Data Address).
-enum QtModbusStatus : int {
-    StatusBusy = 13, // a request was still in flight; nothing was sent
-    StatusNotOpen = 14, // the port is not open
-    StatusLineLost = 15, // the serial line failed (adapter pulled, far end closed)
-    StatusAborted = 16, // the port was closed while the request was in flight
-    StatusInvalidResponse = 17, // an answer arrived but was malformed or did not match
-    StatusWriteFailed = 18, // the request could not be written to the port
-    StatusStackError = 19, // any other failure reported by the Modbus stack
-    StatusExceptionBase = 100,
-};
-
 // Maps a finished reply to the status callers see. exceptionCode is the Modbus exception in the
 // answer, 0 when the answer was not an exception.
 int statusForReply(QModbusDevice::Error error, int exceptionCode);
@@ -40,6 +27,11 @@ QString exceptionText(int exceptionCode);
 // RxTimeout is the time Qt waits for an answer after the request has been sent. TxTimeout is only
 // kept for the callers, who use it as their poll period: Qt queues the frame and the driver sends
 // it without a deadline of its own, and a frame that never leaves is caught by the watchdog below.
+//
+// Qt matches an answer to the request by slave and function and drops what is left on the line
+// before each request; the register count and a write's echo are judged here. RTU has no request
+// numbers, so an answer that arrives after its time-out can still be taken for the next request to
+// the same slave: the count check catches it whenever the two requests differ in size.
 class QtModbusMaster final : public ModbusMaster {
     Q_OBJECT
 public:
@@ -81,20 +73,26 @@ public:
     QString aboutText() const override;
 
 private:
-    enum class Kind { Read, Write, Raw };
+    enum class Kind { Read, WriteOne, WriteMany, Raw };
     struct Caller {
         QPointer<QObject> context;
         bool hasContext = false;
         Done done;
     };
-    struct Pending {
+    // What the answer is judged against.
+    struct Request {
         Kind kind;
         int slave;
+        int count = 0; // registers asked for by a read
+        QByteArray data; // a write's PDU bytes after the function code, which its echo repeats
+    };
+    struct Pending {
+        Request request;
         QPointer<QModbusReply> reply;
         Caller caller;
     };
 
-    void send(Kind kind, int slave, QObject* context, Done done, const std::function<QModbusReply*()>& issue);
+    void send(Request request, QObject* context, Done done, const std::function<QModbusReply*()>& issue);
     void onReplyFinished(QModbusReply* reply);
     void onDeviceError(QModbusDevice::Error error);
     void onWatchdog();
@@ -103,7 +101,8 @@ private:
     std::optional<Pending> takePending();
     void complete(Caller caller, const ModbusResult& result, bool recordText = true);
     void completeLater(Caller caller, const ModbusResult& result, bool recordText = true);
-    ModbusResult resultOf(const Pending& pending, QModbusReply& reply) const;
+    ModbusResult resultOf(const Request& request, QModbusReply& reply) const;
+    QString timeoutText(int slave) const;
 
     QModbusRtuSerialClient* m_client;
     QTimer m_watchdog;

@@ -16,6 +16,8 @@ SingleSensorPoller::SingleSensorPoller(ModbusMaster& master, QObject* parent)
     : QObject(parent)
     , m_master(master)
 {
+    // The loss is shown once; whoever drives the ticks stops them (see ModbusMaster::lineLost).
+    connect(&m_master, &ModbusMaster::lineLost, this, &SingleSensorPoller::errorTextChanged);
 }
 
 void SingleSensorPoller::setModbusReadStep(int step)

@@ -49,7 +49,8 @@ public slots:
 
 signals:
     void blinkChanged(bool on);
-    // ModBusErrorMessageLabel_TextBox: cleared on each tick, then the result's error text.
+    // ModBusErrorMessageLabel_TextBox: cleared on each tick, then the result's error text; the
+    // master's text when it loses the line.
     void errorTextChanged(const QString& text);
     void countersChanged(int polls, int valid, int timeouts);
     void boxesUpdated(velto::modbus::GroupKind group, const QList<velto::BoxUpdate>& updates);

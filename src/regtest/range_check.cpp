@@ -1,18 +1,6 @@
 #include "regtest/range_check.h"
 
-#include "common/prompter.h"
-#include "modbus/timeout_rule.h"
-
 namespace velto::regtest {
-
-RangeDecision checkRangeText(const QString& text, const RangeRule& rule, Prompter& prompter)
-{
-    const auto value = modbus::parseWholeNumber(text);
-    if (value && *value >= rule.minimum && *value <= rule.maximum)
-        return { *value, std::nullopt };
-    prompter.message(rule.message);
-    return { rule.defaultValue, rule.defaultText() };
-}
 
 const RangeRule& lengthRule()
 {

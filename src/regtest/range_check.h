@@ -1,32 +1,8 @@
 #pragma once
 
-#include <QString>
-#include <optional>
-
-namespace velto {
-class Prompter;
-}
+#include "common/range_rule.h"
 
 namespace velto::regtest {
-
-// What an input box accepts, what it says when it does not, and what it puts back.
-struct RangeRule {
-    int minimum;
-    int maximum;
-    int defaultValue;
-    QString message;
-
-    QString defaultText() const { return QString::number(defaultValue); }
-};
-
-struct RangeDecision {
-    int value; // what the window applies
-    std::optional<QString> replacementText; // set: put this back into the box
-};
-
-// Accepts a whole number within the rule; anything else (out of range, empty, not a number) shows
-// the rule's message and falls back to its default.
-RangeDecision checkRangeText(const QString& text, const RangeRule& rule, Prompter& prompter);
 
 inline constexpr int kMinLength = 1;
 inline constexpr int kMaxLength = 50;

@@ -17,6 +17,12 @@ RegisterBlockPoller::RegisterBlockPoller(
     m_burstEnd.setInterval(kSingleRequestBurstMs);
     connect(&m_burstEnd, &QTimer::timeout, this, &RegisterBlockPoller::endBurst);
     connect(&m_requestTimer, &QTimer::timeout, this, &RegisterBlockPoller::tick);
+    // The port is gone: the requests end and the box says why, once; Periodical Request opens the
+    // port again.
+    connect(&m_master, &modbus::ModbusMaster::lineLost, this, [this](const QString& text) {
+        halt();
+        emit errorTextChanged(text);
+    });
 }
 
 void RegisterBlockPoller::setLength(int length)
@@ -47,9 +53,9 @@ void RegisterBlockPoller::finish(bool counted, int length, const modbus::ModbusR
     if (result.ok()) {
         if (counted)
             ++m_valid;
-        for (int i = 0; i < length; ++i)
-            values << (i < result.words.size() ? QString::number(qint16(result.words.at(i)))
-                                               : QStringLiteral("0"));
+        // The master calls a read good only when it brought the whole block.
+        for (quint16 word : result.words)
+            values << QString::number(qint16(word));
     } else {
         if (result.status == modbus::StatusTimeout)
             ++m_timeouts;

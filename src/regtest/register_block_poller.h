@@ -63,7 +63,7 @@ public slots:
     // An input box is being edited: no requests until resume().
     void pause();
     void resume();
-    // The window is leaving: no more requests, the port is left to the next user.
+    // The window is leaving, or the line is lost: no more requests, the port is left as it is.
     void halt();
     void resetCounters();
 

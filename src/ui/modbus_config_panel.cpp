@@ -3,10 +3,12 @@
 #include "common/prompter.h"
 #include "config/config_conversions.h"
 #include "modbus/modbus_master.h"
+#include "ui/address_box.h"
 #include "ui/main_window.h"
 #include "ui_main_window.h"
 #include "ui_set_get_modbus_parameters_panel.h"
 #include "ui_set_modbus_parameters_panel.h"
+#include "veltoproto/address_entry.h"
 
 namespace velto::ui {
 
@@ -146,10 +148,9 @@ config::BlockInputs ModbusConfigPanel::inputs() const
 
 void ModbusConfigPanel::SelectedPresetMultipleRegistersCommand_Click()
 {
-    bool ok = false;
-    const uint typed = m_main.form().TxtOrvixId->text().trimmed().toUInt(&ok);
-    const quint16 slave = (ok && typed <= 0xFFFF) ? quint16(typed) : m_controller.currentSlaveId();
-    if (ok && m_setSlaveId)
+    const auto slave = quint16(commitAddressBox(
+        m_main.form().TxtOrvixId, veltoproto::orvixIdRule(veltoproto::AddressMode::Modbus), m_prompter));
+    if (m_setSlaveId)
         m_setSlaveId(slave);
     m_controller.SelectedPresetMultipleRegistersCommand_Click(
         inputs(), m_setGet->SetMBStartAddText->text(), m_setGet->SetMBLengthText->text(), slave);
@@ -157,21 +158,21 @@ void ModbusConfigPanel::SelectedPresetMultipleRegistersCommand_Click()
 
 void ModbusConfigPanel::SetMBStartAddText_Change(const QString& text)
 {
-    const config::BoxCheck check = config::SetMBStartAddText_Change(text, m_prompter);
+    const RangeDecision check = config::SetMBStartAddText_Change(text, m_prompter);
     if (check.replacementText)
         m_setGet->SetMBStartAddText->setText(*check.replacementText);
 }
 
 void ModbusConfigPanel::SetMBLengthText_Change(const QString& text)
 {
-    const config::BoxCheck check = config::SetMBLengthText_Change(text, m_prompter);
+    const RangeDecision check = config::SetMBLengthText_Change(text, m_prompter);
     if (check.replacementText)
         m_setGet->SetMBLengthText->setText(*check.replacementText);
 }
 
 void ModbusConfigPanel::SetPeriodicalTankHeightText_Change(const QString& text)
 {
-    const config::BoxCheck check = config::SetPeriodicalTankHeightText_Change(text, m_prompter);
+    const RangeDecision check = config::SetPeriodicalTankHeightText_Change(text, m_prompter);
     m_main.SetTankHeight1000TimesTimer->setInterval(check.value);
     if (check.replacementText)
         m_setGet->SetPeriodicalTankHeightText->setText(*check.replacementText);

@@ -85,6 +85,11 @@ void MultipleDevicesWindow::wirePoller()
             f.NumOfTimeoutText->setText(QString::number(timeouts));
             showLastErrorText();
         });
+    // A lost line ends the poll here; the box shows the loss (below) until the window is opened again.
+    connect(&m_master, &modbus::ModbusMaster::lineLost, this, [this] {
+        m_polling = false;
+        m_main.TimerForModbusDevices->stop();
+    });
     // Whatever the poll writes into the error box, the box shows the master's latest text.
     connect(m_poller, &modbus::MultiDevicePoller::errorTextChanged, this,
         &MultipleDevicesWindow::showLastErrorText);
@@ -153,7 +158,7 @@ void MultipleDevicesWindow::IDText_Changed(int device, const QString& text)
 
 void MultipleDevicesWindow::IDText_Settled(int device, const QString& text)
 {
-    const auto decision = regtest::checkRangeText(text, regtest::deviceIdRule(device), m_prompter);
+    const auto decision = checkRangeText(text, regtest::deviceIdRule(device), m_prompter);
     if (decision.replacementText)
         putBack(idBox(device), *decision.replacementText);
     m_poller->setAddressText(device, QString::number(decision.value));
@@ -201,8 +206,7 @@ void MultipleDevicesWindow::Exit_Click()
     m_polling = false;
     cancelEdits();
     m_main.TimerForModbusDevices->stop();
-    emit currentSlaveIdChanged(regtest::kDefaultDeviceAddress);
-    restoreMainWindowAfterRegisterTool(m_main, m_master);
+    emit currentSlaveIdChanged(restoreMainWindowAfterRegisterTool(m_main, m_master, m_prompter));
     for (const char* menu : { "mnuDevice", "mnuOption" })
         if (QAction* entry = m_main.entry(QString::fromLatin1(menu)))
             entry->setEnabled(true);

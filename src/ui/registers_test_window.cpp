@@ -183,7 +183,7 @@ void RegistersTestWindow::resumeAfterEdit()
 
 void RegistersTestWindow::LenghtText_Settled(const QString& text)
 {
-    const auto decision = regtest::checkRangeText(text, regtest::lengthRule(), m_prompter);
+    const auto decision = checkRangeText(text, regtest::lengthRule(), m_prompter);
     if (decision.replacementText)
         putBack(m_ui->LenghtText, *decision.replacementText);
     m_poller->setLength(decision.value);
@@ -193,7 +193,7 @@ void RegistersTestWindow::LenghtText_Settled(const QString& text)
 
 void RegistersTestWindow::StartAddressText_Settled(const QString& text)
 {
-    const auto decision = regtest::checkRangeText(text, regtest::startAddressRule(), m_prompter);
+    const auto decision = checkRangeText(text, regtest::startAddressRule(), m_prompter);
     if (decision.replacementText)
         putBack(m_ui->StartAddressText, *decision.replacementText);
     m_poller->setStartAddress(decision.value);
@@ -203,7 +203,7 @@ void RegistersTestWindow::StartAddressText_Settled(const QString& text)
 
 void RegistersTestWindow::DeviceAddressText_Settled(const QString& text)
 {
-    const auto decision = regtest::checkRangeText(text, regtest::deviceAddressRule(), m_prompter);
+    const auto decision = checkRangeText(text, regtest::deviceAddressRule(), m_prompter);
     if (decision.replacementText)
         putBack(m_ui->DeviceAddressText, *decision.replacementText);
     m_poller->setCurrentSlaveId(decision.value);
@@ -248,8 +248,7 @@ void RegistersTestWindow::Exit_Click()
     cancelEdits();
     m_poller->halt();
     m_main.TimerSingleMultiRegisters->stop();
-    emit currentSlaveIdChanged(regtest::kDefaultDeviceAddress);
-    restoreMainWindowAfterRegisterTool(m_main, m_master);
+    emit currentSlaveIdChanged(restoreMainWindowAfterRegisterTool(m_main, m_master, m_prompter));
     hide();
     emit exited();
 }

@@ -15,17 +15,17 @@ void applyTimeoutBox(TimeoutBox kind, QLineEdit* box, const QString& text, modbu
     Prompter& prompter, QTimer* pollTimer)
 {
     const bool receive = kind == TimeoutBox::Receive;
-    const modbus::TimeoutDecision decision = modbus::checkTimeoutText(
+    const RangeDecision decision = checkRangeText(
         text, receive ? modbus::kReceiveTimeoutRule : modbus::kTransmitTimeoutRule, prompter);
     if (decision.replacementText)
         putBack(box, *decision.replacementText);
     if (receive) {
-        master.setRxTimeout(decision.ms);
+        master.setRxTimeout(decision.value);
         return;
     }
-    master.setTxTimeout(decision.ms);
+    master.setTxTimeout(decision.value);
     if (pollTimer)
-        pollTimer->setInterval(decision.ms);
+        pollTimer->setInterval(decision.value);
 }
 
 } // namespace velto::ui

@@ -1,5 +1,8 @@
 #pragma once
 
+namespace velto {
+class Prompter;
+}
 namespace velto::modbus {
 class ModbusMaster;
 }
@@ -8,9 +11,9 @@ namespace velto::ui {
 
 class MainWindow;
 
-// What leaving a register test window gives back to the main window: the single-sensor address
-// state (first sensor, address 1, the two-sensor alternation off), the main window's own time-outs
-// in the master, and the main window itself on screen.
-void restoreMainWindowAfterRegisterTool(MainWindow& main, modbus::ModbusMaster& master);
+// What leaving a register test window gives back to the main window: TxtOrvixId "1" and the whole
+// one-sensor branch of the sensor-count list, the main window's own time-outs in the master, and the
+// main window itself on screen. Returns the address for CurrentSlaveId.
+int restoreMainWindowAfterRegisterTool(MainWindow& main, modbus::ModbusMaster& master, Prompter& prompter);
 
 } // namespace velto::ui

@@ -6,33 +6,41 @@ namespace {
 constexpr int kMaxAddress = 255;
 constexpr int kVeltoMinAddress = 0;
 constexpr int kModbusMinAddress = 1;
-constexpr qint16 kVeltoFallback = 0;
-constexpr qint16 kModbusFallback = 1;
-constexpr qint16 kSecondBoxFallback = 2;
+constexpr int kVeltoFallback = 0;
+constexpr int kModbusFallback = 1;
+constexpr int kSecondBoxFallback = 2;
 
-AddressEntry check(QStringView text, int minimum, qint16 fallback, const QString& message)
+AddressEntry check(QStringView text, const RangeRule& rule)
 {
-    const QStringView trimmed = text.trimmed();
-    if (trimmed.isEmpty())
+    if (text.trimmed().isEmpty())
         return {};
-    bool ok = false;
-    const int value = trimmed.toInt(&ok);
-    if (!ok || value < minimum || value > kMaxAddress)
-        return { fallback, message, QString::number(fallback) };
-    return { static_cast<qint16>(value), {}, std::nullopt };
+    if (const std::optional<int> value = rule.accept(text))
+        return { static_cast<qint16>(*value), {}, std::nullopt };
+    return { static_cast<qint16>(rule.defaultValue), rule.message, rule.defaultText() };
 }
 } // namespace
 
+const RangeRule& orvixIdRule(AddressMode mode)
+{
+    static const RangeRule velto { kVeltoMinAddress, kMaxAddress, kVeltoFallback, kVeltoAddressMessage };
+    static const RangeRule modbus { kModbusMinAddress, kMaxAddress, kModbusFallback, kModbusAddressMessage };
+    return mode == AddressMode::Velto ? velto : modbus;
+}
+
+const RangeRule& orvix2IdRule()
+{
+    static const RangeRule rule { kModbusMinAddress, kMaxAddress, kSecondBoxFallback, kModbusAddressMessage };
+    return rule;
+}
+
 AddressEntry checkOrvixId(QStringView text, AddressMode mode)
 {
-    if (mode == AddressMode::Velto)
-        return check(text, kVeltoMinAddress, kVeltoFallback, kVeltoAddressMessage);
-    return check(text, kModbusMinAddress, kModbusFallback, kModbusAddressMessage);
+    return check(text, orvixIdRule(mode));
 }
 
 AddressEntry checkOrvix2Id(QStringView text)
 {
-    return check(text, kModbusMinAddress, kSecondBoxFallback, kModbusAddressMessage);
+    return check(text, orvix2IdRule());
 }
 
 } // namespace velto::veltoproto

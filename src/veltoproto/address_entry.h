@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/range_rule.h"
+
 #include <QString>
 #include <QStringView>
 #include <optional>
@@ -25,10 +27,14 @@ struct AddressEntry {
 enum class AddressMode { Velto, Modbus };
 
 // TxtOrvixId: 0..255 in the Velto mode (out of range gives "0"), 1..255 in the Modbus mode (gives
-// "1"). Text that is not a whole number counts as out of range.
-AddressEntry checkOrvixId(QStringView text, AddressMode mode);
-
+// "1"); a Modbus request never names the broadcast address 0.
+const RangeRule& orvixIdRule(AddressMode mode);
 // TxtOrvix2Id: 1..255 in either mode, out of range gives "2".
+const RangeRule& orvix2IdRule();
+
+// The rule applied to a box as it is being typed into: text that is not a whole number in range
+// gives the rule's message and default; an empty box changes nothing yet.
+AddressEntry checkOrvixId(QStringView text, AddressMode mode);
 AddressEntry checkOrvix2Id(QStringView text);
 
 } // namespace velto::veltoproto

@@ -179,7 +179,8 @@ QList<BoxUpdate> sensorValueUpdates(const VeltoState& state, int sensor, std::op
 DisplayUpdate displayForRead(const UnpackResult& result, const VeltoState& state, const SensorUnits& units)
 {
     DisplayUpdate d;
-    d.accepted = result.applied;
+    d.applied = result.applied;
+    d.accepted = result.accepted;
     if (result.applied) {
         if (result.layout) {
             d.layout = result.layout;

@@ -18,7 +18,11 @@ struct DisplayUpdate {
     QList<BoxUpdate> boxes;
     // Set when the read selected a layout; the boxes then already hold its visibility changes.
     std::optional<Layout> layout;
-    // The reply passed every check and was stored.
+    // The layout and status steps ran: an accepted reply, or a frame of another length re-applying
+    // the kept fields of the last accepted one. Says nothing about this read's own data.
+    bool applied = false;
+    // This read was one reply that passed every check (frame, length, checksum, protocol digit,
+    // fields). Only this counts as an answer.
     bool accepted = false;
 };
 

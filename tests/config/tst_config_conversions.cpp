@@ -230,9 +230,9 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QString, message);
         FakePrompter prompter;
-        const BoxCheck check = box == 0 ? SetMBStartAddText_Change(text, prompter)
-            : box == 1                  ? SetMBLengthText_Change(text, prompter)
-                                        : SetPeriodicalTankHeightText_Change(text, prompter);
+        const velto::RangeDecision check = box == 0 ? SetMBStartAddText_Change(text, prompter)
+            : box == 1                              ? SetMBLengthText_Change(text, prompter)
+                                                    : SetPeriodicalTankHeightText_Change(text, prompter);
         QFETCH(int, value);
         QCOMPARE(check.value, value);
         if (message.isEmpty()) {

@@ -42,6 +42,7 @@ class TestPollers : public QObject {
 private slots:
     void singleReadsGroupsInTurn();
     void singleCountsOutcomes();
+    void answersThatDoNotFitNeverCount();
     void singleSkipsTickWhileInFlight();
     void singleSkipsTickWhileMasterBusyElsewhere();
     void singleInVeltoModeOnlyBlinks();
@@ -100,6 +101,37 @@ void TestPollers::singleCountsOutcomes()
     poller.resetCounters();
     QCOMPARE(counters.last(), QVariantList({ 0, 0, 0 }));
     QCOMPARE(poller.NumOfPollsOneDevice() + poller.NumOfResponseOneDevice() + poller.TimeoutCoubter(), 0);
+}
+
+void TestPollers::answersThatDoNotFitNeverCount()
+{
+    FakeModbusMaster master;
+    // The static group answered with 15 of its 16 registers, the dynamic group with 16 instead of 8.
+    master.scripted << FakeModbusMaster::ok(QList<quint16>(15, 7))
+                    << FakeModbusMaster::ok(QList<quint16>(16, 7));
+    SingleSensorPoller single(master);
+    QSignalSpy boxes(&single, &SingleSensorPoller::boxesUpdated);
+    QSignalSpy failed(&single, &SingleSensorPoller::groupFailed);
+    tickAndSettle(single);
+    tickAndSettle(single);
+    QCOMPARE(single.NumOfPollsOneDevice(), 2);
+    QCOMPARE(single.NumOfResponseOneDevice(), 0);
+    QCOMPARE(single.TimeoutCoubter(), 0);
+    QVERIFY(boxes.isEmpty());
+    QCOMPARE(failed.size(), 2);
+    QCOMPARE(failed.at(0).at(1).toInt(), int(StatusInvalidResponse));
+    QVERIFY(failed.at(1).at(2).toString().contains("16 registers received for 8 requested"));
+
+    // Seven of a device's eight registers: zeros, a failure and its reason, not "No error".
+    MultiDevicePoller multi(master);
+    master.scripted << FakeModbusMaster::ok(QList<quint16>(7, 5));
+    QSignalSpy values(&multi, &MultiDevicePoller::deviceValuesChanged);
+    QSignalSpy errors(&multi, &MultiDevicePoller::errorTextChanged);
+    tickAndSettle(multi);
+    QCOMPARE(multi.NumOfPolls(), 1);
+    QCOMPARE(multi.NumOfResponse(), 0);
+    QCOMPARE(values.last().at(1).toStringList(), QStringList(8, "0"));
+    QVERIFY(errors.last().first().toString().startsWith("Invalid response"));
 }
 
 void TestPollers::singleSkipsTickWhileInFlight()
@@ -286,27 +318,25 @@ void TestPollers::multiPassesOverBadAddress()
     poller.tick();
     QCOMPARE(master.requests.size(), 1);
     QCOMPARE(devices.size(), 1);
+    // 0 is the broadcast address, never answered: no device is polled there.
+    poller.setAddressText(2, "0");
+    tickAndSettle(poller);
+    tickAndSettle(poller);
+    QCOMPARE(slavesRead(master), QList<int>({ 1, 1 }));
 }
 
 void TestPollers::twoSensorAlternation()
 {
     TwoSensorAlternation alternation;
     QVERIFY(!alternation.SecondSensorTurn());
-    QPalette palette;
-    palette.setColor(QPalette::ToolTipBase, QColor(1, 2, 3));
-
     const auto first = alternation.next();
     QCOMPARE(first.sensor, 1);
     QCOMPARE(first.idBoxName, QStringLiteral("TxtOrvixId"));
-    QCOMPARE(first.firstBoxBackground.resolve(palette), QColor(0xC0, 0xFF, 0xC0));
-    QCOMPARE(first.secondBoxBackground.resolve(palette), QColor(1, 2, 3));
     QVERIFY(alternation.SecondSensorTurn());
 
     const auto second = alternation.next();
     QCOMPARE(second.sensor, 2);
     QCOMPARE(second.idBoxName, QStringLiteral("TxtOrvix2Id"));
-    QCOMPARE(second.firstBoxBackground.resolve(palette), QColor(1, 2, 3));
-    QCOMPARE(second.secondBoxBackground.resolve(palette), QColor(0xC0, 0xFF, 0xC0));
     QCOMPARE(alternation.next().sensor, 1);
 }
 

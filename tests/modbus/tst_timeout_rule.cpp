@@ -44,11 +44,11 @@ void TestTimeoutRule::check()
     QFETCH(QString, text);
     QFETCH(int, ms);
     QFETCH(QString, replacement);
-    const TimeoutRule& rule = transmit ? kTransmitTimeoutRule : kReceiveTimeoutRule;
+    const velto::RangeRule& rule = transmit ? kTransmitTimeoutRule : kReceiveTimeoutRule;
     velto::test::FakePrompter prompter;
 
-    const TimeoutDecision decision = checkTimeoutText(text, rule, prompter);
-    QCOMPARE(decision.ms, ms);
+    const velto::RangeDecision decision = velto::checkRangeText(text, rule, prompter);
+    QCOMPARE(decision.value, ms);
     if (replacement.isEmpty()) {
         QVERIFY(!decision.replacementText);
         QVERIFY(prompter.messages.isEmpty());

@@ -109,12 +109,12 @@ void TstRegisterBlockPoller::rangeRules()
     QFETCH(int, value);
     QFETCH(QString, message);
 
-    const rt::RangeRule rule = box == "length" ? rt::lengthRule()
-        : box == "start"                       ? rt::startAddressRule()
-        : box == "device"                      ? rt::deviceAddressRule()
-                                               : rt::deviceIdRule(3);
+    const velto::RangeRule rule = box == "length" ? rt::lengthRule()
+        : box == "start"                          ? rt::startAddressRule()
+        : box == "device"                         ? rt::deviceAddressRule()
+                                                  : rt::deviceIdRule(3);
     velto::test::FakePrompter prompter;
-    const auto decision = rt::checkRangeText(text, rule, prompter);
+    const auto decision = velto::checkRangeText(text, rule, prompter);
     QCOMPARE(decision.value, value);
     if (message.isEmpty()) {
         QVERIFY(prompter.messages.isEmpty());
@@ -186,11 +186,14 @@ void TstRegisterBlockPoller::failuresZeroTheBlockAndCountTimeoutsApart()
     QCOMPARE(rig.poller.NumOfResponseSingMulReg(), 0);
     QCOMPARE(rig.poller.TimeuotCouterSingMulReg(), 1);
 
-    // A short answer fills what it has and zeroes the rest instead of reading past it.
+    // A short answer is no answer: the block is zeroed and the reply is not counted valid.
     rig.master.scripted << FakeModbusMaster::ok({ 7, 8 });
     rig.poller.tick();
     rig.master.release();
-    QCOMPARE(rig.values.last(), (QStringList { "7", "8", "0", "0" }));
+    QCOMPARE(rig.values.last(), QStringList(4, "0"));
+    QCOMPARE(rig.poller.NumOfPollsSingMulReg(), 3);
+    QCOMPARE(rig.poller.NumOfResponseSingMulReg(), 0);
+    QVERIFY2(rig.errorTexts.last().startsWith("Invalid response"), qPrintable(rig.errorTexts.last()));
 }
 
 void TstRegisterBlockPoller::tickWhileInFlightIsSkipped()

@@ -1,14 +1,22 @@
 #pragma once
 
+#include "modbus/answer_check.h"
 #include "modbus/modbus_master.h"
 
+#include <QHash>
 #include <QQueue>
 #include <QTimer>
 
 namespace velto::test {
 
-// Records each request; answers it from a queue of scripted results (default: success with zeros)
-// on the next event-loop turn, or holds it until release() when `holdReplies` is set.
+// Records each request; answers it from a queue of scripted results on the next event-loop turn, or
+// holds it until release() when `holdReplies` is set. Without a script a write succeeds and a read
+// answers from `registers` (absent registers read 0); so does a scripted success without words.
+//
+// A scripted result is taken as the slave's answer, so it can be wrong: a short read, words for
+// another block, any status. The fake judges it as the real master does (a read that did not bring
+// the registers asked for is an invalid answer) and, like the real master, refuses slave 0 unless
+// `refusesBroadcast` is cleared.
 class FakeModbusMaster final : public modbus::ModbusMaster {
 public:
     struct Request {
@@ -19,9 +27,11 @@ public:
         QList<quint16> values;
     };
 
-    QList<Request> requests;
+    QList<Request> requests; // every request that found the master free, refused ones included
     QQueue<modbus::ModbusResult> scripted;
+    QHash<int, quint16> registers;
     bool holdReplies = false;
+    bool refusesBroadcast = true;
     bool open = false;
     int rx = 1000;
     int tx = 300;
@@ -72,6 +82,18 @@ public:
         emit requestFinished(p.result);
     }
 
+    // The line goes away as the real master reports it: a held request fails, the port closes.
+    void dropLine(const QString& text = QStringLiteral("Serial line lost: gone"))
+    {
+        open = false;
+        lastError = text;
+        if (m_pending) {
+            m_pending->result = { modbus::StatusLineLost, {}, text };
+            QTimer::singleShot(0, this, [this] { release(); });
+        }
+        emit lineLost(text);
+    }
+
     static modbus::ModbusResult ok(QList<quint16> words = {})
     {
         return { modbus::StatusOk, words, QStringLiteral("No error") };
@@ -90,19 +112,32 @@ private:
     };
     std::optional<Pending> m_pending;
 
+    modbus::ModbusResult answer(const Request& r)
+    {
+        modbus::ModbusResult result = scripted.isEmpty() ? ok() : scripted.dequeue();
+        if (result.ok() && r.kind == Request::Read && result.words.isEmpty()) {
+            for (int i = 0; i < r.count; ++i)
+                result.words << registers.value(r.start + i, 0);
+        }
+        return result;
+    }
+
     void submit(Request r, QObject* context, Done done)
     {
         if (m_pending) {
-            modbus::ModbusResult busyResult { 13, {}, QStringLiteral("Busy") };
+            const modbus::ModbusResult busyResult { modbus::StatusBusy, {}, QStringLiteral("Busy") };
             QTimer::singleShot(0, context, [done, busyResult] { done(busyResult); });
             return;
         }
         requests.append(r);
-        modbus::ModbusResult result = scripted.isEmpty() ? ok() : scripted.dequeue();
-        if (result.ok() && r.kind == Request::Read && result.words.isEmpty())
-            result.words = QList<quint16>(r.count, 0);
+        std::optional<modbus::ModbusResult> refusal = modbus::refuseSlave(r.slave);
+        if (!refusesBroadcast)
+            refusal.reset();
+        modbus::ModbusResult result = refusal ? *refusal : answer(r);
+        if (r.kind == Request::Read)
+            result = modbus::checkReadAnswer(result, r.count);
         m_pending = Pending { result, context, std::move(done) };
-        if (!holdReplies)
+        if (!holdReplies || refusal)
             QTimer::singleShot(0, this, [this] { release(); });
     }
 };

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -217,6 +218,9 @@ void TstMultipleDevicesWindow::resetCountersAndExitRestoreTheMainWindow()
     rig.box("TxtOrvixId", &rig.main)->setText("9");
     rig.box<QComboBox>("NoOfUnitCombo", &rig.main)->setCurrentIndex(1);
     rig.box("TxtOrvix2Id", &rig.main)->show();
+    rig.box<QLabel>("LabelOrvix2Id", &rig.main)->show();
+    rig.box<QLabel>("Label26", &rig.main)->setText("Units");
+    rig.box("TxtOrvixId", &rig.main)->hide();
     rig.main.TimerForJump2DevicesModbus->start();
 
     rig.window.open(2);
@@ -240,6 +244,10 @@ void TstMultipleDevicesWindow::resetCountersAndExitRestoreTheMainWindow()
     QCOMPARE(rig.box("TxtOrvixId", &rig.main)->text(), QString("1"));
     QVERIFY(rig.box("TxtOrvix2Id", &rig.main)->isHidden());
     QCOMPARE(rig.box<QComboBox>("NoOfUnitCombo", &rig.main)->currentIndex(), 0);
+    // The whole one-sensor branch of the sensor-count list, as choosing "1" there runs it.
+    QCOMPARE(rig.box<QLabel>("Label26", &rig.main)->text(), QString("Unit"));
+    QVERIFY(rig.box<QLabel>("LabelOrvix2Id", &rig.main)->isHidden());
+    QVERIFY(!rig.box("TxtOrvixId", &rig.main)->isHidden());
     QVERIFY(rig.main.entry("mnuDevice")->isEnabled());
     QVERIFY(rig.main.entry("mnuOption")->isEnabled());
     QVERIFY(rig.main.isVisible());

@@ -217,6 +217,9 @@ void TstRegistersTestWindow::exitRestoresTheMainWindow()
     rig.box("TxtOrvixId", &rig.main)->setText("8");
     rig.box<QComboBox>("NoOfUnitCombo", &rig.main)->setCurrentIndex(1);
     rig.box("TxtOrvix2Id", &rig.main)->show();
+    rig.box<QLabel>("LabelOrvix2Id", &rig.main)->show();
+    rig.box<QLabel>("Label26", &rig.main)->setText("Units");
+    rig.box("TxtOrvixId", &rig.main)->hide();
     rig.main.TimerForJump2DevicesModbus->start();
     rig.main.hide();
     rig.click("PeriodicalRequestCommand");
@@ -229,6 +232,10 @@ void TstRegistersTestWindow::exitRestoresTheMainWindow()
     QCOMPARE(rig.box("TxtOrvixId", &rig.main)->text(), QString("1"));
     QVERIFY(rig.box("TxtOrvix2Id", &rig.main)->isHidden());
     QCOMPARE(rig.box<QComboBox>("NoOfUnitCombo", &rig.main)->currentIndex(), 0);
+    // The whole one-sensor branch of the sensor-count list, as choosing "1" there runs it.
+    QCOMPARE(rig.box<QLabel>("Label26", &rig.main)->text(), QString("Unit"));
+    QVERIFY(rig.box<QLabel>("LabelOrvix2Id", &rig.main)->isHidden());
+    QVERIFY(!rig.box("TxtOrvixId", &rig.main)->isHidden());
     QCOMPARE(rig.master.tx, 450);
     QCOMPARE(rig.master.rx, 1500);
     QVERIFY(rig.main.isVisible());

@@ -177,6 +177,10 @@ private slots:
         const DisplayUpdate d = displayForRead(result, state, kMeters);
         QCOMPARE(textOf(d.boxes, "VeltoDevSta"), QStringLiteral("Empty"));
         QCOMPARE(d.layout, Layout::SingleSensor);
+        // The panel steps ran, but this read was no reply: it must not count as an answer.
+        QVERIFY(d.applied);
+        QVERIFY(!d.accepted);
+        QVERIFY(displayForRead(UnpackRecData(reply('0', "01", "500", '2'), state), state, kMeters).accepted);
     }
 
     // A late reply read together with the next one fails the length test.

@@ -77,13 +77,14 @@ int runSim(const QStringList& args)
     for (const ChanceOption& c : chances) {
         if (!parser.isSet(c.option))
             continue;
-        bool ok = false;
         const QString text = parser.value(c.option);
-        const double p = text.toDouble(&ok);
-        if (!ok || p < 0 || p > 1)
+        const std::optional<double> p = parseRealNumber(text);
+        if (!p || *p < 0 || *p > 1) {
             error = QStringLiteral("--%1 wants a probability from 0 to 1, not '%2'")
                         .arg(c.option.names().first(), text);
-        faults.*c.field = p;
+            continue;
+        }
+        faults.*c.field = *p;
     }
     const auto lateValue = intValue(parser, late, error);
     const auto seedValue = intValue(parser, seed, error);

@@ -1,7 +1,9 @@
 #include "logging/readings_logger.h"
 #include "support/fake_prompter.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -157,6 +159,60 @@ private slots:
         QCOMPARE(rows.size(), 0);
         for (const QString& text : prompter.texts())
             QCOMPARE(text, kEnterDataError);
+    }
+
+    // The log's place taken by a folder, or its folder gone, mid-run: each tick reports, nothing is
+    // created in its stead, and the logging goes on for when the file comes back.
+    void fileReplacedOrFolderGoneMidRun()
+    {
+        ReadingsLogger logger(prompter, clock);
+        logger.setReadingsSource(twoSensorReadings);
+        QSignalSpy rows(&logger, &ReadingsLogger::rowLogged);
+        QTemporaryDir folder;
+        const QString path = folder.filePath("log.csv");
+        QVERIFY(logger.openFile(path, { LogMode::Velto, true, {} }));
+        logger.EnterDataToFile();
+        QCOMPARE(rows.size(), 1);
+
+        QVERIFY(QFile::remove(path));
+        QVERIFY(QDir().mkdir(path));
+        logger.EnterDataToFile();
+        logger.EnterDataToFile();
+        QCOMPARE(prompter.texts(), QStringList(2, kEnterDataError));
+        QVERIFY(QFileInfo(path).isDir());
+        QVERIFY(logger.isFileOpen());
+
+        QVERIFY(QDir(path).removeRecursively());
+        QVERIFY(folder.remove());
+        logger.EnterDataToFile();
+        QCOMPARE(prompter.texts(), QStringList(3, kEnterDataError));
+        QVERIFY(!QFileInfo::exists(path));
+        QCOMPARE(rows.size(), 1);
+    }
+
+    // The log made read-only under a running log (root ignores the mode bits, so only as a user).
+    void readOnlyLogMidRun()
+    {
+        ReadingsLogger logger(prompter, clock);
+        logger.setReadingsSource(twoSensorReadings);
+        QTemporaryDir folder;
+        const QString path = folder.filePath("log.csv");
+        QVERIFY(logger.openFile(path, { LogMode::Velto, true, {} }));
+        QFile file(path);
+        QVERIFY(file.setPermissions(QFileDevice::ReadOwner));
+        if (QFileInfo(path).isWritable()) {
+            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+            QSKIP("running with rights that ignore file modes");
+        }
+        const QByteArray before = contents(path);
+        logger.EnterDataToFile();
+        QCOMPARE(prompter.texts(), QStringList { kEnterDataError });
+        QCOMPARE(contents(path), before);
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        logger.EnterDataToFile();
+        QCOMPARE(prompter.texts().size(), 1);
+        QVERIFY(contents(path).size() > before.size());
+        QVERIFY(contents(path).endsWith("\r\n"));
     }
 
     // A device that takes no bytes: every write fails and no grid row claims a logged line.

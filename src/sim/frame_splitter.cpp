@@ -1,5 +1,6 @@
 #include "sim/frame_splitter.h"
 
+#include "sim/calibration_unit.h"
 #include "sim/modbus_crc.h"
 #include "sim/velto_ascii.h"
 
@@ -50,6 +51,17 @@ FrameSplitter::Scan scanAscii(QByteArrayView bytes)
     return { S::NeedMore, FrameSplitter::Kind::Ascii, 0 };
 }
 
+FrameSplitter::Scan scanCalibration(QByteArrayView bytes)
+{
+    using S = FrameSplitter::Status;
+    constexpr auto calibration = FrameSplitter::Kind::Calibration;
+    if (bytes.size() < CalibrationUnit::kMessageSize)
+        return { S::NeedMore, calibration, 0 };
+    if (bytes[CalibrationUnit::kMessageSize - 1] != CalibrationUnit::kEnd)
+        return { S::Invalid, calibration, 0 };
+    return { S::Complete, calibration, CalibrationUnit::kMessageSize };
+}
+
 FrameSplitter::Scan scanRtu(QByteArrayView bytes)
 {
     using S = FrameSplitter::Status;
@@ -87,7 +99,11 @@ FrameSplitter::Scan FrameSplitter::scan(QByteArrayView bytes)
 {
     if (bytes.isEmpty())
         return {};
-    return bytes.front() == kVeltoStart ? scanAscii(bytes) : scanRtu(bytes);
+    if (bytes.front() != kVeltoStart)
+        return scanRtu(bytes);
+    // Both start with '!': ASCII requests go on with digits, calibration messages with a letter.
+    return bytes.size() > 1 && CalibrationUnit::isLetter(bytes[1]) ? scanCalibration(bytes)
+                                                                   : scanAscii(bytes);
 }
 
 bool FrameSplitter::isCompleteAt(QByteArrayView bytes)
@@ -95,8 +111,16 @@ bool FrameSplitter::isCompleteAt(QByteArrayView bytes)
     const Scan s = scan(bytes);
     if (s.status != Status::Complete)
         return false;
-    // An RTU frame has passed its CRC; an ASCII one must pass its checksum to count as a resync point.
-    return s.kind == Kind::Rtu || parseVeltoRequest(bytes.first(s.length)).has_value();
+    // An RTU frame has passed its CRC; the others must pass their checks to count as a resync point.
+    switch (s.kind) {
+    case Kind::Rtu:
+        return true;
+    case Kind::Ascii:
+        return parseVeltoRequest(bytes.first(s.length)).has_value();
+    case Kind::Calibration:
+        return CalibrationUnit::parse(bytes.first(s.length)).has_value();
+    }
+    return false;
 }
 
 QList<FrameSplitter::Frame> FrameSplitter::feed(QByteArrayView bytes)

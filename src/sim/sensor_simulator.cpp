@@ -112,8 +112,17 @@ QByteArray SensorSimulator::feed(QByteArrayView bytes)
     QByteArray replies;
     const qint64 ms = nowMs();
     for (const auto& frame : m_splitter.feed(bytes)) {
-        replies += frame.kind == FrameSplitter::Kind::Rtu ? m_rtu->respond(frame.bytes, ms)
-                                                          : m_ascii.respond(frame.bytes, ms);
+        switch (frame.kind) {
+        case FrameSplitter::Kind::Rtu:
+            replies += m_rtu->respond(frame.bytes, ms);
+            break;
+        case FrameSplitter::Kind::Ascii:
+            replies += m_ascii.respond(frame.bytes, ms);
+            break;
+        case FrameSplitter::Kind::Calibration:
+            m_calibration.receive(frame.bytes);
+            break;
+        }
     }
     return replies;
 }

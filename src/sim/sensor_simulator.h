@@ -2,6 +2,7 @@
 
 #include "common/clock.h"
 #include "sim/ascii_responder.h"
+#include "sim/calibration_unit.h"
 #include "sim/frame_splitter.h"
 #include "sim/rtu_responder.h"
 #include "sim/sensor_model.h"
@@ -16,8 +17,8 @@ namespace velto::sim {
 
 // Everything on the far end of the simulated line, without the line: five Orvix sensors on a
 // Modbus bus (addresses 1..5), and on the same wire a single sensor and a two-sensor unit speaking
-// the Velto ASCII protocol. The single ASCII sensor is Modbus sensor 1 seen through the other
-// protocol, so both report the same readings.
+// the Velto ASCII protocol, and a multi-sensor unit taking calibration messages. The single ASCII sensor is
+// Modbus sensor 1 seen through the other protocol, so both report the same readings.
 class SensorSimulator {
 public:
     static constexpr int kBusSize = 5;
@@ -37,6 +38,7 @@ public:
     SensorModel& pairSensor(int index) const;
     // False when no sensor has that address.
     bool setInMenu(int modbusAddress, bool on);
+    CalibrationUnit& calibrationUnit() { return m_calibration; }
 
     qint64 nowMs() const { return m_clock.monotonicMs(); }
     qsizetype pendingBytes() const { return m_splitter.pending(); }
@@ -48,6 +50,7 @@ private:
     FrameSplitter m_splitter;
     std::unique_ptr<RtuResponder> m_rtu;
     AsciiResponder m_ascii;
+    CalibrationUnit m_calibration;
 };
 
 } // namespace velto::sim

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calibration/calibration_state.h"
 #include "serial/serial_state.h"
 
 #include <QtGlobal>
@@ -14,6 +15,7 @@ struct AppState {
     int NextDeviceIndex = 0;
     int NumberOfDevices = 0;
     serial::SerialState serial;
+    calibration::CalibrationState calibration;
 };
 
 } // namespace velto::app

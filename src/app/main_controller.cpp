@@ -1,6 +1,7 @@
 #include "app/main_controller.h"
 
 #include "app/about_window.h"
+#include "app/calibration_tool.h"
 #include "app/debug_terminal_opener.h"
 #include "common/colors.h"
 #include "ui/modbus_config_panel.h"
@@ -85,6 +86,7 @@ MainController::MainController(Links links, QObject* parent)
         };
     }
     installDebugTerminalOpener(m_ctx, *m_connection);
+    installCalibrationTool(m_ctx);
     Form_Load();
     m_modbusReadings = std::make_unique<ModbusReadingsController>(m_ctx);
     ModbusReadingsController* readings = m_modbusReadings.get();

@@ -1,0 +1,22 @@
+#include "app/calibration_tool.h"
+
+#include "ui/multi_sensor_calibration_window.h"
+
+#include <memory>
+
+namespace velto::app {
+
+void installCalibrationTool(MainContext& ctx)
+{
+    auto window = std::make_shared<QPointer<ui::MultiSensorCalibrationWindow>>();
+    ctx.tools.calibration = [&ctx, window](bool connected) -> QWidget* {
+        if (!*window) {
+            *window = new ui::MultiSensorCalibrationWindow(
+                ctx.window, ctx.VeltoComm, ctx.state.calibration, ctx.prompter, &ctx.window);
+        }
+        (*window)->Form_Load(connected);
+        return window->get();
+    };
+}
+
+} // namespace velto::app

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QWidget>
+
+#include <memory>
+
+namespace Ui {
+class FormMultiSensorCalibration;
+}
+
+namespace velto {
+class Prompter;
+}
+
+namespace velto::serial {
+class ByteLink;
+}
+
+namespace velto::calibration {
+class CalibrationSession;
+struct CalibrationState;
+enum class TransceiverParameter;
+} // namespace velto::calibration
+
+class QCheckBox;
+
+namespace velto::ui {
+
+class MainWindow;
+
+// FormMultiSensorCalibration: trims a multi-sensor unit's 4-20 mA outputs, sets its transceiver
+// parameters, restores their defaults and switches its relays, one six-byte message per action
+// on the main window's byte link. Closing it brings the main window back.
+class MultiSensorCalibrationWindow : public QWidget {
+    Q_OBJECT
+public:
+    MultiSensorCalibrationWindow(MainWindow& main, serial::ByteLink& link,
+        calibration::CalibrationState& state, Prompter& prompter, QWidget* parent = nullptr);
+    ~MultiSensorCalibrationWindow() override;
+
+    Ui::FormMultiSensorCalibration& form() { return *m_ui; }
+    calibration::CalibrationSession& session() { return *m_session; }
+
+    // Run at every opening: shows what was sent before; with no connection the five frames stay
+    // disabled.
+    void Form_Load(bool connected);
+
+signals:
+    void closed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void wire();
+    void fixCaptionWidths();
+    calibration::TransceiverParameter selectedParameter() const;
+    void RxTxParametersCombo_Click();
+    void TransceiverSlider_Change();
+    void CurrentCombo_Click();
+    void Current4_20Slider_Change();
+    void TxRxParametersCommand_Click();
+    void Current4_20Command_Click();
+    void DefaultParamrtersCommand_Click();
+    void RelayCheck_Click(int relay, bool on);
+    void TransceiverActualValueText_LostFocus();
+    void ActualCurrentText_LostFocus();
+    void showValueBoxes();
+    void setCommandsEnabled(bool enabled);
+    void invalidValue();
+
+    MainWindow& m_main;
+    Prompter& m_prompter;
+    calibration::CalibrationState& m_state;
+    std::unique_ptr<Ui::FormMultiSensorCalibration> m_ui;
+    calibration::CalibrationSession* m_session;
+    QList<QCheckBox*> m_relayChecks; // relay 1..6, then the multi-sensor relay
+    bool m_RestoringRelays = false;
+};
+
+} // namespace velto::ui

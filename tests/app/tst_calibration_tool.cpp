@@ -1,0 +1,92 @@
+#include "app/main_controller.h"
+#include "support/fake_byte_link.h"
+#include "support/fake_modbus_master.h"
+#include "support/fake_prompter.h"
+#include "ui/multi_sensor_calibration_window.h"
+#include "ui_multi_sensor_calibration_window.h"
+#include "ui_port_setup_window.h"
+
+#include <QTest>
+
+using namespace velto;
+
+namespace {
+
+struct Fixture {
+    test::FakeModbusMaster master;
+    test::FakeByteLink link;
+    test::FakePrompter prompter;
+    QList<serial::PortChoice> ports { { "/dev/ttyFAKE0", "/dev/ttyFAKE0", false } };
+    app::MainController controller { { master, link, prompter, [this] { return ports; },
+        [] { return QString(); } } };
+
+    ui::MainWindow& window() { return controller.window(); }
+    void trigger(const char* entry) { window().entry(entry)->trigger(); }
+    void connect()
+    {
+        trigger("mnuConnect");
+        QTest::mouseClick(controller.connection().portWindow()->form().btnOKPortSetUp, Qt::LeftButton);
+    }
+    ui::MultiSensorCalibrationWindow* calibration()
+    {
+        const auto found
+            = window().findChildren<ui::MultiSensorCalibrationWindow*>("FormMultiSensorCalibration");
+        return found.size() == 1 ? found.first() : nullptr;
+    }
+};
+
+} // namespace
+
+// "&Calibration " in the Option menu: the calibration window in place of the main window, its
+// frames usable only with a connection, the byte link on the line while connected.
+class TstCalibrationTool : public QObject {
+    Q_OBJECT
+private slots:
+    void disconnectedOpensWithTheFramesDisabled();
+    void connectedHandsTheLineToTheByteLink();
+};
+
+void TstCalibrationTool::disconnectedOpensWithTheFramesDisabled()
+{
+    Fixture fx;
+    fx.window().show();
+    fx.trigger("mnuOrvix50H");
+    QVERIFY(fx.window().entry("mnuCalibration")->isEnabled());
+    fx.trigger("mnuCalibration");
+    auto* calibration = fx.calibration();
+    QVERIFY(calibration);
+    QVERIFY(calibration->isVisible());
+    QVERIFY(!fx.window().isVisible());
+    QVERIFY(!calibration->form().CurrentCalibrationFrame->isEnabled());
+    QVERIFY(!calibration->form().RelaysStatusFrame->isEnabled());
+    QVERIFY(!fx.link.isOpen());
+
+    calibration->close();
+    QVERIFY(fx.window().isVisible());
+    fx.trigger("mnuCalibration");
+    QCOMPARE(fx.calibration(), calibration);
+}
+
+void TstCalibrationTool::connectedHandsTheLineToTheByteLink()
+{
+    Fixture fx;
+    fx.connect();
+    fx.master.openPort("/dev/ttyFAKE0", "9600,n,8,1");
+    fx.window().TimerVeltoProtocol->start();
+    fx.trigger("mnuOrvix50H");
+    fx.trigger("mnuCalibration");
+    auto* calibration = fx.calibration();
+    QVERIFY(calibration);
+    QVERIFY(!fx.window().isVisible());
+    QVERIFY(fx.link.isOpen());
+    QCOMPARE(fx.link.openedPort, QString("/dev/ttyFAKE0"));
+    QVERIFY(!fx.master.portOpen());
+    QVERIFY(!fx.window().TimerVeltoProtocol->isActive());
+    QVERIFY(calibration->form().UltrasonicTransceiverCalibrationFrame->isEnabled());
+    QTest::mouseClick(calibration->form().RelayNo1Check, Qt::LeftButton);
+    QCOMPARE(fx.link.written.size(), 1);
+    QCOMPARE(fx.controller.state().calibration.relay(1), true);
+}
+
+QTEST_MAIN(TstCalibrationTool)
+#include "tst_calibration_tool.moc"

@@ -17,6 +17,11 @@ int runModbusRead(const QStringList& args);
 int runModbusPoll(const QStringList& args);
 int runVeltoPoll(const QStringList& args);
 int runDebugCapture(const QStringList& args);
+int runCalibrate(const QStringList& args);
+int runCalibrateParam(const QStringList& args);
+int runCalibrateCurrent(const QStringList& args);
+int runCalibrateRelay(const QStringList& args);
+int runCalibrateDefaults(const QStringList& args);
 
 // Parses args (the subcommand's name first). On --help prints the help and returns kExitOk; on bad
 // arguments prints the error and usage to stderr and returns kExitUsage; otherwise returns -1.

@@ -23,9 +23,15 @@ constexpr Subcommand kSubcommands[] = {
     { "velto poll", &velto::cli::runVeltoPoll, "run the Velto ASCII tick and print the panel" },
     { "debug capture", &velto::cli::runDebugCapture,
         "listen to a Taliq485's debug output and write the capture file" },
+    { "calibrate", &velto::cli::runCalibrate,
+        "calibrate param|current|relay|defaults: the calibration window" },
+    { "calibrate param", &velto::cli::runCalibrateParam, "send a transceiver parameter, then 'M'" },
+    { "calibrate current", &velto::cli::runCalibrateCurrent, "trim a 4-20 mA output point" },
+    { "calibrate relay", &velto::cli::runCalibrateRelay, "switch a relay of the multi-sensor unit" },
+    { "calibrate defaults", &velto::cli::runCalibrateDefaults, "restore the transceiver defaults, then 'M'" },
 };
 
-constexpr int kNameColumnWidth = 14;
+constexpr int kNameColumnWidth = 18;
 
 // The subcommand the arguments name and how many words its name took.
 std::pair<const Subcommand*, int> findSubcommand(const QStringList& args)

@@ -1,3 +1,4 @@
+#include "calibration/calibration_message.h"
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/signal_watcher.h"
@@ -21,6 +22,29 @@ struct ChanceOption {
     double sim::LineFaults::*field;
 };
 
+// One line per calibration message the unit took: the bytes, whether it kept them, and its state.
+QString calibrationUnitLine(const sim::CalibrationUnit& unit, QByteArrayView frame, bool accepted)
+{
+    static const char* const kTransceiver[] = { "Pulses", "Gain", "Threshold", "TBMin", "Power", "PowerX10" };
+    static const char* const kCurrents[]
+        = { "IO1_4mA", "IO2_4mA", "IO3_4mA", "IO1_20mA", "IO2_20mA", "IO3_20mA" };
+    auto word = [](quint16 w) { return QStringLiteral("%1").arg(w, 4, 16, QLatin1Char('0')).toUpper(); };
+    QStringList pairs { namedText(QStringLiteral("Received"), calibration::hexBytes(frame)),
+        namedText(
+            QStringLiteral("Result"), accepted ? QStringLiteral("accepted") : QStringLiteral("ignored")) };
+    for (int i = 0; i < sim::CalibrationUnit::kTransceiverWords; ++i)
+        pairs << namedText(QLatin1String(kTransceiver[i]), word(unit.transceiverWord(i)));
+    pairs << namedText(QStringLiteral("FollowUps"), QString::number(unit.followUps()));
+    for (int i = 0; i < sim::CalibrationUnit::kCurrentWords; ++i)
+        pairs << namedText(QLatin1String(kCurrents[i]), word(unit.currentWord(i)));
+    for (int relay = 1; relay <= sim::CalibrationUnit::kRelaySwitches; ++relay) {
+        const QString name = relay <= calibration::kRelayCount ? QStringLiteral("Relay%1").arg(relay)
+                                                               : QStringLiteral("MultiSensorRelay");
+        pairs << namedText(name, unit.relay(relay) ? QStringLiteral("on") : QStringLiteral("off"));
+    }
+    return pairs.join(QLatin1Char(' '));
+}
+
 } // namespace
 
 int runSim(const QStringList& args)
@@ -29,7 +53,8 @@ int runSim(const QStringList& args)
     parser.setApplicationDescription(
         QStringLiteral("Runs the simulated sensors on a pseudo-terminal. Prints the device path on the first "
                        "line, then serves Modbus RTU sensors at addresses %1..%2 and Velto ASCII units at "
-                       "%3 (single sensor) and %4 (two-sensor unit) until interrupted.")
+                       "%3 (single sensor) and %4 (two-sensor unit) until interrupted. A multi-sensor unit "
+                       "takes calibration messages; a line per message shows what it received.")
             .arg(sim::SensorSimulator::kFirstBusAddress)
             .arg(sim::SensorSimulator::kFirstBusAddress + sim::SensorSimulator::kBusSize - 1)
             .arg(sim::SensorSimulator::kAsciiSingleAddress)
@@ -113,6 +138,10 @@ int runSim(const QStringList& args)
     line.setFaults(faults, quint32(*seedValue));
     if (parser.isSet(taliq485))
         line.startDebugOutput();
+    sim::CalibrationUnit& unit = line.simulator().calibrationUnit();
+    unit.onMessage = [&unit](QByteArrayView frame, bool accepted) {
+        printLine(calibrationUnitLine(unit, frame, accepted));
+    };
 
     SignalWatcher watcher;
     if (!watcher.isValid()) {

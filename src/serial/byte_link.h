@@ -23,6 +23,8 @@ public:
     virtual bool write(const QByteArray& bytes) = 0;
     virtual QByteArray readAll() = 0;
     virtual qint64 bytesAvailable() const = 0;
+    // Bytes written but not yet handed to the system; 0 when the link keeps no queue of its own.
+    virtual qint64 bytesToWrite() const { return 0; }
     virtual bool setRts(bool on) = 0;
     virtual void clearInput() = 0;
 

@@ -102,6 +102,11 @@ qint64 QtByteLink::bytesAvailable() const
     return m_port.isOpen() ? m_port.bytesAvailable() : 0;
 }
 
+qint64 QtByteLink::bytesToWrite() const
+{
+    return m_port.isOpen() ? m_port.bytesToWrite() : 0;
+}
+
 bool QtByteLink::setRts(bool on)
 {
     if (!m_port.isOpen())

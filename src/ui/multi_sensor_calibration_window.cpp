@@ -7,6 +7,7 @@
 #include "common/prompter.h"
 #include "ui/box_updates.h"
 #include "ui/main_window.h"
+#include "ui/screen_fit.h"
 #include "ui_multi_sensor_calibration_window.h"
 
 #include <QCloseEvent>
@@ -39,6 +40,8 @@ MultiSensorCalibrationWindow::MultiSensorCalibrationWindow(MainWindow& main, ser
         f.RxTxParametersCombo->addItem(QString::fromLatin1(row.text));
     f.Current4_20Slider->setRange(calibration::kMinCurrentCode, calibration::kMaxCurrentCode);
     fixCaptionWidths();
+    compactLayouts(this);
+    fitToScreenOnShow(this);
     wire();
 }
 

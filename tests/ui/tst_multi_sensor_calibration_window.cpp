@@ -3,10 +3,13 @@
 #include "calibration/calibration_state.h"
 #include "support/fake_byte_link.h"
 #include "support/fake_prompter.h"
+#include "support/offscreen_screen.h"
 #include "ui/main_window.h"
 #include "ui/multi_sensor_calibration_window.h"
 #include "ui_multi_sensor_calibration_window.h"
 
+#include <QApplication>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -86,6 +89,7 @@ private slots:
     void currentRowsAndUpdate();
     void unsentRelayGoesBack();
     void loadStopsTheVeltoPolling();
+    void fitsALaptopScreenAndNothingMoves();
 };
 
 void TstMultiSensorCalibrationWindow::opensWithTheListsAndDefaults()
@@ -393,5 +397,43 @@ void TstMultiSensorCalibrationWindow::loadStopsTheVeltoPolling()
     QCOMPARE(stopped.size(), 1);
 }
 
-QTEST_MAIN(TstMultiSensorCalibrationWindow)
+void TstMultiSensorCalibrationWindow::fitsALaptopScreenAndNothingMoves()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    if (screen.size() != QSize(1366, 768))
+        QSKIP("needs the offscreen platform's 1366x768 screen");
+    ui::MainWindow main;
+    main.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&main));
+    test::FakeByteLink link;
+    test::FakePrompter prompter;
+    calibration::CalibrationState state;
+    ui::MultiSensorCalibrationWindow window(main, link, state, prompter, &main);
+    window.Form_Load(true);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(screen.contains(window.frameGeometry()));
+    QVERIFY(qAbs(window.frameGeometry().center().x() - main.frameGeometry().center().x()) <= 2);
+
+    // Captions, units and values change with the row and the slider; the boxes stay where they are.
+    Ui::FormMultiSensorCalibration& f = window.form();
+    QList<QWidget*> watched { f.TransceiverActualValueText, f.TransceiverValueText, f.UnitLabel,
+        f.TxRxParametersCommand, f.ActualCurrentText, f.PulsesText };
+    auto places = [&watched] {
+        QList<QRect> out;
+        for (QWidget* w : watched)
+            out << QRect(w->mapTo(w->window(), QPoint(0, 0)), w->size());
+        return out;
+    };
+    const QList<QRect> before = places();
+    for (int row = 0; row < f.RxTxParametersCombo->count(); ++row) {
+        f.RxTxParametersCombo->setCurrentIndex(row);
+        f.TransceiverSlider->setValue(f.TransceiverSlider->maximum());
+        f.CurrentCombo->setCurrentIndex(row);
+        QApplication::processEvents();
+        QCOMPARE(places(), before);
+    }
+}
+
+VELTO_QTEST_MAIN_ON_SCREEN(TstMultiSensorCalibrationWindow, 1366, 768)
 #include "tst_multi_sensor_calibration_window.moc"

@@ -1,6 +1,6 @@
 #include "calibration/value_text.h"
 
-#include <QLocale>
+#include "common/number_text.h"
 
 #include <cmath>
 
@@ -26,17 +26,10 @@ QString formatValue(double value)
 
 std::optional<double> parseTypedNumber(const QString& text)
 {
-    const QString trimmed = text.trimmed();
-    if (trimmed.isEmpty())
+    // A group separator is refused rather than read: "1,5" is neither fifteen nor one and a half.
+    if (text.contains(QLatin1Char(',')))
         return std::nullopt;
-    // The C locale: one decimal point, no group separators, whatever the desktop's language.
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    const double value = c.toDouble(trimmed, &ok);
-    if (!ok || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return parseRealNumber(text);
 }
 
 } // namespace velto::calibration

@@ -2,6 +2,7 @@
 #include "calibration/calibration_texts.h"
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "common/number_text.h"
 #include "serial/qt_byte_link.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <limits>
 #include <optional>
 
 namespace velto::cli {
@@ -58,17 +60,12 @@ constexpr NamedOutput kOutputs[] = {
     { "io3-20ma", calibration::CurrentOutput::Io3At20mA },
 };
 
-// Decimal or 0x-hexadecimal; a leading zero is still decimal.
 std::optional<int> parseCode(const QString& text)
 {
-    const QString t = text.trimmed();
-    bool ok = false;
-    int value = 0;
-    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive))
-        value = t.mid(2).toInt(&ok, 16);
-    else
-        value = t.toInt(&ok, 10);
-    return ok ? std::optional<int>(value) : std::nullopt;
+    const auto value = parseWholeNumber(text);
+    if (!value || *value < std::numeric_limits<int>::min() || *value > std::numeric_limits<int>::max())
+        return std::nullopt;
+    return int(*value);
 }
 
 // The words right after the command name ("gain", "3 on"); the options follow them.
@@ -109,14 +106,13 @@ struct Line {
 
 std::optional<Line> readLine(const QCommandLineParser& parser, const LineOptions& options, QString& error)
 {
-    if (!parser.isSet(options.port) || parser.value(options.port).isEmpty()) {
-        error = QStringLiteral("--port is required");
+    const auto port = portValue(parser, options.port, error);
+    if (!port)
         return std::nullopt;
-    }
     const auto baud = intValue(parser, options.baud, error);
     if (!baud)
         return std::nullopt;
-    return Line { parser.value(options.port), *baud, parser.isSet(options.trace) };
+    return Line { *port, *baud, parser.isSet(options.trace) };
 }
 
 // Opens the line, runs one step of the session and waits until its messages (and a follow-up) have

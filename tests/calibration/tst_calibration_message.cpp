@@ -233,7 +233,8 @@ void TstCalibrationMessage::typedTransceiverValues_data()
     QTest::newRow("word") << 1 << "seventy" << -1;
     QTest::newRow("trailing unit") << 2 << "1.27V" << -1;
     QTest::newRow("huge") << 1 << "1e300" << -1;
-    QTest::newRow("hex") << 1 << "0x46" << -1;
+    QTest::newRow("hexadecimal, as every box reads it") << 1 << "0x46" << 70;
+    QTest::newRow("group separator") << 1 << "1,0" << -1;
 }
 
 void TstCalibrationMessage::typedTransceiverValues()

@@ -23,6 +23,7 @@ ConnectionController::ConnectionController(MainContext& ctx, PortScan scan, QObj
     , m_scan(std::move(scan))
 {
     connect(&m_ctx.SMRX1, &modbus::ModbusMaster::lineLost, this, &ConnectionController::lineLost);
+    connect(&m_ctx.VeltoComm, &serial::ByteLink::lineLost, this, &ConnectionController::lineLost);
 }
 
 void ConnectionController::mnuConnect_Click()
@@ -95,8 +96,8 @@ void ConnectionController::enterDisconnectedState()
 
 void ConnectionController::lineLost()
 {
-    // The pollers show the master's text in their boxes; the readings stay as last read, the timers
-    // stop so no tick repeats "Port not open", and Connect is offered to bring the line back.
+    // The modes show the loss in their own boxes; the readings stay as last read, the timers stop so
+    // no tick repeats "Port not open", and Connect is offered to bring the line back.
     enterDisconnectedState();
     emit lineDropped();
 }

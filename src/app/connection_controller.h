@@ -29,8 +29,8 @@ public:
 signals:
     // After Disconnect has reset the readings, for the panels to clear themselves.
     void disconnected();
-    // The Modbus master lost the line and the program went to the disconnected state; the readings
-    // and the loss stay on screen.
+    // The Modbus master or the byte link lost the line and the program went to the disconnected
+    // state; the readings and the loss stay on screen.
     void lineDropped();
 
 private:

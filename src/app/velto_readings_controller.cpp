@@ -1,5 +1,6 @@
 #include "app/velto_readings_controller.h"
 
+#include "common/colors.h"
 #include "ui/box_updates.h"
 #include "ui/tank_picture.h"
 #include "ui_main_window.h"
@@ -19,6 +20,7 @@ VeltoReadingsController::VeltoReadingsController(MainContext& ctx, QObject* pare
     m_poller.setTickTimer(*w.TimerVeltoProtocol);
     connect(&w, &ui::MainWindow::pollingStopped, &m_poller, &veltoproto::VeltoPoller::stop);
     connect(&ctx.VeltoComm, &serial::ByteLink::closed, &m_poller, &veltoproto::VeltoPoller::stop);
+    connect(&ctx.VeltoComm, &serial::ByteLink::lineLost, this, &VeltoReadingsController::showLineLost);
     connect(
         &m_poller, &veltoproto::VeltoPoller::displayUpdated, this, &VeltoReadingsController::applyDisplay);
     connect(&m_poller, &veltoproto::VeltoPoller::blink, this, &VeltoReadingsController::toggleMarks);
@@ -63,6 +65,22 @@ void VeltoReadingsController::toggleMarks()
     for (QWidget* mark : std::initializer_list<QWidget*> {
              f.RedPoint, f.lineSens0, f.lineSens1, f.lineSens2, f.lineSens3, f.lineSens4, f.lineSens5 })
         mark->setVisible(m_marksOn);
+}
+
+void VeltoReadingsController::showLineLost(const QString& text)
+{
+    if (!m_ctx.state.VeltoProtocolMode)
+        return;
+    // In the status box of each sensor shown, where the replies' statuses go; the readings stay.
+    Ui::ProtocolChoose& f = m_ctx.window.form();
+    const QString shown = QStringLiteral("Serial line lost: %1").arg(text);
+    QList<QLineEdit*> boxes { f.VeltoDevSta };
+    if (!f.VeltoDevSta2->isHidden())
+        boxes << f.VeltoDevSta2;
+    for (QLineEdit* status : boxes) {
+        ui::MainWindow::setStyledText(status, shown, true, kRed);
+        status->setToolTip(shown);
+    }
 }
 
 void VeltoReadingsController::TextVeltoLevel_Change()

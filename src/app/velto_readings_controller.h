@@ -25,6 +25,8 @@ private:
     void applyDisplay(const veltoproto::DisplayUpdate& update);
     void MeasurementUnitCombo_Click(int sensor);
     void toggleMarks();
+    // The byte link gave the line up under the mode: said once, where the sensors' statuses show.
+    void showLineLost(const QString& text);
 
     MainContext& m_ctx;
     veltoproto::VeltoPoller m_poller;

@@ -36,6 +36,9 @@ signals:
     // The line failed (adapter pulled, far end closed, framing errors...). The text is for people.
     void errorOccurred(const QString& text);
     void closed();
+    // The link gave the line up on its own (adapter pulled, far end closed): it is closed now, after
+    // closed(), and stays closed until opened again. Emitted once per loss, with errorText().
+    void lineLost(const QString& text);
 };
 
 } // namespace velto::serial

@@ -201,6 +201,7 @@ void QtByteLink::dropLine(quint64 generation)
     const QString text = m_errorText;
     close();
     m_errorText = text;
+    emit lineLost(text);
 }
 
 } // namespace velto::serial

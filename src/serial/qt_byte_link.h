@@ -10,8 +10,8 @@ namespace velto::serial {
 // buffer and leave on the event loop, incoming bytes are announced by readyRead().
 //
 // When the line goes away (adapter pulled, far end of a pseudo-terminal closed) the port is closed
-// on the next event-loop turn, errorOccurred(text) and then closed() are emitted, and the link stays
-// closed until open() is called again. Failures of open(), setRts() and clearInput() are reported
+// on the next event-loop turn, errorOccurred(text), closed() and lineLost(text) are emitted, and the
+// link stays closed until open() is called again. Failures of open(), setRts() and clearInput() are reported
 // by their return value and errorText() only, not by errorOccurred().
 class QtByteLink final : public ByteLink {
     Q_OBJECT

@@ -144,6 +144,7 @@ void TstByteLink::failuresReportedByReturnValue()
     QtByteLink link;
     QSignalSpy errors(&link, &QtByteLink::errorOccurred);
     QSignalSpy closed(&link, &QtByteLink::closed);
+    QSignalSpy lost(&link, &QtByteLink::lineLost);
 
     QVERIFY(!link.write("x"));
     QVERIFY(!link.setRts(true));
@@ -168,6 +169,7 @@ void TstByteLink::failuresReportedByReturnValue()
     link.close();
     link.close();
     QCOMPARE(closed.count(), 1);
+    QCOMPARE(lost.count(), 0);
 }
 
 void TstByteLink::farEndClosedIsReportedOnce()
@@ -178,10 +180,13 @@ void TstByteLink::farEndClosedIsReportedOnce()
     QVERIFY(link.open(pty.slavePath(), kSettings));
     QSignalSpy errors(&link, &QtByteLink::errorOccurred);
     QSignalSpy closed(&link, &QtByteLink::closed);
+    QSignalSpy lost(&link, &QtByteLink::lineLost);
 
     pty.closeKeeper();
     pty.closeMaster();
-    QVERIFY(closed.wait(kSignalWaitMs));
+    QVERIFY(lost.wait(kSignalWaitMs));
+    QCOMPARE(closed.count(), 1);
+    QCOMPARE(lost.first().first().toString(), link.errorText());
     QVERIFY(!link.isOpen());
     QCOMPARE(errors.count(), 1);
     QVERIFY(!errors.first().first().toString().isEmpty());
@@ -192,6 +197,7 @@ void TstByteLink::farEndClosedIsReportedOnce()
     QTest::qWait(200);
     QCOMPARE(errors.count(), 1);
     QCOMPARE(closed.count(), 1);
+    QCOMPARE(lost.count(), 1);
 
     // The link can be reused on a fresh line.
     PtyPair other;

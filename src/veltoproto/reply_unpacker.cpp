@@ -11,6 +11,7 @@ constexpr char kStart = '!';
 constexpr char kEnd = '\r';
 constexpr char kProtocolDigit = '2';
 // 0-based offsets of the fixed fields.
+constexpr qsizetype kAddressAt = 1;
 constexpr qsizetype kSensorIndexAt = 3;
 constexpr qsizetype kProtocolAt = 4;
 constexpr qsizetype kLengthAt = 5;
@@ -19,6 +20,7 @@ constexpr qsizetype kValueAt = 9;
 // The checksum's two digits and the CR close every reply.
 constexpr qsizetype kTrailerLength = 3;
 constexpr int kMaxTemperature = std::numeric_limits<quint8>::max();
+constexpr int kMaxTwoDigitAddress = 99;
 
 bool isDigit(char c)
 {
@@ -173,6 +175,18 @@ std::optional<VeltoReplyFields> parseVeltoReply(QByteArrayView v)
         && (f.value < 0 || f.value > kMaxTemperature))
         return std::nullopt;
     return f;
+}
+
+bool fitsRequest(QByteArrayView reply, int address, VeltoCommand command)
+{
+    const auto fields = parseVeltoReply(reply);
+    if (!fields)
+        return true;
+    if (fields->commandCode != static_cast<int>(command))
+        return false;
+    if (address < 0 || address > kMaxTwoDigitAddress)
+        return true;
+    return twoDigits(reply, kAddressAt) == address;
 }
 
 UnpackResult UnpackRecData(QByteArrayView reply, VeltoState& state)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "veltoproto/request_frame.h"
 #include "veltoproto/velto_state.h"
 
 #include <QByteArrayView>
@@ -26,6 +27,12 @@ struct VeltoReplyFields {
 // and returns its fields; empty on any rejection. A temperature outside 0..255 cannot be stored and
 // rejects the reply.
 std::optional<VeltoReplyFields> parseVeltoReply(QByteArrayView reply);
+
+// Whether a read may be the answer to the request that asked `command` of `address`. A well-formed
+// reply that names another quantity, or another address where its two digits can hold the one asked
+// (0..99), answers some other request: a late reply, or a unit speaking in another's name. Anything
+// that is not a well-formed reply is left to UnpackRecData, which rejects or re-applies it.
+bool fitsRequest(QByteArrayView reply, int address, VeltoCommand command);
 
 enum class StatusTarget { None, Sensor1, Sensor2 };
 

@@ -3,6 +3,8 @@
 #include "veltoproto/reply_unpacker.h"
 #include "veltoproto/request_frame.h"
 
+#include <algorithm>
+
 namespace velto::veltoproto {
 
 namespace {
@@ -97,7 +99,10 @@ void VeltoPoller::receive()
 {
     if (m_link.bytesAvailable() >= kMinReadableBytes) {
         const QByteArray reply = m_link.readAll();
-        const UnpackResult result = UnpackRecData(reply, m_state);
+        // An answer to another request is rejected whole, as a bad checksum is.
+        const VeltoCommand asked = kTickOrder[static_cast<size_t>(std::max(m_step, 1) - 1)];
+        const UnpackResult result
+            = fitsRequest(reply, m_address, asked) ? UnpackRecData(reply, m_state) : UnpackResult {};
         emit displayUpdated(displayForRead(result, m_state, m_units));
     }
     // A slot of displayUpdated may have stopped the polling; sendNext then sends nothing.

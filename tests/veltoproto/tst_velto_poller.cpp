@@ -10,9 +10,11 @@ using velto::test::FakeByteLink;
 
 namespace {
 
-QByteArray singleReply(const QByteArray& command, const QByteArray& value, char status)
+// A single sensor's reply; the poller below asks address 5.
+QByteArray singleReply(
+    const QByteArray& command, const QByteArray& value, char status, const QByteArray& address = "05")
 {
-    QByteArray body = "010203" + command + value + status;
+    QByteArray body = address + "0203" + command + value + status;
     int sum = 0;
     for (char c : body)
         sum += c - '0';
@@ -113,6 +115,32 @@ private slots:
         QCOMPARE(update.layout, Layout::SingleSensor);
         finishWaits();
         QVERIFY(!poller->tickInProgress());
+    }
+
+    // Only the answer to the request out counts: a reply in another address's name, or for another
+    // quantity (a late one), is rejected whole and changes nothing.
+    void replyToAnotherRequestIsRejected_data()
+    {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("the distance from address 5") << singleReply("01", "750", '0') << true;
+        QTest::newRow("the distance from address 6") << singleReply("01", "750", '0', "06") << false;
+        QTest::newRow("the distance from address 50") << singleReply("01", "750", '0', "50") << false;
+        QTest::newRow("the level from address 5") << singleReply("09", "750", '0') << false;
+    }
+    void replyToAnotherRequestIsRejected()
+    {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, accepted);
+        QSignalSpy updates(poller, &VeltoPoller::displayUpdated);
+        const VeltoState before = poller->state();
+        poller->tick();
+        link->receive(reply);
+        poller->replyWaitOver();
+        QCOMPARE(updates.size(), 1);
+        QCOMPARE(updates.first().first().value<DisplayUpdate>().accepted, accepted);
+        QCOMPARE(poller->state() == before, !accepted);
+        QCOMPARE(poller->state().sensors[0].distance, accepted ? 750 : 0);
     }
 
     void singleWaitingByteIsLeftForTheNextRead()

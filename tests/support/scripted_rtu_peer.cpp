@@ -62,9 +62,25 @@ ScriptedRtuPeer::~ScriptedRtuPeer() = default;
 
 void ScriptedRtuPeer::closeLine()
 {
+    m_flood.reset();
     m_notifier.reset();
     m_line.closeKeeper();
     m_line.closeMaster();
+}
+
+void ScriptedRtuPeer::startFlood()
+{
+    if (!m_line.isValid())
+        return;
+    if (!m_flood)
+        m_flood = std::make_unique<LineFlood>(m_line.masterFd());
+    m_flood->start();
+}
+
+void ScriptedRtuPeer::stopFlood()
+{
+    if (m_flood)
+        m_flood->stop();
 }
 
 void ScriptedRtuPeer::onReadable()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/line_flood.h"
 #include "support/pty_pair.h"
 
 #include <QByteArray>
@@ -56,6 +57,10 @@ public:
 
     // The far end goes away: the master's side of the line fails.
     void closeLine();
+    // Random bytes pour onto the line until stopped; requests are still heard and answered as
+    // scripted, in between the noise.
+    void startFlood();
+    void stopFlood();
 
 signals:
     void requestReceived(int index);
@@ -69,6 +74,7 @@ private:
 
     PtyPair m_line;
     std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<LineFlood> m_flood;
     QByteArray m_buffer;
     QByteArray m_held;
 };

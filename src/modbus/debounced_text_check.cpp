@@ -16,4 +16,12 @@ void DebouncedTextCheck::textChanged(const QString& text)
     m_timer.start();
 }
 
+void DebouncedTextCheck::settleNow()
+{
+    if (!m_timer.isActive())
+        return;
+    m_timer.stop();
+    emit settled(m_text);
+}
+
 } // namespace velto::modbus

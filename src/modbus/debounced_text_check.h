@@ -22,6 +22,9 @@ public slots:
     void textChanged(const QString& text);
     // Forgets a pending change, e.g. when the window closes or the box is reset in code.
     void cancel() { m_timer.stop(); }
+    // Settles a pending change at once, as if the wait had run out; for tests that drive the wait
+    // by hand.
+    void settleNow();
 
 signals:
     void settled(const QString& text);

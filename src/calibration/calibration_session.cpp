@@ -11,6 +11,8 @@ CalibrationSession::CalibrationSession(serial::ByteLink& link, CalibrationState&
 {
     m_followUp.setObjectName(QStringLiteral("FollowUpTimer"));
     m_followUp.setSingleShot(true);
+    // A coarse timer may fire up to 5 % early; the unit is given its full second.
+    m_followUp.setTimerType(Qt::PreciseTimer);
     m_followUp.setInterval(kFollowUpDelayMs);
     connect(&m_followUp, &QTimer::timeout, this, [this] { advance(Event::FollowUpDue); });
 }

@@ -55,6 +55,7 @@ void TstCalibrationSession::transceiverUpdateIsFollowedByMOneSecondLater()
 {
     Bench b;
     QCOMPARE(b.session.followUpTimer().interval(), 1000);
+    QCOMPARE(b.session.followUpTimer().timerType(), Qt::PreciseTimer);
     QVERIFY(b.session.updateTransceiver(TransceiverParameter::Gain, 70));
     QCOMPARE(b.sent(), QStringList { "21 42 46 00 25 40" });
     QVERIFY(b.session.busy());

@@ -357,9 +357,12 @@ void TstMultiSensorCalibrationWindow::currentRowsAndUpdate()
 {
     Bench b;
     b.window.Form_Load(true);
+    b.f.RxTxParametersCombo->setCurrentIndex(2);
     b.f.CurrentCombo->setCurrentIndex(3);
     QCOMPARE(b.f.Current4_20Slider->value(), calibration::kTwentyMaCode);
     QCOMPARE(b.f.ActualCurrentText->text(), QString("20"));
+    // The threshold value keeps its unit while a current row is chosen.
+    QCOMPARE(b.f.UnitLabel->text(), QString("Vdc"));
     b.f.Current4_20Slider->setValue(calibration::kTwentyMaCode + 100);
     QCOMPARE(b.f.ActualCurrentText->text(), QString("20.04"));
     QTest::mouseClick(b.f.Current4_20Command, Qt::LeftButton);

@@ -1,0 +1,87 @@
+#include "traffic/frame_labels.h"
+
+namespace velto::traffic {
+
+namespace {
+
+constexpr char kAsciiStart = '!';
+constexpr char kAsciiEnd = '\r';
+constexpr char kLineFeed = '\n';
+constexpr quint8 kRadarSync0 = 0x55;
+constexpr quint8 kRadarSync1 = 0xAA;
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Up to and including the terminator; 0 while it has not come.
+qsizetype untilIncluding(QByteArrayView pending, char terminator)
+{
+    const qsizetype at = pending.indexOf(terminator);
+    return at < 0 ? 0 : at + 1;
+}
+
+} // namespace
+
+FrameLabel labelSent(QByteArrayView frame, LabelContext& context)
+{
+    if (frame.size() >= 2 && quint8(frame[0]) == kRadarSync0 && quint8(frame[1]) == kRadarSync1)
+        return labelRadarCommand(frame, context);
+    if (frame.startsWith(">B") || frame.startsWith(':'))
+        return labelFlashMessage(frame);
+    if (frame.size() >= 2 && frame[0] == kAsciiStart)
+        return isDigit(frame[1]) ? labelVeltoRequest(frame) : labelCalibrationMessage(frame);
+    return { Protocol::Unknown, QStringLiteral("not a frame of a known protocol"), {} };
+}
+
+FrameLabel labelReceived(QByteArrayView frame, Protocol protocol, LabelContext& context)
+{
+    switch (protocol) {
+    case Protocol::VeltoAscii:
+        return labelVeltoReply(frame);
+    case Protocol::Radar:
+        return labelRadarReply(frame, context);
+    case Protocol::Flash:
+        return labelFlashAnswer(frame);
+    case Protocol::Debug: {
+        // A line of debug text needs no summary; only say when it does not end as a line does.
+        const bool whole = frame.endsWith(kLineFeed);
+        return { Protocol::Debug, whole ? QString() : QStringLiteral("no line end yet"), {} };
+    }
+    case Protocol::Calibration:
+        // The unit never answers its calibration messages.
+        return { Protocol::Calibration, QStringLiteral("unexpected: the unit does not answer"), {} };
+    case Protocol::ModbusRtu:
+    case Protocol::Unknown:
+        break;
+    }
+    return { protocol, QStringLiteral("no request before it"), {} };
+}
+
+qsizetype receivedFrameLength(QByteArrayView pending, Protocol protocol)
+{
+    switch (protocol) {
+    case Protocol::VeltoAscii:
+        return untilIncluding(pending, kAsciiEnd);
+    case Protocol::Debug:
+        return untilIncluding(pending, kLineFeed);
+    case Protocol::Radar:
+        return radarFrameLength(pending);
+    case Protocol::Flash:
+        return flashFrameLength(pending);
+    case Protocol::Calibration:
+    case Protocol::ModbusRtu:
+    case Protocol::Unknown:
+        break;
+    }
+    // Nothing to frame by: the bytes as they came.
+    return pending.size();
+}
+
+bool expectsAnswer(Protocol protocol)
+{
+    return protocol == Protocol::VeltoAscii || protocol == Protocol::Radar || protocol == Protocol::Flash;
+}
+
+} // namespace velto::traffic

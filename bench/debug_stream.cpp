@@ -35,42 +35,6 @@ constexpr qsizetype kBlockBytes = 64 * 1024;
 constexpr double kMsPerS = 1000.0;
 constexpr double kBytesPerMiB = 1024.0 * 1024.0;
 
-// The longest time the UI thread itself worked between two ticks of a 1 ms timer (its own CPU time,
-// not the wall clock): on a loaded machine the wall-clock stall also holds the time the thread was
-// waiting for a core, which this leaves out.
-class BusyMeter : public QObject {
-public:
-    BusyMeter()
-    {
-        m_timer.setTimerType(Qt::PreciseTimer);
-        m_timer.setInterval(1);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = threadCpuNs();
-            m_longestNs = std::max(m_longestNs, now - m_lastNs);
-            m_lastNs = now;
-        });
-        m_lastNs = threadCpuNs();
-        m_timer.start();
-    }
-    double stopAndLongestMs()
-    {
-        m_timer.stop();
-        return m_longestNs / velto::bench::kNsPerMs;
-    }
-
-private:
-    static qint64 threadCpuNs()
-    {
-        timespec t {};
-        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-        return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
-    }
-
-    QTimer m_timer;
-    qint64 m_lastNs = 0;
-    qint64 m_longestNs = 0;
-};
-
 // Answers the window's save dialog with the capture path; says every message on stderr.
 class BenchPrompter final : public velto::Prompter {
 public:
@@ -204,7 +168,7 @@ int main(int argc, char** argv)
 
     velto::bench::StallMeter stalls;
     stalls.start();
-    BusyMeter busy;
+    velto::bench::BusyMeter busy;
     const double cpuBefore = velto::bench::cpuMs();
     QElapsedTimer wall;
     wall.start();

@@ -1,0 +1,251 @@
+#include "ui/traffic_monitor_window.h"
+
+#include "common/prompter.h"
+#include "traffic/row_file.h"
+#include "traffic/row_format.h"
+#include "traffic/traffic_recorder.h"
+#include "ui/screen_fit.h"
+#include "ui/traffic_filter_model.h"
+#include "ui/traffic_table_model.h"
+#include "ui_traffic_monitor_window.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QThread>
+#include <QTimer>
+
+#include <memory>
+
+namespace velto::ui {
+
+using traffic::Protocol;
+using traffic::RowFilter;
+
+namespace {
+
+constexpr int kRowPadding = 4;
+
+// Widths in characters of the narrow columns; the wide ones share what is left.
+struct ColumnWidth {
+    int column;
+    int characters;
+};
+constexpr ColumnWidth kColumnWidths[] = {
+    { TrafficTableModel::Time, 13 },
+    { TrafficTableModel::SinceConnect, 10 },
+    { TrafficTableModel::Gap, 8 },
+    { TrafficTableModel::Dir, 4 },
+    { TrafficTableModel::Protocol, 11 },
+    { TrafficTableModel::Length, 6 },
+    { TrafficTableModel::Hex, 36 },
+    { TrafficTableModel::Ascii, 16 },
+};
+
+const std::pair<const char*, RowFilter::Directions> kDirections[] = {
+    { "TX, RX and failures", RowFilter::Directions::All },
+    { "TX only", RowFilter::Directions::Tx },
+    { "RX only", RowFilter::Directions::Rx },
+    { "Failures only", RowFilter::Directions::Failures },
+};
+
+constexpr Protocol kProtocols[] = { Protocol::ModbusRtu, Protocol::VeltoAscii, Protocol::Radar,
+    Protocol::Flash, Protocol::Calibration, Protocol::Debug };
+
+} // namespace
+
+TrafficMonitorWindow::TrafficMonitorWindow(traffic::TrafficRecorder& recorder, Prompter& prompter, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_ui(std::make_unique<Ui::FormTrafficMonitor>())
+    , m_recorder(&recorder)
+    , m_prompter(prompter)
+    , m_rows(new TrafficTableModel(traffic::RowRing::kDefaultCapacity, this))
+    , m_shown(new TrafficFilterModel(*m_rows, this))
+    , m_batchTimer(new QTimer(this))
+{
+    m_ui->setupUi(this);
+    m_ui->TapNoteLabel->setText(QString::fromLatin1(kTapNote));
+    for (const auto& [text, directions] : kDirections)
+        m_ui->DirectionFilterCombo->addItem(QString::fromLatin1(text), int(directions));
+    m_ui->ProtocolFilterCombo->addItem(QStringLiteral("All protocols"), -1);
+    for (const Protocol p : kProtocols)
+        m_ui->ProtocolFilterCombo->addItem(traffic::protocolName(p), int(p));
+    setUpTable();
+
+    m_batchTimer->setObjectName(QStringLiteral("TimerTrafficBatch"));
+    m_batchTimer->setInterval(kBatchMs);
+    connect(m_batchTimer, &QTimer::timeout, this, &TrafficMonitorWindow::TimerTrafficBatch_Timer);
+    connect(&recorder, &traffic::TrafficRecorder::rowRecorded, m_rows, &TrafficTableModel::append);
+
+    connect(m_ui->PauseCommand, &QPushButton::toggled, this, &TrafficMonitorWindow::PauseCommand_Click);
+    connect(m_ui->ClearCommand, &QPushButton::clicked, this, &TrafficMonitorWindow::ClearCommand_Click);
+    connect(m_ui->CopyCommand, &QPushButton::clicked, this, &TrafficMonitorWindow::CopyCommand_Click);
+    connect(m_ui->SaveCommand, &QPushButton::clicked, this, &TrafficMonitorWindow::SaveCommand_Click);
+    connect(m_ui->DirectionFilterCombo, &QComboBox::currentIndexChanged, this,
+        &TrafficMonitorWindow::FilterCombo_Change);
+    connect(m_ui->ProtocolFilterCombo, &QComboBox::currentIndexChanged, this,
+        &TrafficMonitorWindow::FilterCombo_Change);
+    showCounts();
+    compactLayouts(this);
+    fitToScreenOnShow(this);
+}
+
+TrafficMonitorWindow::~TrafficMonitorWindow()
+{
+    if (m_recorder)
+        m_recorder->setRecording(false);
+    // A save under way finishes writing before the rows it holds go.
+    if (m_saveThread)
+        m_saveThread->wait();
+}
+
+void TrafficMonitorWindow::setUpTable()
+{
+    QTableView* table = m_ui->TrafficTable;
+    table->setModel(m_shown);
+    const QFontMetrics metrics(table->font());
+    // Fixed row heights: the view never measures a row, however many there are.
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(metrics.height() + kRowPadding);
+    table->verticalHeader()->hide();
+    QHeaderView* header = table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(true);
+    for (const ColumnWidth& w : kColumnWidths)
+        table->setColumnWidth(w.column, metrics.horizontalAdvance(QLatin1Char('0')) * w.characters);
+}
+
+void TrafficMonitorWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_recorder)
+        m_recorder->setRecording(true);
+    m_batchTimer->start();
+}
+
+void TrafficMonitorWindow::closeEvent(QCloseEvent* event)
+{
+    // Closed, not minimised: the lines go unwatched until it is opened again.
+    if (m_recorder)
+        m_recorder->setRecording(false);
+    TimerTrafficBatch_Timer();
+    m_batchTimer->stop();
+    QWidget::closeEvent(event);
+}
+
+void TrafficMonitorWindow::PauseCommand_Click(bool paused)
+{
+    // Recording goes on; the rows wait (up to the bound) and show when the view resumes.
+    m_ui->PauseCommand->setChecked(paused);
+    m_ui->PauseCommand->setText(paused ? QStringLiteral("&Resume") : QStringLiteral("&Pause"));
+    if (!paused)
+        TimerTrafficBatch_Timer();
+    showCounts();
+}
+
+void TrafficMonitorWindow::ClearCommand_Click()
+{
+    m_rows->clear();
+    showCounts();
+}
+
+void TrafficMonitorWindow::CopyCommand_Click()
+{
+    // The selected rows, or all shown when none is selected.
+    QList<int> selected;
+    for (const QModelIndex& index : m_ui->TrafficTable->selectionModel()->selectedRows())
+        selected << m_shown->mapToSource(index).row();
+    std::sort(selected.begin(), selected.end());
+    QStringList lines { traffic::rowHeader() };
+    if (selected.isEmpty()) {
+        for (const traffic::TrafficRow& row : shownRows())
+            lines << traffic::formatRow(row);
+    } else {
+        for (int row : selected)
+            lines << traffic::formatRow(m_rows->rows().at(row));
+    }
+    QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
+}
+
+void TrafficMonitorWindow::SaveCommand_Click()
+{
+    if (m_saveThread)
+        return;
+    const QString path = m_prompter.saveFileName(
+        QStringLiteral("Save Traffic"), QString::fromLatin1(kSaveFilter), QString::fromLatin1(kSaveFilter));
+    if (path.isEmpty())
+        return;
+    // Bytes still waiting for a frame's end belong in the file too.
+    if (m_recorder)
+        m_recorder->flushQuietLines();
+    if (!m_ui->PauseCommand->isChecked())
+        TimerTrafficBatch_Timer();
+    // The rows share their bytes with the view, so the copy is cheap; the writing is off this thread.
+    auto error = std::make_shared<QString>();
+    m_saveThread = QThread::create([rows = shownRows(), path, error] { *error = traffic::saveRows(path, rows); });
+    connect(m_saveThread, &QThread::finished, this, [this, path, error] {
+        m_saveThread->deleteLater();
+        m_saveThread = nullptr;
+        saveFinished(path, *error);
+    });
+    m_ui->SaveCommand->setEnabled(false);
+    m_saveThread->start();
+}
+
+void TrafficMonitorWindow::saveFinished(const QString& path, const QString& error)
+{
+    m_ui->SaveCommand->setEnabled(true);
+    if (!error.isEmpty())
+        m_prompter.message(QStringLiteral("The traffic could not be saved to %1: %2").arg(path, error),
+            windowTitle(), Prompter::Icon::Warning);
+    emit saved(path, error);
+}
+
+void TrafficMonitorWindow::FilterCombo_Change()
+{
+    RowFilter filter;
+    filter.directions = RowFilter::Directions(m_ui->DirectionFilterCombo->currentData().toInt());
+    const int protocol = m_ui->ProtocolFilterCombo->currentData().toInt();
+    if (protocol >= 0)
+        filter.protocol = Protocol(protocol);
+    m_shown->setFilter(filter);
+    showCounts();
+}
+
+QList<traffic::TrafficRow> TrafficMonitorWindow::shownRows() const
+{
+    QList<traffic::TrafficRow> rows;
+    rows.reserve(m_shown->rowCount());
+    for (int i = 0; i < m_shown->rowCount(); ++i)
+        rows << m_rows->rows().at(m_shown->mapToSource(m_shown->index(i, 0)).row());
+    return rows;
+}
+
+void TrafficMonitorWindow::TimerTrafficBatch_Timer()
+{
+    if (m_ui->PauseCommand->isChecked() || m_rows->waiting() == 0) {
+        showCounts();
+        return;
+    }
+    QScrollBar* bar = m_ui->TrafficTable->verticalScrollBar();
+    const bool following = bar->value() == bar->maximum();
+    m_rows->flush();
+    if (following)
+        m_ui->TrafficTable->scrollToBottom();
+    showCounts();
+}
+
+void TrafficMonitorWindow::showCounts()
+{
+    QString text = QStringLiteral("%1 rows shown of %2, %3 dropped (at most %4 kept)")
+                       .arg(m_shown->rowCount())
+                       .arg(m_rows->rowCount())
+                       .arg(m_rows->dropped())
+                       .arg(m_rows->rows().capacity());
+    if (m_ui->PauseCommand->isChecked())
+        text += QStringLiteral("; paused, %1 new rows waiting").arg(m_rows->waiting());
+    m_ui->RowCountLabel->setText(text);
+}
+
+} // namespace velto::ui

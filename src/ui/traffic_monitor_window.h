@@ -1,0 +1,87 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <memory>
+
+class QThread;
+class QTimer;
+
+namespace Ui {
+class FormTrafficMonitor;
+}
+
+namespace velto {
+class Prompter;
+}
+
+namespace velto::traffic {
+class TrafficRecorder;
+struct TrafficRow;
+} // namespace velto::traffic
+
+namespace velto::ui {
+
+class TrafficFilterModel;
+class TrafficTableModel;
+
+// FormTrafficMonitor: every frame on the program's lines, time-stamped, decoded where the protocol
+// allows, with failures as rows of their own. Records while it is open; rows come in batches on
+// TimerTrafficBatch, so a fast line costs one view update per batch.
+class TrafficMonitorWindow : public QWidget {
+    Q_OBJECT
+public:
+    static constexpr int kBatchMs = 50;
+    static constexpr const char* kSaveFilter = "Text Files (*.txt)";
+    static constexpr const char* kTapNote
+        = "What the monitor can see: for the byte protocols every byte written to and read from the port, "
+          "timed as it arrives. For Modbus RTU the frames the Modbus stack logs as it writes and cuts them "
+          "(the real bytes, CRC included), timed as the stack handles them; bytes that come while no "
+          "request is waiting are dropped by the stack unseen.";
+
+    // The recorder and the prompter must outlive the window.
+    TrafficMonitorWindow(traffic::TrafficRecorder& recorder, Prompter& prompter, QWidget* parent = nullptr);
+    ~TrafficMonitorWindow() override;
+
+    Ui::FormTrafficMonitor& form() { return *m_ui; }
+    TrafficTableModel& rows() { return *m_rows; }
+    TrafficFilterModel& shown() { return *m_shown; }
+    QTimer& batchTimer() { return *m_batchTimer; }
+
+    void PauseCommand_Click(bool paused);
+    void ClearCommand_Click();
+    void CopyCommand_Click();
+    void SaveCommand_Click();
+    // Applies the direction and protocol boxes.
+    void FilterCombo_Change();
+    // TimerTrafficBatch: the rows that came since the last tick go into the view at once.
+    void TimerTrafficBatch_Timer();
+
+    // The rows shown (filter applied), oldest first.
+    QList<traffic::TrafficRow> shownRows() const;
+
+signals:
+    // A save finished; error is empty when the file was written.
+    void saved(const QString& path, const QString& error);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void setUpTable();
+    void showCounts();
+    void saveFinished(const QString& path, const QString& error);
+
+    std::unique_ptr<Ui::FormTrafficMonitor> m_ui;
+    // The recorder may go first when both go with the main window.
+    QPointer<traffic::TrafficRecorder> m_recorder;
+    Prompter& m_prompter;
+    TrafficTableModel* m_rows;
+    TrafficFilterModel* m_shown;
+    QTimer* m_batchTimer;
+    QThread* m_saveThread = nullptr;
+};
+
+} // namespace velto::ui

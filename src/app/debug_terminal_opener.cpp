@@ -4,6 +4,10 @@
 #include "app/main_context.h"
 #include "common/clock.h"
 #include "serial/qt_byte_link.h"
+#include "serial/tapped_byte_link.h"
+#include "traffic/traffic_recorder.h"
+#include "app/traffic_monitor_opener.h"
+#include "ui_taliq485_debug_window.h"
 #include "ui/screen_fit.h"
 #include "ui/taliq485_debug_window.h"
 
@@ -67,8 +71,13 @@ void installDebugTerminalOpener(MainContext& ctx, ConnectionController& connecti
     ctx.tools.debugTerminal = [&ctx, &connection, current]() -> QWidget* {
         if (*current)
             return current->get();
-        // Its own port: the main window's line stays with the main window.
-        auto* link = new serial::QtByteLink;
+        // Its own port: the main window's line stays with the main window. The traffic monitor
+        // sees it as the debug line.
+        auto* port = new serial::QtByteLink;
+        auto* link = new serial::TappedByteLink(*port);
+        port->setParent(link);
+        if (ctx.traffic)
+            ctx.traffic->watchLine(*link, traffic::Protocol::Debug);
         // No parent: the main window finds its menu entries by name, and this window has entries of
         // the same names (mnuFile, mnuExit, mnuOperation). It goes when it is closed or with the main
         // window.
@@ -79,6 +88,7 @@ void installDebugTerminalOpener(MainContext& ctx, ConnectionController& connecti
         link->setParent(window);
         link->setObjectName(QStringLiteral("Taliq485MSComm"));
         window->setAttribute(Qt::WA_DeleteOnClose);
+        openTrafficMonitorFrom(ctx, window->form().mnuTrafficMonitor);
         QObject::connect(window, &ui::Taliq485DebugWindow::exited, &ctx.window, &QWidget::show);
         QObject::connect(&ctx.window, &QObject::destroyed, window, [window] { delete window; });
         // Centred over the main window, which it stands in for.

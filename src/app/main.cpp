@@ -3,6 +3,7 @@
 #include "modbus/qt_modbus_master.h"
 #include "serial/port_scanner.h"
 #include "serial/qt_byte_link.h"
+#include "serial/tapped_byte_link.h"
 #include "sim/simulated_line.h"
 #include "ui/qt_prompter.h"
 
@@ -19,7 +20,9 @@ int main(int argc, char* argv[])
 
     ui::QtPrompter prompter;
     modbus::QtModbusMaster master;
-    serial::QtByteLink byteLink;
+    serial::QtByteLink port;
+    // Every byte of the byte protocols passes the traffic monitor's tap.
+    serial::TappedByteLink byteLink(port);
     std::unique_ptr<sim::SimulatedLine> simulatedLine;
     std::unique_ptr<sim::SimulatedLine> debugLine;
 

@@ -10,6 +10,10 @@
 #include <QPointer>
 #include <functional>
 
+namespace velto::traffic {
+class TrafficRecorder;
+}
+
 namespace velto::app {
 
 // Windows of the tool menus: each opener shows its window and returns it, or is empty while that
@@ -22,6 +26,7 @@ struct ToolWindows {
     std::function<QWidget*()> flashBurning; // FormFlashburning
     std::function<QWidget*()> debugTerminal; // FormTaliq485Debug
     std::function<QWidget*()> parsing; // FormTaliq485Parsing
+    std::function<QWidget*()> trafficMonitor; // FormTrafficMonitor
     std::function<void()> closeMultipleDevices;
 };
 
@@ -37,6 +42,8 @@ struct MainContext {
     std::function<QString()> simulatorPath;
     // The same for the simulated line that carries a Taliq485's debug output.
     std::function<QString()> debugSimulatorPath;
+    // What the traffic monitor shows is recorded here, once the monitor is installed.
+    traffic::TrafficRecorder* traffic = nullptr;
 
     // Connected exactly while the Connect entry is disabled.
     bool connected() const { return !window.entry(QStringLiteral("mnuConnect"))->isEnabled(); }

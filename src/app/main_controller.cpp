@@ -3,12 +3,15 @@
 #include "app/about_window.h"
 #include "app/calibration_tool.h"
 #include "app/debug_terminal_opener.h"
+#include "app/traffic_monitor_opener.h"
 #include "common/colors.h"
 #include "ui/modbus_config_panel.h"
 #include "ui/multiple_devices_window.h"
 #include "ui/one_sensor_branch.h"
 #include "ui/registers_test_window.h"
 #include "ui_main_window.h"
+#include "ui_multiple_devices_window.h"
+#include "ui_registers_test_window.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -65,6 +68,7 @@ MainController::MainController(Links links, QObject* parent)
                     *m_window, m_ctx.SMRX1, m_ctx.prompter, openModbusPort,
                     [this] { return m_ctx.connected(); }, m_window.get());
                 connect(devices->get(), &ui::MultipleDevicesWindow::currentSlaveIdChanged, this, setSlaveId);
+                openTrafficMonitorFrom(m_ctx, (*devices)->form().TrafficMonitorCommand);
             }
             (*devices)->open(count);
             return devices->get();
@@ -79,12 +83,14 @@ MainController::MainController(Links links, QObject* parent)
                 *registers = new ui::RegistersTestWindow(
                     *m_window, m_ctx.SMRX1, m_ctx.prompter, openModbusPort, m_window.get());
                 connect(registers->get(), &ui::RegistersTestWindow::currentSlaveIdChanged, this, setSlaveId);
+                openTrafficMonitorFrom(m_ctx, (*registers)->form().TrafficMonitorCommand);
             } else {
                 (*registers)->Form_Load();
             }
             return registers->get();
         };
     }
+    installTrafficMonitor(m_ctx, *m_connection);
     installDebugTerminalOpener(m_ctx, *m_connection);
     installCalibrationTool(m_ctx);
     Form_Load();

@@ -1,0 +1,165 @@
+// The traffic monitor as the program opens it: from the Connection menu and from the tool windows,
+// watching the main window's real lines to the simulated sensors.
+#include "app/main_controller.h"
+#include "modbus/qt_modbus_master.h"
+#include "serial/qt_byte_link.h"
+#include "serial/tapped_byte_link.h"
+#include "sim/simulated_line.h"
+#include "support/fake_prompter.h"
+#include "support/offscreen_screen.h"
+#include "traffic/traffic_recorder.h"
+#include "ui/registers_test_window.h"
+#include "ui/taliq485_debug_window.h"
+#include "ui/traffic_monitor_window.h"
+#include "ui/traffic_table_model.h"
+#include "ui_main_window.h"
+#include "ui_port_setup_window.h"
+#include "ui_registers_test_window.h"
+#include "ui_taliq485_debug_window.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QtTest>
+
+using namespace velto;
+using traffic::Direction;
+using traffic::Protocol;
+
+namespace {
+
+constexpr int kWaitMs = 15000;
+
+struct Bench {
+    sim::SimulatedLine line;
+    sim::SimulatedLine debugLine;
+    modbus::QtModbusMaster master;
+    serial::QtByteLink port;
+    serial::TappedByteLink link { port };
+    test::FakePrompter prompter;
+    QList<serial::PortChoice> ports { { line.devicePath(), line.devicePath(), false } };
+    app::MainController controller { { master, link, prompter, [this] { return ports; }, {},
+        [this] { return debugLine.devicePath(); } } };
+
+    ui::MainWindow& window() { return controller.window(); }
+    void trigger(const char* entry) { window().entry(entry)->trigger(); }
+    void connect()
+    {
+        trigger("mnuConnect");
+        QTest::mouseClick(controller.connection().portWindow()->form().btnOKPortSetUp, Qt::LeftButton);
+    }
+    ui::TrafficMonitorWindow* monitor()
+    {
+        return qobject_cast<ui::TrafficMonitorWindow*>(controller.tools().trafficMonitor());
+    }
+    // Rows of the monitor's view of one protocol and direction, once the batch tick has run.
+    int rows(ui::TrafficMonitorWindow* w, Protocol protocol, Direction direction)
+    {
+        int n = 0;
+        const traffic::RowRing& ring = w->rows().rows();
+        for (qsizetype i = 0; i < ring.size(); ++i)
+            n += ring.at(i).protocol == protocol && ring.at(i).direction == direction;
+        return n;
+    }
+    bool hasRow(ui::TrafficMonitorWindow* w, const QString& summary)
+    {
+        const traffic::RowRing& ring = w->rows().rows();
+        for (qsizetype i = 0; i < ring.size(); ++i) {
+            if (ring.at(i).summary == summary)
+                return true;
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+class TestTrafficMonitorMenu : public QObject {
+    Q_OBJECT
+
+private slots:
+    // One new entry after Disconnect, nothing else in the menu moves.
+    void connectionMenuEntry()
+    {
+        Bench b;
+        QMenu* menu = b.window().findChild<QMenu*>("mnuConnection");
+        QVERIFY(menu);
+        QCOMPARE(menu->actions(),
+            (QList<QAction*> { b.window().entry("mnuConnect"), b.window().entry("mnuDisConnect"),
+                b.window().entry("mnuTrafficMonitor") }));
+        QCOMPARE(b.window().entry("mnuTrafficMonitor")->text(), QString("&Traffic Monitor..."));
+        QVERIFY(b.window().entry("mnuTrafficMonitor")->isEnabled());
+
+        b.trigger("mnuTrafficMonitor");
+        ui::TrafficMonitorWindow* w = b.monitor();
+        QVERIFY(w);
+        QVERIFY(w->isVisible());
+        QVERIFY(w->isWindow());
+        QVERIFY(b.controller.context().traffic->isRecording());
+        // The same window, however often it is asked for.
+        b.trigger("mnuTrafficMonitor");
+        QCOMPARE(b.monitor(), w);
+        w->close();
+        QVERIFY(!b.controller.context().traffic->isRecording());
+    }
+
+    // The main window's Modbus polling and Velto protocol on the simulated sensors, as rows.
+    void watchesTheMainWindowsLines()
+    {
+        Bench b;
+        QVERIFY(b.line.isValid());
+        b.window().show();
+        ui::TrafficMonitorWindow* w = b.monitor();
+        b.connect();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            b.hasRow(w, QStringLiteral("Connected: %1 at 9600,n,8,1").arg(b.line.devicePath())), kWaitMs);
+
+        b.trigger("mnuOrvix25");
+        b.trigger("mnuOrvixRegisters");
+        QTRY_VERIFY_WITH_TIMEOUT(b.rows(w, Protocol::ModbusRtu, Direction::Rx) >= 2, kWaitMs);
+        QVERIFY(b.rows(w, Protocol::ModbusRtu, Direction::Tx) >= 2);
+
+        b.trigger("mnuVeltoProtocol");
+        QTRY_VERIFY_WITH_TIMEOUT(b.rows(w, Protocol::VeltoAscii, Direction::Rx) >= 1, kWaitMs);
+        QVERIFY(b.rows(w, Protocol::VeltoAscii, Direction::Tx) >= 1);
+        QVERIFY(b.hasRow(w, QStringLiteral("Port %1 opened at 9600,n,8,1").arg(b.line.devicePath())));
+        b.trigger("mnuDisConnect");
+    }
+
+    // Every tool window that talks to the line opens the same monitor; the debug terminal's line
+    // shows as the debug protocol.
+    void toolWindowsOpenTheSameMonitor()
+    {
+        Bench b;
+        b.window().show();
+        ui::TrafficMonitorWindow* w = b.monitor();
+
+        b.connect();
+        b.trigger("mnuRegistersTest");
+        auto* registers = b.window().findChild<ui::RegistersTestWindow*>();
+        QVERIFY(registers);
+        w->close();
+        registers->form().TrafficMonitorCommand->click();
+        QCOMPARE(b.monitor(), w);
+        QVERIFY(w->isVisible());
+        registers->Exit_Click();
+
+        b.trigger("mnuDisConnect");
+        b.trigger("mnuTaliq485Debug");
+        auto* debug = qobject_cast<ui::Taliq485DebugWindow*>(b.controller.tools().debugTerminal());
+        QVERIFY(debug);
+        w->close();
+        debug->form().mnuTrafficMonitor->trigger();
+        QVERIFY(w->isVisible());
+        // The simulated debug line is offered while disconnected: choose it by its path.
+        b.ports = { { b.debugLine.devicePath(), b.debugLine.devicePath(), false } };
+        b.debugLine.startDebugOutput();
+        b.connect();
+        debug->form().mnuStart->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(b.rows(w, Protocol::Debug, Direction::Rx) >= 2, kWaitMs);
+        debug->form().mnuStop->trigger();
+        debug->close();
+    }
+};
+
+VELTO_QTEST_MAIN_ON_SCREEN(TestTrafficMonitorMenu, 1366, 768)
+#include "tst_traffic_monitor_menu.moc"

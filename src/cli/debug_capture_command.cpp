@@ -1,8 +1,10 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/signal_watcher.h"
+#include "cli/trace.h"
 #include "debugterm/debug_terminal.h"
 #include "serial/qt_byte_link.h"
+#include "serial/tapped_byte_link.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -16,26 +18,6 @@ namespace {
 
 constexpr int kMsPerSecond = 1000;
 constexpr int kMaxSeconds = std::numeric_limits<int>::max() / kMsPerSecond;
-
-// Bytes as text for a trace: printable ASCII as is, everything else as \xNN (CR and LF as \r, \n).
-QString traceText(const QByteArray& bytes)
-{
-    QString out;
-    for (const char c : bytes) {
-        const auto u = uchar(c);
-        if (c == '\r')
-            out += QStringLiteral("\\r");
-        else if (c == '\n')
-            out += QStringLiteral("\\n");
-        else if (c == '\\')
-            out += QStringLiteral("\\\\");
-        else if (u >= 0x20 && u < 0x7f)
-            out += QLatin1Char(c);
-        else
-            out += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
-    }
-    return out;
-}
 
 } // namespace
 
@@ -55,13 +37,10 @@ int runDebugCapture(const QStringList& args)
                                   QStringLiteral("Seconds to listen; 0 listens until interrupted (0)."),
                                   QStringLiteral("S") },
         0, kMaxSeconds, 0 };
-    const QCommandLineOption trace(
-        QStringLiteral("trace"), QStringLiteral("Print the bytes received on stderr."));
     parser.addOption(port);
     parser.addOption(baud.option);
     parser.addOption(out);
     parser.addOption(seconds.option);
-    parser.addOption(trace);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString command = args.value(0);
@@ -75,7 +54,9 @@ int runDebugCapture(const QStringList& args)
     if (!error.isEmpty())
         return usageError(parser, command, error);
 
-    serial::QtByteLink link;
+    serial::QtByteLink serialPort;
+    serial::TappedByteLink link(serialPort);
+    traceLine(link, traffic::Protocol::Debug);
     debugterm::DebugTerminal terminal(link, SystemClock::instance());
     // No screen here: the finished lines are printed one by one instead.
     terminal.setKeepLines(true);
@@ -102,10 +83,6 @@ int runDebugCapture(const QStringList& args)
         for (const QString& line : lines)
             printLine(namedText(QStringLiteral("DebugWindowText"), line));
     });
-    if (parser.isSet(trace)) {
-        QObject::connect(&terminal, &debugterm::DebugTerminal::received,
-            [](const QByteArray& bytes) { std::fprintf(stderr, "RX %s\n", qPrintable(traceText(bytes))); });
-    }
     QObject::connect(&terminal, &debugterm::DebugTerminal::captureFailed, [&finish](const QString& text) {
         printError(text);
         finish(kExitFailure);

@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_readings_log.h"
 #include "cli/commands.h"
+#include "cli/trace.h"
 #include "cli/panel_texts.h"
 #include "cli/signal_watcher.h"
 #include "modbus/qt_modbus_master.h"
@@ -176,6 +177,7 @@ int runModbusPoll(const QStringList& args)
     }
 
     modbus::QtModbusMaster master;
+    traceModbus(master);
     master.setRxTimeout(*rxTimeoutValue);
     master.setTxTimeout(*intervalValue);
     if (!master.openPort(*portPath, lineSettings(*baudValue))) {

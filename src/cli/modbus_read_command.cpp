@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/signal_watcher.h"
+#include "cli/trace.h"
 #include "modbus/qt_modbus_master.h"
 
 #include <QCoreApplication>
@@ -174,6 +175,7 @@ int runModbusRead(const QStringList& args)
         return usageError(parser, command, QStringLiteral("--start plus --count runs past register 65535"));
 
     modbus::QtModbusMaster master;
+    traceModbus(master);
     master.setRxTimeout(*rxTimeoutValue);
     if (!master.openPort(*portPath, lineSettings(*baudValue))) {
         printError(master.lastErrorText());

@@ -1,6 +1,7 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "common/number_text.h"
+#include "cli/trace.h"
 #include "modbus/qt_modbus_master.h"
 
 #include <QCoreApplication>
@@ -71,6 +72,7 @@ int runWrite(const QStringList& args)
         return usageError(parser, kCommand, QStringLiteral("too many values for one request"));
 
     modbus::QtModbusMaster master;
+    traceModbus(master);
     if (!master.openPort(*portPath, lineSettings(*baudValue))) {
         printError(master.lastErrorText());
         return kExitFailure;

@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/trace.h"
 
 #include <cstdio>
 
@@ -24,6 +25,8 @@ int parseOrExit(QCommandLineParser& parser, const QStringList& args, const QStri
     const QCommandLineOption help(
         QStringList { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Show this help."));
     parser.addOption(help);
+    const QCommandLineOption trace = traceOption();
+    parser.addOption(trace);
     const QString command = commandName.isEmpty() ? args.value(0) : commandName;
     if (!parser.parse(args))
         return usageError(parser, command, parser.errorText());
@@ -35,6 +38,8 @@ int parseOrExit(QCommandLineParser& parser, const QStringList& args, const QStri
     if (!parser.positionalArguments().isEmpty())
         return usageError(parser, command,
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front()));
+    if (parser.isSet(trace))
+        startTrace();
     return -1;
 }
 

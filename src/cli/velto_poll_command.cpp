@@ -1,9 +1,11 @@
 #include "cli/cli_options.h"
 #include "cli/cli_readings_log.h"
 #include "cli/commands.h"
+#include "cli/trace.h"
 #include "cli/panel_texts.h"
 #include "cli/signal_watcher.h"
 #include "serial/qt_byte_link.h"
+#include "serial/tapped_byte_link.h"
 #include "veltoproto/request_frame.h"
 #include "veltoproto/velto_poller.h"
 
@@ -160,7 +162,9 @@ int runVeltoPoll(const QStringList& args)
             return kExitFailure;
     }
 
-    serial::QtByteLink link;
+    serial::QtByteLink serialPort;
+    serial::TappedByteLink link(serialPort);
+    traceLine(link);
     if (!link.open(*portPath, lineSettings(*baudValue))) {
         printError(link.errorText());
         return kExitFailure;

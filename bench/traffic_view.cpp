@@ -44,8 +44,14 @@ public:
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
     bool askYesNo(const QString&, const QString&) override { return false; }
-    QString openFileName(const QString&, const QString&, const QString&, const QString&) override { return {}; }
-    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override { return {}; }
+    QString openFileName(const QString&, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
+    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override
+    {
+        return {};
+    }
     std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
     std::optional<QColor> chooseColor(const QColor&) override { return std::nullopt; }
 };
@@ -109,11 +115,12 @@ Result run(const char* stream, const QByteArray& bytes, velto::traffic::Protocol
     window.TimerTrafficBatch_Timer();
 
     Result result;
-    QObject::connect(&recorder, &velto::traffic::TrafficRecorder::rowRecorded, [&result](const velto::traffic::TrafficRow& row) {
-        ++result.rows;
-        if (row.direction == velto::traffic::Direction::Rx)
-            result.rowBytes += row.bytes.size();
-    });
+    QObject::connect(&recorder, &velto::traffic::TrafficRecorder::rowRecorded,
+        [&result](const velto::traffic::TrafficRow& row) {
+            ++result.rows;
+            if (row.direction == velto::traffic::Direction::Rx)
+                result.rowBytes += row.bytes.size();
+        });
     QObject::connect(&link, &velto::serial::ByteLink::readyRead, [&link] { link.readAll(); });
     if (!link.open(QString::fromLocal8Bit(name), QStringLiteral("115200,n,8,1"))) {
         std::fprintf(stderr, "%s\n", qPrintable(link.errorText()));
@@ -133,7 +140,8 @@ Result run(const char* stream, const QByteArray& bytes, velto::traffic::Protocol
             at += slice.size();
             qsizetype written = 0;
             while (written < slice.size()) {
-                const ssize_t n = ::write(master, slice.constData() + written, size_t(slice.size() - written));
+                const ssize_t n
+                    = ::write(master, slice.constData() + written, size_t(slice.size() - written));
                 if (n <= 0)
                     break;
                 written += n;
@@ -180,8 +188,9 @@ Result run(const char* stream, const QByteArray& bytes, velto::traffic::Protocol
                 "shown_rows=%lld dropped_rows=%lld cpu_ms=%.0f wall_ms=%.0f longest_stall_ms=%.2f "
                 "longest_ui_busy_ms=%.2f kept_up=%s\n",
         stream, seconds, (long long)result.sent, (long long)result.rowBytes, (long long)result.rows,
-        result.rows / (result.wallMs / 1000.0), (long long)result.shown, (long long)result.dropped, result.cpuMs,
-        result.wallMs, result.stallMs, result.busyMs, result.rowBytes == result.sent ? "yes" : "no");
+        result.rows / (result.wallMs / 1000.0), (long long)result.shown, (long long)result.dropped,
+        result.cpuMs, result.wallMs, result.stallMs, result.busyMs,
+        result.rowBytes == result.sent ? "yes" : "no");
     return result;
 }
 

@@ -2,14 +2,14 @@
 
 #include "app/connection_controller.h"
 #include "app/main_context.h"
+#include "app/traffic_monitor_opener.h"
 #include "common/clock.h"
 #include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
 #include "traffic/traffic_recorder.h"
-#include "app/traffic_monitor_opener.h"
-#include "ui_taliq485_debug_window.h"
 #include "ui/screen_fit.h"
 #include "ui/taliq485_debug_window.h"
+#include "ui_taliq485_debug_window.h"
 
 #include <QFileInfo>
 #include <QPointer>

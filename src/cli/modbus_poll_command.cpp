@@ -1,9 +1,9 @@
 #include "cli/cli_options.h"
 #include "cli/cli_readings_log.h"
 #include "cli/commands.h"
-#include "cli/trace.h"
 #include "cli/panel_texts.h"
 #include "cli/signal_watcher.h"
+#include "cli/trace.h"
 #include "modbus/qt_modbus_master.h"
 #include "modbus/single_sensor_poller.h"
 

@@ -1,7 +1,7 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
-#include "common/number_text.h"
 #include "cli/trace.h"
+#include "common/number_text.h"
 #include "modbus/qt_modbus_master.h"
 
 #include <QCoreApplication>

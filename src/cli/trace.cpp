@@ -37,13 +37,13 @@ traffic::TrafficRecorder* recorder()
     return r;
 }
 
-
 } // namespace
 
 QCommandLineOption traceOption()
 {
     return { QStringLiteral("trace"),
-        QStringLiteral("Print the line traffic on stderr, one row per frame, as the traffic monitor shows it.") };
+        QStringLiteral(
+            "Print the line traffic on stderr, one row per frame, as the traffic monitor shows it.") };
 }
 
 void startTrace()

@@ -57,7 +57,8 @@ QString TappedByteLink::portName() const
 bool TappedByteLink::write(const QByteArray& bytes)
 {
     if (!m_inner.write(bytes)) {
-        const QString reason = m_inner.isOpen() ? m_inner.errorText() : QStringLiteral("the port is not open");
+        const QString reason
+            = m_inner.isOpen() ? m_inner.errorText() : QStringLiteral("the port is not open");
         emit sendFailed(bytes, reason.isEmpty() ? QStringLiteral("the port refused the bytes") : reason);
         return false;
     }

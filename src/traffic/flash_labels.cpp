@@ -73,7 +73,9 @@ QString hexRecord(QByteArrayView frame)
         return QStringLiteral("HEX line that is not a record");
     const qsizetype digits = frame.size() - 1;
     if (frame.size() != kRecordHeaderDigits + 2 * length + 2)
-        return QStringLiteral("HEX record of type %1 whose length is wrong (%2 characters)").arg(type).arg(digits);
+        return QStringLiteral("HEX record of type %1 whose length is wrong (%2 characters)")
+            .arg(type)
+            .arg(digits);
     // Every byte of the record, its checksum included, adds up to 0 mod 256.
     int sum = 0;
     for (qsizetype at = 1; at < frame.size(); at += 2) {
@@ -111,15 +113,18 @@ FrameLabel labelFlashAnswer(QByteArrayView frame)
         for (const AnswerText& a : kAnswers) {
             if (a.start == frame[0] && a.code == quint8(frame[1])) {
                 const QString text = QString::fromLatin1(a.text);
-                return { Protocol::Flash, text, a.failure ? QStringLiteral("Flash answer: %1").arg(text) : QString() };
+                return { Protocol::Flash, text,
+                    a.failure ? QStringLiteral("Flash answer: %1").arg(text) : QString() };
             }
         }
         // Any other command answer is taken; any other line answer is not.
         if (frame[0] == kCommandAnswer)
             return { Protocol::Flash, QStringLiteral("command answer with an unlisted code"), {} };
-        return { Protocol::Flash, QStringLiteral("Accidental Response"), QStringLiteral("Flash answer: Accidental Response") };
+        return { Protocol::Flash, QStringLiteral("Accidental Response"),
+            QStringLiteral("Flash answer: Accidental Response") };
     }
-    return { Protocol::Flash, QStringLiteral("not a flash answer"), QStringLiteral("Flash answer that is not one") };
+    return { Protocol::Flash, QStringLiteral("not a flash answer"),
+        QStringLiteral("Flash answer that is not one") };
 }
 
 qsizetype flashFrameLength(QByteArrayView pending)

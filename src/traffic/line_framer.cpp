@@ -24,7 +24,8 @@ TrafficRow failureRow(Protocol protocol, const QString& text)
     return row;
 }
 
-void appendLabelled(QList<TrafficRow>& rows, Direction direction, const FrameLabel& label, QByteArrayView bytes)
+void appendLabelled(
+    QList<TrafficRow>& rows, Direction direction, const FrameLabel& label, QByteArrayView bytes)
 {
     rows.append(dataRow(direction, label, bytes));
     if (!label.failure.isEmpty())
@@ -48,7 +49,8 @@ QList<TrafficRow> LineFramer::sent(QByteArrayView bytes)
             QStringLiteral("No answer to the %1 request before the next one").arg(protocolName(m_lastSent))));
     for (qsizetype at = 0; at < bytes.size(); at += kMaxRowBytes) {
         const QByteArrayView part = bytes.sliced(at, std::min(kMaxRowBytes, bytes.size() - at));
-        FrameLabel label = at == 0 ? labelSent(part, m_context) : FrameLabel { m_lastSent, QStringLiteral("continued"), {} };
+        FrameLabel label = at == 0 ? labelSent(part, m_context)
+                                   : FrameLabel { m_lastSent, QStringLiteral("continued"), {} };
         if (m_only != Protocol::Unknown)
             label.protocol = m_only;
         if (at == 0)

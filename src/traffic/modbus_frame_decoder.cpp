@@ -113,7 +113,10 @@ QString describeRequest(quint8 slave, quint8 function, QByteArrayView data, Modb
         const quint16 count = word(data, 2);
         info.request = ModbusRequestInfo { slave, function, start, count };
         if (function == WriteMultipleCoils)
-            return QStringLiteral("write coils %1..%2 (%3)").arg(start).arg(int(start) + count - 1).arg(count);
+            return QStringLiteral("write coils %1..%2 (%3)")
+                .arg(start)
+                .arg(int(start) + count - 1)
+                .arg(count);
         if (quint8(data[4]) != 2 * count)
             return malformed(function, data.size());
         return QStringLiteral("write %1 = %2").arg(range(start, count), valueList(data, 5, count));
@@ -199,15 +202,15 @@ ModbusFrameInfo decodeModbusRtu(
     const auto slave = quint8(frame[0]);
     const auto function = quint8(frame[1]);
     const QByteArrayView data = body.sliced(2);
-    const QString what = direction == Direction::Tx ? describeRequest(slave, function, data, info)
-                                                    : describeAnswer(slave, function, data, lastRequest, info);
+    const QString what = direction == Direction::Tx
+        ? describeRequest(slave, function, data, info)
+        : describeAnswer(slave, function, data, lastRequest, info);
     if (!info.crcOk)
         info.request.reset(); // a frame the slave will discard announces nothing
-    const QString crc = info.crcOk
-        ? QStringLiteral("CRC ok")
-        : QStringLiteral("CRC bad (0x%1 on the line, 0x%2 computed)")
-              .arg(onLine, 4, 16, QLatin1Char('0'))
-              .arg(computed, 4, 16, QLatin1Char('0'));
+    const QString crc = info.crcOk ? QStringLiteral("CRC ok")
+                                   : QStringLiteral("CRC bad (0x%1 on the line, 0x%2 computed)")
+                                         .arg(onLine, 4, 16, QLatin1Char('0'))
+                                         .arg(computed, 4, 16, QLatin1Char('0'));
     info.summary = QStringLiteral("slave %1: %2, %3").arg(slave).arg(what, crc);
     return info;
 }

@@ -42,7 +42,8 @@ QList<TrafficRow> ModbusWireRows::logged(const ModbusLogEvent& event)
         const ModbusFrameInfo info = decodeModbusRtu(event.bytes, Direction::Rx, m_lastRequest);
         rows.append(row(Direction::Rx, event.bytes, info.summary));
         if (!info.crcOk)
-            rows.append(row(Direction::Event, {}, QStringLiteral("Modbus answer with a bad CRC, discarded"), true));
+            rows.append(
+                row(Direction::Event, {}, QStringLiteral("Modbus answer with a bad CRC, discarded"), true));
         break;
     }
     case ModbusLogEvent::Kind::ReceiveTimeout:

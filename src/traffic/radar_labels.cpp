@@ -30,7 +30,8 @@ constexpr double kTenthsOfMmPerMetre = 10000.0;
 
 quint8 sum8(QByteArrayView bytes)
 {
-    return quint8(std::accumulate(bytes.begin(), bytes.end(), 0u, [](unsigned s, char c) { return s + quint8(c); }));
+    return quint8(
+        std::accumulate(bytes.begin(), bytes.end(), 0u, [](unsigned s, char c) { return s + quint8(c); }));
 }
 
 quint16 le16(QByteArrayView bytes, qsizetype at)
@@ -85,7 +86,9 @@ FrameLabel labelRadarCommand(QByteArrayView frame, LabelContext& context)
     context.radarBlocks = 0;
     if (frame.size() != kShortCommand && frame.size() != kLongCommand)
         return { Protocol::Radar,
-            QStringLiteral("%1, %2 bytes: not a command frame's length").arg(commandName(code)).arg(frame.size()),
+            QStringLiteral("%1, %2 bytes: not a command frame's length")
+                .arg(commandName(code))
+                .arg(frame.size()),
             {} };
     const bool checksumOk = sum8(frame.first(frame.size() - 1)) == quint8(frame.back());
     QString detail;
@@ -102,8 +105,8 @@ FrameLabel labelRadarCommand(QByteArrayView frame, LabelContext& context)
                      .arg(le16(frame, 8))
                      .arg(le16(frame, 10));
     }
-    return { Protocol::Radar, QStringLiteral("%1%2, %3").arg(commandName(code), detail, checksumText(checksumOk)),
-        {} };
+    return { Protocol::Radar,
+        QStringLiteral("%1%2, %3").arg(commandName(code), detail, checksumText(checksumOk)), {} };
 }
 
 FrameLabel labelRadarReply(QByteArrayView frame, LabelContext& context)
@@ -133,13 +136,18 @@ FrameLabel labelRadarReply(QByteArrayView frame, LabelContext& context)
         // The block checksum is the sum of the block's other 67 bytes.
         const bool checksumOk = quint8(sum8(frame) - quint8(frame[1])) == quint8(frame[1]);
         const bool last = quint8(frame[3]) == kLastBlock;
-        const QString kind = quint8(frame[0]) == kSpectrumKind ? QStringLiteral("spectrum")
-                                                               : QStringLiteral("time-domain");
+        const QString kind
+            = quint8(frame[0]) == kSpectrumKind ? QStringLiteral("spectrum") : QStringLiteral("time-domain");
         return { Protocol::Radar,
-            QStringLiteral("%1 block %2%3, %4").arg(kind).arg(number).arg(last ? QStringLiteral(" (last)") : QString(), checksumText(checksumOk)),
-            checksumOk ? QString() : QStringLiteral("Radar %1 block %2 with a bad checksum").arg(kind).arg(number) };
+            QStringLiteral("%1 block %2%3, %4")
+                .arg(kind)
+                .arg(number)
+                .arg(last ? QStringLiteral(" (last)") : QString(), checksumText(checksumOk)),
+            checksumOk ? QString()
+                       : QStringLiteral("Radar %1 block %2 with a bad checksum").arg(kind).arg(number) };
     }
-    return { Protocol::Radar, QStringLiteral("%1 bytes, not a whole radar reply or block").arg(frame.size()), {} };
+    return { Protocol::Radar, QStringLiteral("%1 bytes, not a whole radar reply or block").arg(frame.size()),
+        {} };
 }
 
 qsizetype radarFrameLength(QByteArrayView pending)

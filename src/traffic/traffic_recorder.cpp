@@ -61,15 +61,16 @@ void TrafficRecorder::watchLine(serial::TappedByteLink& link, Protocol only)
             row.bytes = bytes;
             recordAll({ row });
         });
-    connect(&link, &serial::TappedByteLink::lineEvent, this, [this, l, only](const QString& text, bool failure) {
-        if (!m_recording)
-            return;
-        // Whatever waited belongs to the line as it was.
-        QList<TrafficRow> rows = l->framer.lineQuiet();
-        l->framer.reset();
-        rows.append(eventRow(only, text, failure));
-        recordAll(rows);
-    });
+    connect(
+        &link, &serial::TappedByteLink::lineEvent, this, [this, l, only](const QString& text, bool failure) {
+            if (!m_recording)
+                return;
+            // Whatever waited belongs to the line as it was.
+            QList<TrafficRow> rows = l->framer.lineQuiet();
+            l->framer.reset();
+            rows.append(eventRow(only, text, failure));
+            recordAll(rows);
+        });
     connect(&link, &QObject::destroyed, this, [this, l] {
         std::erase_if(m_lines, [l](const std::unique_ptr<Line>& candidate) { return candidate.get() == l; });
     });
@@ -79,10 +80,11 @@ void TrafficRecorder::watchLine(serial::TappedByteLink& link, Protocol only)
 void TrafficRecorder::watchModbus(modbus::ModbusMaster& master)
 {
     m_master = &master;
-    connect(&master, &modbus::ModbusMaster::requestFinished, this, [this](const modbus::ModbusResult& result) {
-        if (m_recording)
-            recordAll(m_modbusRows.finished(result.status, result.errorText));
-    });
+    connect(
+        &master, &modbus::ModbusMaster::requestFinished, this, [this](const modbus::ModbusResult& result) {
+            if (m_recording)
+                recordAll(m_modbusRows.finished(result.status, result.errorText));
+        });
     if (m_recording)
         startModbusTap();
 }

@@ -55,7 +55,8 @@ constexpr Protocol kProtocols[] = { Protocol::ModbusRtu, Protocol::VeltoAscii, P
 
 } // namespace
 
-TrafficMonitorWindow::TrafficMonitorWindow(traffic::TrafficRecorder& recorder, Prompter& prompter, QWidget* parent)
+TrafficMonitorWindow::TrafficMonitorWindow(
+    traffic::TrafficRecorder& recorder, Prompter& prompter, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_ui(std::make_unique<Ui::FormTrafficMonitor>())
     , m_recorder(&recorder)
@@ -183,7 +184,8 @@ void TrafficMonitorWindow::SaveCommand_Click()
         TimerTrafficBatch_Timer();
     // The rows share their bytes with the view, so the copy is cheap; the writing is off this thread.
     auto error = std::make_shared<QString>();
-    m_saveThread = QThread::create([rows = shownRows(), path, error] { *error = traffic::saveRows(path, rows); });
+    m_saveThread
+        = QThread::create([rows = shownRows(), path, error] { *error = traffic::saveRows(path, rows); });
     connect(m_saveThread, &QThread::finished, this, [this, path, error] {
         m_saveThread->deleteLater();
         m_saveThread = nullptr;

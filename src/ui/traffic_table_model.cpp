@@ -90,9 +90,11 @@ QVariant TrafficTableModel::data(const QModelIndex& index, int role) const
             return QBrush(kTxText);
         return {};
     }
-    if (role == Qt::ToolTipRole && (index.column() == Hex || index.column() == Ascii || index.column() == Summary))
+    if (role == Qt::ToolTipRole
+        && (index.column() == Hex || index.column() == Ascii || index.column() == Summary))
         return row.summary + QLatin1Char('\n') + traffic::hexText(row.bytes);
-    if (role == Qt::TextAlignmentRole && (index.column() == Gap || index.column() == Length || index.column() == SinceConnect))
+    if (role == Qt::TextAlignmentRole
+        && (index.column() == Gap || index.column() == Length || index.column() == SinceConnect))
         return int(Qt::AlignRight | Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return {};

@@ -17,7 +17,8 @@ class TrafficTableModel : public QAbstractTableModel {
 public:
     enum Column { Time, SinceConnect, Gap, Dir, Protocol, Length, Hex, Ascii, Summary, ColumnCount };
 
-    explicit TrafficTableModel(qsizetype capacity = traffic::RowRing::kDefaultCapacity, QObject* parent = nullptr);
+    explicit TrafficTableModel(
+        qsizetype capacity = traffic::RowRing::kDefaultCapacity, QObject* parent = nullptr);
 
     void append(const traffic::TrafficRow& row);
     void flush();

@@ -47,12 +47,14 @@ private slots:
 
     void modbusReadAndTimeout()
     {
-        CliRun run = runCli({ "modbus", "read", "--port", m_sim.path(), "--start", "0", "--count", "2", "--trace" });
+        CliRun run
+            = runCli({ "modbus", "read", "--port", m_sim.path(), "--start", "0", "--count", "2", "--trace" });
         QVERIFY(run.finished);
         QCOMPARE(run.exitCode, 0);
         const QList<QStringList> rows = traceRows(run);
         QVERIFY(rows.size() >= 3);
-        QCOMPARE(rows[0].join('\t'), QString("Time\tSince connect (s)\tGap (ms)\tDir\tProtocol\tLength\tHex\tASCII\tSummary"));
+        QCOMPARE(rows[0].join('\t'),
+            QString("Time\tSince connect (s)\tGap (ms)\tDir\tProtocol\tLength\tHex\tASCII\tSummary"));
         for (const QStringList& row : rows)
             QCOMPARE(row.size(), kFields);
         QStringList modbus = summaries(rows, "Modbus RTU");
@@ -62,8 +64,8 @@ private slots:
         // The words printed on stdout are the words on the wire.
         QVERIFY(run.lines.size() >= 1);
 
-        run = runCli({ "modbus", "read", "--port", m_sim.path(), "--slave", "9", "--start", "0", "--count", "2",
-            "--rx-timeout", "200", "--trace" });
+        run = runCli({ "modbus", "read", "--port", m_sim.path(), "--slave", "9", "--start", "0", "--count",
+            "2", "--rx-timeout", "200", "--trace" });
         QCOMPARE(run.exitCode, 1);
         modbus = summaries(traceRows(run), "Modbus RTU");
         QCOMPARE(modbus.size(), 2);
@@ -72,8 +74,8 @@ private slots:
 
     void veltoPoll()
     {
-        const CliRun run = runCli({ "velto", "poll", "--port", m_sim.path(), "--address", "10", "--ticks", "1",
-            "--reply-wait", QString::number(kPatientReplyWaitMs), "--trace" });
+        const CliRun run = runCli({ "velto", "poll", "--port", m_sim.path(), "--address", "10", "--ticks",
+            "1", "--reply-wait", QString::number(kPatientReplyWaitMs), "--trace" });
         QVERIFY(run.finished);
         QCOMPARE(run.exitCode, 0);
         const QStringList velto = summaries(traceRows(run), "Velto ASCII");
@@ -101,8 +103,8 @@ private slots:
         velto::test::SimProcess debugSim;
         QVERIFY(debugSim.start({ "--taliq485" }));
         QTemporaryDir dir;
-        const CliRun run = runCli({ "debug", "capture", "--port", debugSim.path(), "--out", dir.filePath("c.txt"),
-            "--seconds", "1", "--trace" });
+        const CliRun run = runCli({ "debug", "capture", "--port", debugSim.path(), "--out",
+            dir.filePath("c.txt"), "--seconds", "1", "--trace" });
         debugSim.stop();
         QVERIFY(run.finished);
         QCOMPARE(run.exitCode, 0);

@@ -18,7 +18,8 @@ QByteArray radarStatusReply(quint8 code, quint32 tenthsOfMm = 0, quint8 snr = 0)
     for (int i = 0; i < 4; ++i)
         reply[3 + i] = char((tenthsOfMm >> (8 * i)) & 0xFF);
     reply[11] = char(snr);
-    reply[12] = char(std::accumulate(reply.begin(), reply.end() - 1, 0, [](int s, char c) { return s + quint8(c); }));
+    reply[12] = char(
+        std::accumulate(reply.begin(), reply.end() - 1, 0, [](int s, char c) { return s + quint8(c); }));
     return reply;
 }
 
@@ -39,7 +40,8 @@ QByteArray spectrumBlock(bool last, quint8 fill)
     block[2] = char(0x44);
     block[3] = char(last ? 0x00 : 0x40);
     block[1] = 0;
-    block[1] = char(std::accumulate(block.begin(), block.end(), 0, [](int s, char c) { return s + quint8(c); }));
+    block[1]
+        = char(std::accumulate(block.begin(), block.end(), 0, [](int s, char c) { return s + quint8(c); }));
     return block;
 }
 
@@ -47,7 +49,8 @@ QStringList summaries(const QList<TrafficRow>& rows)
 {
     QStringList out;
     for (const TrafficRow& r : rows)
-        out << QStringLiteral("%1 %2: %3").arg(directionName(r.direction), protocolName(r.protocol), r.summary);
+        out << QStringLiteral("%1 %2: %3")
+                   .arg(directionName(r.direction), protocolName(r.protocol), r.summary);
     return out;
 }
 
@@ -62,14 +65,16 @@ private slots:
         LineFramer framer;
         const QByteArray request = QByteArray("!011202010007\r");
         QList<TrafficRow> rows = framer.sent(request);
-        QCOMPARE(summaries(rows), QStringList { "TX Velto ASCII: request distance (01) of address 1, sensor digit 1" });
+        QCOMPARE(summaries(rows),
+            QStringList { "TX Velto ASCII: request distance (01) of address 1, sensor digit 1" });
         QCOMPARE(rows[0].bytes, request);
 
         const QByteArray reply = velto::sim::buildVeltoReply({ 1, 0, 1, 1234, 0, false });
         QVERIFY(framer.received(reply.first(5)).isEmpty());
         QVERIFY(framer.received(reply.sliced(5, 5)).isEmpty());
         rows = framer.received(reply.sliced(10));
-        QCOMPARE(summaries(rows), QStringList { "RX Velto ASCII: distance (01) = 1234, O.K, single sensor, checksum ok" });
+        QCOMPARE(summaries(rows),
+            QStringList { "RX Velto ASCII: distance (01) = 1234, O.K, single sensor, checksum ok" });
         QCOMPARE(rows[0].bytes, reply);
         QVERIFY(!framer.hasPending());
 
@@ -111,7 +116,8 @@ private slots:
     void radarExchange()
     {
         LineFramer framer;
-        QCOMPARE(summaries(framer.sent(radarCommand(0x01))), QStringList { "TX Radar: Send Status, checksum ok" });
+        QCOMPARE(
+            summaries(framer.sent(radarCommand(0x01))), QStringList { "TX Radar: Send Status, checksum ok" });
         const QByteArray reply = radarStatusReply(0x01, 10000, 30);
         QCOMPARE(summaries(framer.received(QByteArray("\x00\x13", 2) + reply)),
             (QStringList { "RX Radar: 2 bytes, not a whole radar reply or block",
@@ -125,13 +131,16 @@ private slots:
         monitoring[23] = char(0x55 + 0xAA + 0xF4 + 0x10);
         QCOMPARE(summaries(framer.sent(monitoring)),
             QStringList { "TX Radar: Monitoring, spectrum data, checksum ok" });
-        QByteArray blocks = spectrumBlock(false, 0x11) + spectrumBlock(false, 0x22) + spectrumBlock(true, 0x33);
+        QByteArray blocks
+            = spectrumBlock(false, 0x11) + spectrumBlock(false, 0x22) + spectrumBlock(true, 0x33);
         blocks[68 + 10] = char(blocks[68 + 10] + 1); // the second block's checksum no longer fits
         QList<TrafficRow> rows;
         for (qsizetype at = 0; at < blocks.size(); at += 50)
-            rows += framer.received(QByteArrayView(blocks).sliced(at, std::min<qsizetype>(50, blocks.size() - at)));
+            rows += framer.received(
+                QByteArrayView(blocks).sliced(at, std::min<qsizetype>(50, blocks.size() - at)));
         QCOMPARE(summaries(rows),
-            (QStringList { "RX Radar: spectrum block 1, checksum ok", "RX Radar: spectrum block 2, checksum bad",
+            (QStringList { "RX Radar: spectrum block 1, checksum ok",
+                "RX Radar: spectrum block 2, checksum bad",
                 "-- Radar: Radar spectrum block 2 with a bad checksum",
                 "RX Radar: spectrum block 3 (last), checksum ok" }));
 
@@ -153,7 +162,8 @@ private slots:
         QCOMPARE(summaries(rows),
             (QStringList { "RX Flash: Incorrect Checksum", "-- Flash: Flash answer: Incorrect Checksum" }));
         QVERIFY(framer.hasPending()); // the start of the next answer
-        QCOMPARE(summaries(framer.received("\xA3")), QStringList { "RX Flash: File Transfering... Please Wait" });
+        QCOMPARE(
+            summaries(framer.received("\xA3")), QStringList { "RX Flash: File Transfering... Please Wait" });
 
         // Calibration messages are never answered, so no "no answer" rows between them.
         QCOMPARE(summaries(framer.sent(QByteArray::fromHex("214246002540"))),

@@ -19,35 +19,38 @@ private slots:
         QTest::addColumn<QString>("summary");
 
         const auto rtu = [](const char* hex) { return withModbusCrc(QByteArray::fromHex(hex)); };
-        QTest::newRow("read request") << rtu("010300000003") << Direction::Tx
-                                      << "slave 1: read holding registers R0..R2 (3), CRC ok";
+        QTest::newRow("read request")
+            << rtu("010300000003") << Direction::Tx << "slave 1: read holding registers R0..R2 (3), CRC ok";
         QTest::newRow("read of one input register")
             << rtu("020400330001") << Direction::Tx << "slave 2: read input registers R51 (1), CRC ok";
         QTest::newRow("answer without its request")
             << rtu("010306000A0014001E") << Direction::Rx << "slave 1: 3 registers = 10, 20, 30, CRC ok";
-        QTest::newRow("exception") << rtu("018302") << Direction::Rx
-                                   << "slave 1: exception Illegal Data Address (exception 2) to function 3, CRC ok";
+        QTest::newRow("exception")
+            << rtu("018302") << Direction::Rx
+            << "slave 1: exception Illegal Data Address (exception 2) to function 3, CRC ok";
         QTest::newRow("illegal function probe answered")
             << rtu("01C101") << Direction::Rx
             << "slave 1: exception Illegal Function (exception 1) to function 65, CRC ok";
-        QTest::newRow("write single") << rtu("0106003303E8") << Direction::Tx << "slave 1: write R51 = 1000, CRC ok";
-        QTest::newRow("write single echoed") << rtu("0106003303E8") << Direction::Rx
-                                             << "slave 1: wrote R51 = 1000, CRC ok";
-        QTest::newRow("write multiple") << rtu("0110003300020400010002") << Direction::Tx
-                                        << "slave 1: write R51..R52 = 1, 2, CRC ok";
-        QTest::newRow("write multiple answered") << rtu("011000330002") << Direction::Rx
-                                                 << "slave 1: wrote R51..R52 (2), CRC ok";
-        QTest::newRow("unknown function") << rtu("0141003300050A") << Direction::Tx
-                                          << "slave 1: function 0x41, 5 data bytes, CRC ok";
+        QTest::newRow("write single")
+            << rtu("0106003303E8") << Direction::Tx << "slave 1: write R51 = 1000, CRC ok";
+        QTest::newRow("write single echoed")
+            << rtu("0106003303E8") << Direction::Rx << "slave 1: wrote R51 = 1000, CRC ok";
+        QTest::newRow("write multiple")
+            << rtu("0110003300020400010002") << Direction::Tx << "slave 1: write R51..R52 = 1, 2, CRC ok";
+        QTest::newRow("write multiple answered")
+            << rtu("011000330002") << Direction::Rx << "slave 1: wrote R51..R52 (2), CRC ok";
+        QTest::newRow("unknown function")
+            << rtu("0141003300050A") << Direction::Tx << "slave 1: function 0x41, 5 data bytes, CRC ok";
         QTest::newRow("read request one byte short")
             << rtu("0103000000") << Direction::Tx << "slave 1: function 3, malformed (3 data bytes), CRC ok";
         QTest::newRow("answer whose byte count lies")
             << rtu("0103060001") << Direction::Rx << "slave 1: function 3, malformed (3 data bytes), CRC ok";
         QByteArray corrupt = rtu("010300000003");
         corrupt[corrupt.size() - 1] = char(corrupt.back() ^ 0x01);
-        QTest::newRow("bad CRC") << corrupt << Direction::Tx
-                                 << "slave 1: read holding registers R0..R2 (3), CRC bad (0xca05 on the line, "
-                                    "0xcb05 computed)";
+        QTest::newRow("bad CRC")
+            << corrupt << Direction::Tx
+            << "slave 1: read holding registers R0..R2 (3), CRC bad (0xca05 on the line, "
+               "0xcb05 computed)";
         QTest::newRow("too short") << QByteArray::fromHex("0103AB") << Direction::Rx
                                    << "too short for a Modbus frame (3 bytes)";
         QTest::newRow("nothing") << QByteArray() << Direction::Rx << "too short for a Modbus frame (0 bytes)";
@@ -64,7 +67,8 @@ private slots:
     // when it answers that slave, that function and that count.
     void answersAreReadAgainstTheirRequest()
     {
-        const ModbusFrameInfo request = decodeModbusRtu(withModbusCrc(QByteArray::fromHex("010300330002")), Direction::Tx);
+        const ModbusFrameInfo request
+            = decodeModbusRtu(withModbusCrc(QByteArray::fromHex("010300330002")), Direction::Tx);
         QVERIFY(request.request);
         QCOMPARE(request.request->start, quint16(51));
         QCOMPARE(request.request->count, quint16(2));
@@ -79,7 +83,8 @@ private slots:
         QCOMPARE(decodeModbusRtu(shortAnswer, Direction::Rx, request.request).summary,
             QString("slave 1: 1 register = 100, CRC ok"));
 
-        const ModbusFrameInfo exception = decodeModbusRtu(withModbusCrc(QByteArray::fromHex("018302")), Direction::Rx);
+        const ModbusFrameInfo exception
+            = decodeModbusRtu(withModbusCrc(QByteArray::fromHex("018302")), Direction::Rx);
         QVERIFY(exception.exception);
         QVERIFY(exception.crcOk);
         // A request with a bad CRC is discarded by the slave, so nothing answers it.
@@ -117,7 +122,8 @@ private slots:
                                  << int(ModbusLogEvent::Kind::PendingBuffer) << QByteArray::fromHex("01");
         QTest::newRow("time-out") << "(RTU client) Receive timeout: 0x0300000003"
                                   << int(ModbusLogEvent::Kind::ReceiveTimeout) << QByteArray();
-        QTest::newRow("the server's") << "(RTU server) Received ADU: \"01030000000305cb\"" << -1 << QByteArray();
+        QTest::newRow("the server's")
+            << "(RTU server) Received ADU: \"01030000000305cb\"" << -1 << QByteArray();
         QTest::newRow("PDU level") << "(RTU client) Sent Serial PDU: 0x0300000003" << -1 << QByteArray();
         QTest::newRow("odd digits") << "(RTU client) Received ADU: \"01830\"" << -1 << QByteArray();
         QTest::newRow("not hex") << "(RTU client) Received ADU: \"01zz\"" << -1 << QByteArray();

@@ -107,8 +107,9 @@ private slots:
         r.gapMs = 52;
         r.summary = "two\tlines\nin one";
         QCOMPARE(formatRow(r),
-            QString("2024-05-01 14:03:07.125\t12.345\t52\tRX\tVelto ASCII\t8\t21 30 31 09 0D 0A 80 7E\t!01....~\t"
-                    "two lines in one"));
+            QString(
+                "2024-05-01 14:03:07.125\t12.345\t52\tRX\tVelto ASCII\t8\t21 30 31 09 0D 0A 80 7E\t!01....~\t"
+                "two lines in one"));
         QCOMPARE(rowHeader().count('\t'), 8);
 
         TrafficRow failure = row(Direction::Event, Protocol::ModbusRtu, {}, true);

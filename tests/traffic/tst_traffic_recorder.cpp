@@ -26,7 +26,8 @@ class RowLog : public QObject {
 public:
     explicit RowLog(TrafficRecorder& recorder)
     {
-        connect(&recorder, &TrafficRecorder::rowRecorded, this, [this](const TrafficRow& r) { rows.append(r); });
+        connect(
+            &recorder, &TrafficRecorder::rowRecorded, this, [this](const TrafficRow& r) { rows.append(r); });
     }
     QList<TrafficRow> rows;
 
@@ -129,7 +130,8 @@ private slots:
         QVERIFY(read.ok());
         QStringList lines = log.lines(Protocol::ModbusRtu);
         QCOMPARE(lines.size(), 2);
-        QCOMPARE(lines[1], QStringLiteral("RX slave 1: R0..R1 = %1, %2, CRC ok").arg(read.words[0]).arg(read.words[1]));
+        QCOMPARE(lines[1],
+            QStringLiteral("RX slave 1: R0..R1 = %1, %2, CRC ok").arg(read.words[0]).arg(read.words[1]));
 
         log.rows.clear();
         QCOMPARE(readBlock(master, 9, 0, 2).status, int(modbus::StatusTimeout));
@@ -151,8 +153,8 @@ private slots:
         recorder.setRecording(true);
         QVERIFY(link.open(line.devicePath(), "9600,n,8,1"));
 
-        const QByteArray request
-            = *veltoproto::buildRequestFrame(sim::SensorSimulator::kAsciiSingleAddress, false, veltoproto::VeltoCommand::Level);
+        const QByteArray request = *veltoproto::buildRequestFrame(
+            sim::SensorSimulator::kAsciiSingleAddress, false, veltoproto::VeltoCommand::Level);
         QVERIFY(link.write(request));
         QTRY_COMPARE_WITH_TIMEOUT(log.of(Protocol::VeltoAscii).size(), 2, kHangGuardMs);
         const QList<TrafficRow> rows = log.of(Protocol::VeltoAscii);

@@ -56,7 +56,8 @@ struct Fixture {
             row(Direction::Rx, Protocol::ModbusRtu, QByteArray::fromHex("0103060000000000002175"),
                 "slave 1: R0..R2 = 0, 0, 0, CRC ok"),
             row(Direction::Tx, Protocol::VeltoAscii, "!011202010007\r"),
-            row(Direction::Event, Protocol::ModbusRtu, {}, "Time-out: no response from slave 7 within 1000 ms"),
+            row(Direction::Event, Protocol::ModbusRtu, {},
+                "Time-out: no response from slave 7 within 1000 ms"),
         };
         for (const TrafficRow& r : rows) {
             clock.advance(10);

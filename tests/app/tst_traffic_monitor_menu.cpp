@@ -4,6 +4,7 @@
 #include "modbus/qt_modbus_master.h"
 #include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
+#include "sim/sensor_simulator.h"
 #include "sim/simulated_line.h"
 #include "support/fake_prompter.h"
 #include "support/offscreen_screen.h"
@@ -18,6 +19,7 @@
 #include "ui_taliq485_debug_window.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QMenu>
 #include <QtTest>
 
@@ -42,10 +44,14 @@ struct Bench {
 
     ui::MainWindow& window() { return controller.window(); }
     void trigger(const char* entry) { window().entry(entry)->trigger(); }
-    void connect()
+    void connectTo(const QString& portText)
     {
         trigger("mnuConnect");
-        QTest::mouseClick(controller.connection().portWindow()->form().btnOKPortSetUp, Qt::LeftButton);
+        Ui::PortSetup& p = controller.connection().portWindow()->form();
+        const int index = p.cmbPortNum->findText(portText);
+        QVERIFY(index >= 0);
+        p.cmbPortNum->setCurrentIndex(index);
+        QTest::mouseClick(p.btnOKPortSetUp, Qt::LeftButton);
     }
     ui::TrafficMonitorWindow* monitor()
     {
@@ -109,7 +115,7 @@ private slots:
         QVERIFY(b.line.isValid());
         b.window().show();
         ui::TrafficMonitorWindow* w = b.monitor();
-        b.connect();
+        b.connectTo(b.line.devicePath());
         QTRY_VERIFY_WITH_TIMEOUT(
             b.hasRow(w, QStringLiteral("Connected: %1 at 9600,n,8,1").arg(b.line.devicePath())), kWaitMs);
 
@@ -118,6 +124,10 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(b.rows(w, Protocol::ModbusRtu, Direction::Rx) >= 2, kWaitMs);
         QVERIFY(b.rows(w, Protocol::ModbusRtu, Direction::Tx) >= 2);
 
+        // The simulated ASCII sensor answers at its own address.
+        b.window()
+            .findChild<QLineEdit*>("TxtOrvixId")
+            ->setText(QString::number(sim::SensorSimulator::kAsciiSingleAddress));
         b.trigger("mnuVeltoProtocol");
         QTRY_VERIFY_WITH_TIMEOUT(b.rows(w, Protocol::VeltoAscii, Direction::Rx) >= 1, kWaitMs);
         QVERIFY(b.rows(w, Protocol::VeltoAscii, Direction::Tx) >= 1);
@@ -133,7 +143,7 @@ private slots:
         b.window().show();
         ui::TrafficMonitorWindow* w = b.monitor();
 
-        b.connect();
+        b.connectTo(b.line.devicePath());
         b.trigger("mnuRegistersTest");
         auto* registers = b.window().findChild<ui::RegistersTestWindow*>();
         QVERIFY(registers);
@@ -150,10 +160,8 @@ private slots:
         w->close();
         debug->form().mnuTrafficMonitor->trigger();
         QVERIFY(w->isVisible());
-        // The simulated debug line is offered while disconnected: choose it by its path.
-        b.ports = { { b.debugLine.devicePath(), b.debugLine.devicePath(), false } };
         b.debugLine.startDebugOutput();
-        b.connect();
+        b.connectTo(QStringLiteral("Simulated Taliq485 debug output"));
         debug->form().mnuStart->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(b.rows(w, Protocol::Debug, Direction::Rx) >= 2, kWaitMs);
         debug->form().mnuStop->trigger();

@@ -1,6 +1,8 @@
 #include "app/calibration_tool.h"
 
+#include "app/traffic_monitor_opener.h"
 #include "ui/multi_sensor_calibration_window.h"
+#include "ui_multi_sensor_calibration_window.h"
 
 #include <memory>
 
@@ -13,6 +15,7 @@ void installCalibrationTool(MainContext& ctx)
         if (!*window) {
             *window = new ui::MultiSensorCalibrationWindow(
                 ctx.window, ctx.VeltoComm, ctx.state.calibration, ctx.prompter, &ctx.window);
+            openTrafficMonitorFrom(ctx, (*window)->form().TrafficMonitorCommand);
         }
         (*window)->Form_Load(connected);
         return window->get();

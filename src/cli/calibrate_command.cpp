@@ -2,8 +2,10 @@
 #include "calibration/calibration_texts.h"
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "cli/trace.h"
 #include "common/number_text.h"
 #include "serial/qt_byte_link.h"
+#include "serial/tapped_byte_link.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -88,20 +90,17 @@ QStringList withoutWords(const QStringList& args, int count)
 struct LineOptions {
     QCommandLineOption port = portOption();
     IntOption baud = baudOption();
-    QCommandLineOption trace { QStringLiteral("trace"), QStringLiteral("Print the line traffic on stderr.") };
 
     void addTo(QCommandLineParser& parser) const
     {
         parser.addOption(port);
         parser.addOption(baud.option);
-        parser.addOption(trace);
     }
 };
 
 struct Line {
     QString port;
     int baud = kDefaultBaud;
-    bool trace = false;
 };
 
 std::optional<Line> readLine(const QCommandLineParser& parser, const LineOptions& options, QString& error)
@@ -112,7 +111,7 @@ std::optional<Line> readLine(const QCommandLineParser& parser, const LineOptions
     const auto baud = intValue(parser, options.baud, error);
     if (!baud)
         return std::nullopt;
-    return Line { *port, *baud, parser.isSet(options.trace) };
+    return Line { *port, *baud };
 }
 
 // Opens the line, runs one step of the session and waits until its messages (and a follow-up) have
@@ -120,7 +119,9 @@ std::optional<Line> readLine(const QCommandLineParser& parser, const LineOptions
 int runStep(const Line& line, calibration::CalibrationState& state,
     const std::function<bool(CalibrationSession&)>& step, const std::function<void()>& afterSuccess = {})
 {
-    serial::QtByteLink link;
+    serial::QtByteLink serialPort;
+    serial::TappedByteLink link(serialPort);
+    traceLine(link, traffic::Protocol::Calibration);
     if (!link.open(line.port, lineSettings(line.baud))) {
         printError(link.errorText());
         return kExitFailure;
@@ -142,9 +143,7 @@ int runStep(const Line& line, calibration::CalibrationState& state,
         drain.start();
         drainGuard.start();
     };
-    QObject::connect(&session, &CalibrationSession::sent, [&line](const QByteArray& message) {
-        if (line.trace)
-            std::fprintf(stderr, "TX %s\n", qPrintable(calibration::hexBytes(message)));
+    QObject::connect(&session, &CalibrationSession::sent, [](const QByteArray& message) {
         printLine(namedText(QStringLiteral("Sent"), calibration::hexBytes(message)));
     });
     QObject::connect(&session, &CalibrationSession::sendFailed, [&](const QString& text) {
@@ -157,10 +156,8 @@ int runStep(const Line& line, calibration::CalibrationState& state,
         startDrain();
     });
     QObject::connect(&link, &serial::ByteLink::readyRead, [&] {
-        // The unit never answers; whatever comes is only shown.
-        const QByteArray bytes = link.readAll();
-        if (line.trace && !bytes.isEmpty())
-            std::fprintf(stderr, "RX %s\n", qPrintable(calibration::hexBytes(bytes)));
+        // The unit never answers; whatever comes is only traced.
+        link.readAll();
     });
     QObject::connect(&link, &serial::ByteLink::errorOccurred, [&](const QString& text) {
         printError(text);

@@ -77,6 +77,11 @@ qint64 TappedByteLink::bytesAvailable() const
     return m_incoming.size() + m_inner.bytesAvailable();
 }
 
+qint64 TappedByteLink::bytesToWrite() const
+{
+    return m_inner.bytesToWrite();
+}
+
 bool TappedByteLink::setRts(bool on)
 {
     return m_inner.setRts(on);

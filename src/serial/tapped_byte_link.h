@@ -24,6 +24,7 @@ public:
     bool write(const QByteArray& bytes) override;
     QByteArray readAll() override;
     qint64 bytesAvailable() const override;
+    qint64 bytesToWrite() const override;
     bool setRts(bool on) override;
     void clearInput() override;
     QString errorText() const override;

@@ -9,11 +9,13 @@
 #include "support/fake_prompter.h"
 #include "support/offscreen_screen.h"
 #include "traffic/traffic_recorder.h"
+#include "ui/multi_sensor_calibration_window.h"
 #include "ui/registers_test_window.h"
 #include "ui/taliq485_debug_window.h"
 #include "ui/traffic_monitor_window.h"
 #include "ui/traffic_table_model.h"
 #include "ui_main_window.h"
+#include "ui_multi_sensor_calibration_window.h"
 #include "ui_port_setup_window.h"
 #include "ui_registers_test_window.h"
 #include "ui_taliq485_debug_window.h"
@@ -152,6 +154,14 @@ private slots:
         QCOMPARE(b.monitor(), w);
         QVERIFY(w->isVisible());
         registers->Exit_Click();
+
+        auto* calibration
+            = qobject_cast<ui::MultiSensorCalibrationWindow*>(b.controller.tools().calibration(true));
+        QVERIFY(calibration);
+        w->close();
+        calibration->form().TrafficMonitorCommand->click();
+        QVERIFY(w->isVisible());
+        calibration->close();
 
         b.trigger("mnuDisConnect");
         b.trigger("mnuTaliq485Debug");

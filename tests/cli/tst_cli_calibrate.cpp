@@ -100,8 +100,10 @@ void TestCliCalibrate::messagesOnTheWire()
     QVERIFY2(run.exitCode == 0, qPrintable(run.errors));
     QCOMPARE(sentLines(run), sent);
     QCOMPARE(hex(pty.readMasterNow()), sent.join(' '));
+    // --trace: each message a row of the traffic monitor's, on stderr.
     for (const QString& message : sent)
-        QVERIFY(run.errors.contains("TX " + message));
+        QVERIFY(run.errors.contains(
+            "\tTX\tCalibration\t" + QString::number(message.split(' ').size()) + "\t" + message + "\t"));
     if (!box.isEmpty()) {
         QString shown;
         for (const QString& line : run.lines) {

@@ -47,6 +47,9 @@ public:
     int SingleRequest() const { return m_mode == Mode::Single ? 0 : 1; }
     Mode mode() const { return m_mode; }
     bool requestInFlight() const { return m_inFlight; }
+    // Ends the single-request burst; tests stop it and call endBurst() themselves, so a starved
+    // machine cannot end a burst before it made the requests they count.
+    QTimer& burstTimer() { return m_burstEnd; }
 
     int NumOfPollsSingMulReg() const { return m_polls; }
     int NumOfResponseSingMulReg() const { return m_valid; }
@@ -66,6 +69,8 @@ public slots:
     // The window is leaving, or the line is lost: no more requests, the port is left as it is.
     void halt();
     void resetCounters();
+    // The burst is over: requests stop and the port closes once no answer is outstanding.
+    void endBurst();
 
 signals:
     // ModbusErrorMessageText: cleared on each tick, then the master's text, "Device Not Connected"
@@ -77,7 +82,6 @@ signals:
 
 private:
     void finish(bool counted, int length, const modbus::ModbusResult& result);
-    void endBurst();
     void stopAndClose();
     void closeNow();
     void emitCounters();

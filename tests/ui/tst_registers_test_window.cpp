@@ -199,6 +199,10 @@ void TstRegistersTestWindow::singleRequestIsAnUncountedBurst()
     rig.click("SingleRequestCommand");
     QCOMPARE(rig.window.poller().SingleRequest(), 0);
     QVERIFY(rig.main.TimerSingleMultiRegisters->isActive());
+    // The burst ends when both scripted answers are in, not after two seconds of a loaded machine.
+    rig.window.poller().burstTimer().stop();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.text("NumOfTimeoutText"), QString("1"), kGuardMs);
+    rig.window.poller().endBurst();
     QTRY_COMPARE_WITH_TIMEOUT(rig.window.poller().SingleRequest(), 1, kGuardMs);
     QTRY_COMPARE(rig.text("ModbusErrorMessageText"), QString("Device Not Connected"));
     QVERIFY(!rig.main.TimerSingleMultiRegisters->isActive());

@@ -2,6 +2,7 @@
 
 #include "sim/calibration_unit.h"
 #include "sim/modbus_crc.h"
+#include "sim/radar_responder.h"
 #include "sim/velto_ascii.h"
 
 namespace velto::sim {
@@ -62,6 +63,27 @@ FrameSplitter::Scan scanCalibration(QByteArrayView bytes)
     return { S::Complete, calibration, CalibrationUnit::kMessageSize };
 }
 
+// 55 AA claims the bytes for the radar: no Modbus request has function 0xAA.
+bool startsRadarFrame(QByteArrayView bytes)
+{
+    return bytes.size() >= 2 && quint8(bytes[0]) == radar_wire::kStart0
+        && quint8(bytes[1]) == radar_wire::kStart1;
+}
+
+FrameSplitter::Scan scanRadar(QByteArrayView bytes)
+{
+    using S = FrameSplitter::Status;
+    constexpr auto radar = FrameSplitter::Kind::Radar;
+    if (bytes.size() < 3)
+        return { S::NeedMore, radar, 0 };
+    const qsizetype length = radar_wire::frameLength(quint8(bytes[2]));
+    if (length == 0)
+        return { S::Invalid, radar, 0 };
+    if (bytes.size() < length)
+        return { S::NeedMore, radar, 0 };
+    return { S::Complete, radar, length };
+}
+
 FrameSplitter::Scan scanRtu(QByteArrayView bytes)
 {
     using S = FrameSplitter::Status;
@@ -99,6 +121,8 @@ FrameSplitter::Scan FrameSplitter::scan(QByteArrayView bytes)
 {
     if (bytes.isEmpty())
         return {};
+    if (startsRadarFrame(bytes))
+        return scanRadar(bytes);
     if (bytes.front() != kVeltoStart)
         return scanRtu(bytes);
     // Both start with '!': ASCII requests go on with digits, calibration messages with a letter.
@@ -119,6 +143,8 @@ bool FrameSplitter::isCompleteAt(QByteArrayView bytes)
         return parseVeltoRequest(bytes.first(s.length)).has_value();
     case Kind::Calibration:
         return CalibrationUnit::parse(bytes.first(s.length)).has_value();
+    case Kind::Radar:
+        return radar_wire::isValidFrame(bytes.first(s.length));
     }
     return false;
 }

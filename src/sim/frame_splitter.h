@@ -6,15 +6,16 @@
 
 namespace velto::sim {
 
-// Cuts the byte stream of a shared line into Modbus RTU and Velto ASCII requests and calibration
-// messages without looking at timing: an RTU frame ends where its function code says (or, for
-// functions we do not know, where a CRC matches); an ASCII frame is "!" and digits up to a carriage
-// return; a calibration message is "!", a letter and four more bytes ending in "@". Bytes that start
+// Cuts the byte stream of a shared line into Modbus RTU, Velto ASCII and radar requests and
+// calibration messages without looking at timing: an RTU frame ends where its function code says
+// (or, for functions we do not know, where a CRC matches); an ASCII frame is "!" and digits up to a
+// carriage return; a calibration message is "!", a letter and four more bytes ending in "@"; a radar
+// frame is 55 AA and a command code, its length fixed by the code. Bytes that start
 // no frame are dropped one by one; an incomplete frame waits for more bytes unless a complete
 // frame already follows it.
 class FrameSplitter {
 public:
-    enum class Kind { Rtu, Ascii, Calibration };
+    enum class Kind { Rtu, Ascii, Calibration, Radar };
     struct Frame {
         Kind kind;
         QByteArray bytes;

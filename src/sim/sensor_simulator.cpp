@@ -122,9 +122,19 @@ QByteArray SensorSimulator::feed(QByteArrayView bytes)
         case FrameSplitter::Kind::Calibration:
             m_calibration.receive(frame.bytes);
             break;
+        case FrameSplitter::Kind::Radar:
+            m_paced += m_radar.respond(frame.bytes, ms);
+            break;
         }
     }
     return replies;
+}
+
+QList<RadarReply> SensorSimulator::takePacedReplies()
+{
+    QList<RadarReply> out;
+    out.swap(m_paced);
+    return out;
 }
 
 SensorModel* SensorSimulator::sensor(int modbusAddress) const

@@ -4,6 +4,7 @@
 #include "sim/ascii_responder.h"
 #include "sim/calibration_unit.h"
 #include "sim/frame_splitter.h"
+#include "sim/radar_responder.h"
 #include "sim/rtu_responder.h"
 #include "sim/sensor_model.h"
 
@@ -17,8 +18,9 @@ namespace velto::sim {
 
 // Everything on the far end of the simulated line, without the line: five Orvix sensors on a
 // Modbus bus (addresses 1..5), and on the same wire a single sensor and a two-sensor unit speaking
-// the Velto ASCII protocol, and a multi-sensor unit taking calibration messages. The single ASCII sensor is
-// Modbus sensor 1 seen through the other protocol, so both report the same readings.
+// the Velto ASCII protocol, a multi-sensor unit taking calibration messages, and a radar sensor. The
+// single ASCII sensor is Modbus sensor 1 seen through the other protocol, so both report the same
+// readings.
 class SensorSimulator {
 public:
     static constexpr int kBusSize = 5;
@@ -29,8 +31,11 @@ public:
     // The clock must outlive the simulator.
     explicit SensorSimulator(const Clock& clock = SystemClock::instance());
 
-    // Takes bytes from the line; returns the replies to every request they complete.
+    // Takes bytes from the line; returns the replies to every request they complete. The radar's
+    // replies are long: they wait in takePacedReplies() for the line to send them at its own pace.
     QByteArray feed(QByteArrayView bytes);
+    QList<RadarReply> takePacedReplies();
+    RadarResponder& radar() { return m_radar; }
 
     // nullptr when no sensor has that Modbus address.
     SensorModel* sensor(int modbusAddress) const;
@@ -51,6 +56,8 @@ private:
     std::unique_ptr<RtuResponder> m_rtu;
     AsciiResponder m_ascii;
     CalibrationUnit m_calibration;
+    RadarResponder m_radar;
+    QList<RadarReply> m_paced;
 };
 
 } // namespace velto::sim

@@ -1,5 +1,7 @@
 #include "sim/simulated_line.h"
 
+#include "sim/paced_writer.h"
+
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -25,6 +27,57 @@ void makeRaw(int fd)
         cfmakeraw(&tio);
         tcsetattr(fd, TCSANOW, &tio);
     }
+}
+
+constexpr int kFallbackBaud = 9600;
+
+int baudOf(speed_t speed)
+{
+    switch (speed) {
+    case B1200:
+        return 1200;
+    case B2400:
+        return 2400;
+    case B4800:
+        return 4800;
+    case B9600:
+        return 9600;
+    case B19200:
+        return 19200;
+    case B38400:
+        return 38400;
+    case B57600:
+        return 57600;
+    case B115200:
+        return 115200;
+    case B230400:
+        return 230400;
+    case B460800:
+        return 460800;
+    case B921600:
+        return 921600;
+    default:
+        return kFallbackBaud;
+    }
+}
+
+int bitsPerCharacter(const termios& tio)
+{
+    int data = 8;
+    switch (tio.c_cflag & CSIZE) {
+    case CS5:
+        data = 5;
+        break;
+    case CS6:
+        data = 6;
+        break;
+    case CS7:
+        data = 7;
+        break;
+    default:
+        break;
+    }
+    return 1 + data + ((tio.c_cflag & PARENB) ? 1 : 0) + ((tio.c_cflag & CSTOPB) ? 2 : 1);
 }
 
 QString systemError(const char* what)
@@ -60,6 +113,9 @@ SimulatedLine::SimulatedLine(const Clock& clock, QObject* parent)
     m_queueTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_queueTimer, &QTimer::timeout, this, &SimulatedLine::writeDue);
     m_sinceStart.start();
+    m_paced = std::make_unique<PacedWriter>(
+        [this](QByteArrayView bytes) { return writeSome(bytes); }, [this] { return charactersPerSecond(); });
+    connect(m_paced.get(), &PacedWriter::sent, this, &SimulatedLine::replied);
 }
 
 void SimulatedLine::setFaults(const LineFaults& faults, quint32 seed)
@@ -68,8 +124,37 @@ void SimulatedLine::setFaults(const LineFaults& faults, quint32 seed)
     m_planner = FaultPlanner(seed);
 }
 
+int SimulatedLine::charactersPerSecond() const
+{
+    termios tio {};
+    // The pseudo-terminal keeps the speed the program's port asked for, though it does not need it.
+    if (m_slaveKeeper < 0 || tcgetattr(m_slaveKeeper, &tio) != 0)
+        return kFallbackBaud / 10;
+    return std::max(baudOf(cfgetospeed(&tio)) / bitsPerCharacter(tio), 1);
+}
+
+qsizetype SimulatedLine::pacedPending() const
+{
+    return m_paced ? m_paced->pending() : 0;
+}
+
+qsizetype SimulatedLine::writeSome(QByteArrayView bytes)
+{
+    qsizetype done = 0;
+    while (m_master >= 0 && done < bytes.size()) {
+        const ssize_t n = ::write(m_master, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
 SimulatedLine::~SimulatedLine()
 {
+    m_paced.reset();
     m_notifier.reset();
     if (m_master >= 0)
         ::close(m_master);
@@ -84,6 +169,8 @@ void SimulatedLine::onReadable()
         const ssize_t n = ::read(m_master, buf, sizeof buf);
         if (n > 0) {
             send(m_simulator.feed(QByteArrayView(buf, n)));
+            for (const RadarReply& reply : m_simulator.takePacedReplies())
+                m_paced->enqueue(reply.bytes, reply.delayMs);
             continue;
         }
         if (n < 0 && errno == EINTR)

@@ -17,6 +17,8 @@ class QSocketNotifier;
 
 namespace velto::sim {
 
+class PacedWriter;
+
 // The simulated sensors behind a real serial device: a pseudo-terminal whose slave path the program
 // opens like any port, while this object answers on the master side from the event loop. The slave
 // side is held open here so the line survives the program closing and reopening its port.
@@ -33,6 +35,11 @@ public:
     QString errorText() const { return m_errorText; }
 
     SensorSimulator& simulator() { return m_simulator; }
+    RadarResponder& radar() { return m_simulator.radar(); }
+    // Characters per second of the port as the program set it up (8N1 at 9600 baud: 960).
+    int charactersPerSecond() const;
+    // Bytes of radar replies still waiting for the line.
+    qsizetype pacedPending() const;
     // Puts a Modbus sensor (1..5) in or out of its menu; false for an address not on the bus.
     bool setInMenu(int modbusAddress, bool on) { return m_simulator.setInMenu(modbusAddress, on); }
 
@@ -65,6 +72,8 @@ private:
         QByteArray bytes;
     };
 
+    qsizetype writeSome(QByteArrayView bytes);
+
     SensorSimulator m_simulator;
     int m_master = -1;
     int m_slaveKeeper = -1;
@@ -82,6 +91,7 @@ private:
     qint64 m_debugStartMs = 0;
     qint64 m_debugDropped = 0;
     QTimer m_debugTimer;
+    std::unique_ptr<PacedWriter> m_paced;
 };
 
 } // namespace velto::sim

@@ -1,0 +1,160 @@
+#include "radar/monitoring_reply.h"
+
+#include "radar/radar_frame.h"
+
+#include <algorithm>
+
+namespace velto::radar {
+
+namespace {
+constexpr qsizetype kChecksumAt = 1;
+constexpr qsizetype kMarkerAt = 2;
+constexpr qsizetype kMoreAt = 3;
+constexpr int kBytesPerSample = 2;
+constexpr int kSamplesPerBlock = int(kBlockPayload) / kBytesPerSample;
+
+bool headerAt(QByteArrayView b, qsizetype i, quint8 kind, quint8 more)
+{
+    return i >= 0 && i + kMoreAt < b.size() && quint8(b[i]) == kind
+        && quint8(b[i + kMarkerAt]) == block::kMarker && quint8(b[i + kMoreAt]) == more;
+}
+
+bool blockChecksumOk(QByteArrayView block)
+{
+    const auto stated = quint8(block[kChecksumAt]);
+    return quint8(additiveChecksum(block) - stated) == stated;
+}
+
+QString tooShortText(MonitoringKind kind)
+{
+    return QStringLiteral("Receive Buffer Length Too Short Smaller Then %1 Bytes").arg(replySize(kind));
+}
+
+MonitoringReply failure(MonitoringReply::Outcome outcome, const QString& text, int block = 0)
+{
+    MonitoringReply r;
+    r.outcome = outcome;
+    r.logText = text;
+    r.failedBlock = block;
+    return r;
+}
+
+qint32 sampleAt(const QByteArray& payload, qsizetype offset)
+{
+    return qint32(quint8(payload[offset])) << 8 | quint8(payload[offset + 1]);
+}
+} // namespace
+
+int blockCount(MonitoringKind kind)
+{
+    return kind == MonitoringKind::Spectrum ? kSpectrumBlocks : kTimeDomainBlocks;
+}
+
+quint8 blockKind(MonitoringKind kind)
+{
+    return kind == MonitoringKind::Spectrum ? block::kSpectrumKind : block::kTimeDomainKind;
+}
+
+qsizetype replySize(MonitoringKind kind)
+{
+    return blockCount(kind) * kBlockSize;
+}
+
+MonitoringReply judgeMonitoringReply(
+    QByteArrayView buffer, MonitoringKind kind, BlockRange fft, BlockRange raw)
+{
+    using O = MonitoringReply::Outcome;
+    const qsizetype n = buffer.size();
+    if (n == 0)
+        return failure(O::NoResponse, QStringLiteral("No Response"));
+    if (n < replySize(kind))
+        return failure(O::TooShort, tooShortText(kind));
+
+    const quint8 k = blockKind(kind);
+    const int blocks = blockCount(kind);
+    const qsizetype lastOffset = (blocks - 1) * kBlockSize;
+    const auto wholeLastAt
+        = [&](qsizetype i) { return i + kBlockSize <= n && headerAt(buffer, i, k, block::kLast); };
+    // The stream starts at the first block header; noise that happens to read like one is passed
+    // over when a header further on starts a stream that ends in a whole last block.
+    qsizetype first = -1;
+    qsizetype firstHeader = -1;
+    for (qsizetype i = 0; i + kMoreAt < n; ++i) {
+        if (!headerAt(buffer, i, k, block::kMore))
+            continue;
+        if (firstHeader < 0)
+            firstHeader = i;
+        if (wholeLastAt(i + lastOffset)) {
+            first = i;
+            break;
+        }
+    }
+    if (first < 0)
+        first = std::max<qsizetype>(firstHeader, 0);
+    // The last block is looked for only where a block can start and only where it is whole, so
+    // payload bytes that happen to read like a header never cut the stream short.
+    qsizetype last = -1;
+    for (qsizetype i = first; i + kBlockSize <= n; i += kBlockSize) {
+        if (wholeLastAt(i)) {
+            last = i;
+            break;
+        }
+    }
+    if (last < 0 || (last + kBlockSize - first) != blocks * kBlockSize)
+        return failure(O::WrongBlockCount, QStringLiteral("Incorrect Number Of Blocks"));
+
+    int counted = 0;
+    for (qsizetype i = first; i <= last; i += kBlockSize) {
+        const QByteArrayView one = buffer.sliced(i, kBlockSize);
+        if (counted == blocks - 1) {
+            if (!headerAt(buffer, i, k, block::kLast))
+                return failure(O::WrongLastHeader, QStringLiteral("Incorrect Last Header Block"));
+            if (!blockChecksumOk(one))
+                return failure(
+                    O::WrongLastChecksum, QStringLiteral("Incorrect CheckSum Monitoring In Last Block"));
+            continue;
+        }
+        if (!headerAt(buffer, i, k, block::kMore))
+            return failure(O::WrongHeader,
+                QStringLiteral("Incorrect Header Block Number %1").arg(counted + 1), counted + 1);
+        ++counted;
+        if (!blockChecksumOk(one))
+            return failure(O::WrongChecksum,
+                QStringLiteral("Incorrect CheckSum Monitoring In Block Number %1").arg(counted), counted);
+    }
+    if (counted != blocks - 1)
+        return failure(O::WrongBlockCount,
+            kind == MonitoringKind::Spectrum
+                ? QStringLiteral("Incorrect Number Of Blocks (Unequal To 63 Blocks)")
+                : QStringLiteral("Incorrect Number Of Blocks"));
+
+    MonitoringReply r;
+    r.outcome = O::Accepted;
+    r.streamStart = first;
+    const QByteArrayView stream = buffer.sliced(first, replySize(kind));
+    r.logText = hexDump(stream);
+    r.payload.reserve(blocks * kBlockPayload);
+    for (qsizetype i = 0; i < stream.size(); i += kBlockSize)
+        r.payload.append(stream.sliced(i + kBlockHeader, kBlockPayload));
+
+    if (kind == MonitoringKind::Spectrum) {
+        const int from = std::clamp(fft.start, 1, blocks) - 1;
+        const int to = std::clamp(fft.end, from + 1, blocks);
+        r.spectrumBins = r.payload.sliced(from * kBlockPayload, (to - from) * kBlockPayload);
+        return r;
+    }
+    const int from = std::clamp(raw.start, 1, blocks) - 1;
+    const int to = std::clamp(raw.end, from + 1, blocks);
+    r.rawSamples.reserve((to - from) * kSamplesPerBlock);
+    for (qsizetype o = from * kBlockPayload; o < to * kBlockPayload; o += kBytesPerSample)
+        r.rawSamples.append(sampleAt(r.payload, o));
+    r.rawFileSamples.reserve(kFileSamples);
+    for (int s = 0; s < kFileSamples; ++s)
+        r.rawFileSamples.append(sampleAt(r.payload, qsizetype(kFileSamplesFirst + s) * kBytesPerSample));
+    const auto [lo, hi] = std::minmax_element(r.rawFileSamples.cbegin(), r.rawFileSamples.cend());
+    r.rawMin = *lo;
+    r.rawMax = *hi;
+    return r;
+}
+
+} // namespace velto::radar

@@ -1,0 +1,77 @@
+#include "radar/status_reply.h"
+
+#include "radar/radar_frame.h"
+
+namespace velto::radar {
+
+namespace {
+constexpr qsizetype kDistanceAt = 3; // four bytes, least significant first
+constexpr qsizetype kSignalToNoiseAt = 11;
+constexpr qsizetype kChecksumAt = 12;
+const QString kNoResponse = QStringLiteral("No Response");
+const QString kIncorrectChecksum = QStringLiteral("Incorrect Checksum");
+} // namespace
+
+QString wrongHeaderText(RadarCommand command)
+{
+    switch (command) {
+    case RadarCommand::StandBy:
+        return QStringLiteral("Incorrect Standby Header");
+    case RadarCommand::SendStatus:
+        return QStringLiteral("Incorrect Send Status Header");
+    case RadarCommand::Track:
+        return QStringLiteral("Incorrect Track Header");
+    case RadarCommand::SetParameters:
+        return QStringLiteral("Incorrect Parameters Header");
+    case RadarCommand::Monitoring:
+        break;
+    }
+    return {};
+}
+
+StatusReply judgeStatusReply(QByteArrayView buffer, RadarCommand command)
+{
+    StatusReply reply;
+    const qsizetype n = buffer.size();
+    if (n < kStatusReplySize) {
+        reply.logText = kNoResponse;
+        return reply;
+    }
+    const auto at = [&buffer](qsizetype i) { return quint8(buffer[i]); };
+    const quint8 expected = commandCode(command);
+    for (qsizetype h = 0; h + 3 < n; ++h) {
+        if (at(h) == kFrameStart0 && at(h + 1) == kFrameStart1 && at(h + 2) == expected) {
+            reply.headerAt = h;
+            break;
+        }
+    }
+    if (reply.headerAt < 0) {
+        reply.outcome = StatusReply::Outcome::WrongHeader;
+        reply.logText = wrongHeaderText(command);
+        return reply;
+    }
+    const qsizetype h = reply.headerAt;
+    if (h + kChecksumAt >= n) {
+        reply.outcome = StatusReply::Outcome::Incomplete;
+        return reply;
+    }
+    const QByteArrayView frame = buffer.sliced(h, kStatusReplySize);
+    if (additiveChecksum(frame.first(kChecksumAt)) != at(h + kChecksumAt)) {
+        reply.outcome = StatusReply::Outcome::WrongChecksum;
+        reply.logText = kIncorrectChecksum;
+        return reply;
+    }
+    reply.outcome = StatusReply::Outcome::Accepted;
+    reply.code = at(h + 2);
+    if (command == RadarCommand::SendStatus) {
+        quint32 raw = 0;
+        for (int i = 3; i >= 0; --i)
+            raw = (raw << 8) | at(h + kDistanceAt + i);
+        reply.rawDistance = qint32(raw);
+        reply.signalToNoise = at(h + kSignalToNoiseAt);
+    }
+    reply.logText = hexDump(frame);
+    return reply;
+}
+
+} // namespace velto::radar

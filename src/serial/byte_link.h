@@ -33,6 +33,8 @@ public:
 
 signals:
     void readyRead();
+    // The driver took this many of the queued bytes; they are on their way out of the port now.
+    void bytesWritten(qint64 bytes);
     // The line failed (adapter pulled, far end closed, framing errors...). The text is for people.
     void errorOccurred(const QString& text);
     void closed();

@@ -32,6 +32,7 @@ QtByteLink::QtByteLink(QObject* parent)
     : ByteLink(parent)
 {
     connect(&m_port, &QSerialPort::readyRead, this, &ByteLink::readyRead);
+    connect(&m_port, &QSerialPort::bytesWritten, this, &ByteLink::bytesWritten);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtByteLink::onPortError);
 }
 

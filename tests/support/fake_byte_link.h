@@ -41,6 +41,10 @@ public:
         if (!opened)
             return false;
         written.append(bytes);
+        // As a driver does: the bytes are taken on a later turn of the event loop.
+        const qint64 size = bytes.size();
+        QMetaObject::invokeMethod(
+            this, [this, size] { emit bytesWritten(size); }, Qt::QueuedConnection);
         return true;
     }
     QByteArray readAll() override

@@ -1,0 +1,256 @@
+#include "radar/radar_controller.h"
+
+#include "radar/radar_format.h"
+
+namespace velto::radar {
+
+namespace {
+const QString kNA = QStringLiteral("N/A");
+constexpr double kTenthsOfMmPerM = 10000.0;
+
+BoxUpdate text(const QString& name, const QString& value)
+{
+    BoxUpdate u;
+    u.objectName = name;
+    u.text = value;
+    return u;
+}
+} // namespace
+
+RadarController::RadarController(serial::ByteLink& link, const Clock& clock, QTimer* timerRx, QObject* parent)
+    : QObject(parent)
+{
+    qRegisterMetaType<JudgedReply>();
+    qRegisterMetaType<GraphRequest>();
+    if (!timerRx) {
+        m_ownTimer = std::make_unique<QTimer>();
+        m_ownTimer->setObjectName(QStringLiteral("Timer_Rx"));
+        timerRx = m_ownTimer.get();
+    }
+    m_link = new RadarLink(link, *timerRx, clock, this);
+    connect(m_link, &RadarLink::replyDue, this, &RadarController::onReplyDue);
+}
+
+RadarController::~RadarController()
+{
+    // The window's Timer_Rx outlives us: no tick may reach a reply handler that is gone.
+    m_link->finishReply();
+}
+
+int RadarController::replyWindowMs(RadarCommand command, MonitoringKind kind) const
+{
+    if (hasStatusReply(command))
+        return m_windows.statusMs;
+    return kind == MonitoringKind::Spectrum ? m_windows.spectrumMs : m_windows.timeDomainMs;
+}
+
+void RadarController::Standby_Click()
+{
+    publish({ text(box::kModeText, modeText(RadarCommand::StandBy)), text(box::kDistanceOrLevelText, kNA),
+        text(box::kDistanceAfterOffsetText, kNA) });
+    transmit(RadarCommand::StandBy);
+}
+
+void RadarController::Track_Click()
+{
+    publish({ text(box::kModeText, modeText(RadarCommand::Track)), text(box::kDistanceOrLevelText, kNA),
+        text(box::kDistanceAfterOffsetText, kNA) });
+    transmit(RadarCommand::Track);
+}
+
+void RadarController::Set_Parameters_Click()
+{
+    publish({ text(box::kModeText, modeText(RadarCommand::SetParameters)),
+        text(box::kDistanceOrLevelText, kNA), text(box::kDistanceAfterOffsetText, kNA) });
+    transmit(RadarCommand::SetParameters);
+}
+
+void RadarController::SendStatus_Click()
+{
+    // Each request waits for its own reply, not one judged before it.
+    m_shared.statusReceived = false;
+    publish({ text(box::kModeText, modeText(RadarCommand::SendStatus)) });
+    transmit(RadarCommand::SendStatus);
+}
+
+void RadarController::MonitoringCommand_Click()
+{
+    publish({ text(box::kModeText, modeText(RadarCommand::Monitoring)),
+        text(box::kStatusText, "Wait for Data..."), text(box::kTextTerminaTextBox, QString()),
+        text(box::kReceiveBuffSize, QString()) });
+    transmit(RadarCommand::Monitoring);
+}
+
+void RadarController::FftOrRawCombo_Click(int index)
+{
+    m_shared.monitoringKind = index == 0 ? MonitoringKind::Spectrum : MonitoringKind::TimeDomain;
+}
+
+void RadarController::showStatus(const QString& status)
+{
+    publish({ text(box::kStatusText, status) });
+}
+
+void RadarController::showText(const QString& boxName, const QString& value)
+{
+    publish({ text(boxName, value) });
+}
+
+void RadarController::transmit(RadarCommand command)
+{
+    quint8 dataSelector = selector::kNone;
+    if (command == RadarCommand::Monitoring) {
+        // The kind is settled before the wait is chosen, so the wait fits the data asked for.
+        const DataSelection s
+            = selectMonitoringData(m_inputs.spectrum, m_inputs.timeDomain, m_shared.monitoringKind);
+        m_shared.monitoringKind = s.kind;
+        dataSelector = s.selector;
+    }
+    m_mode = command;
+    m_modeSet = true;
+    publish({ text(box::kTextTerminaTextBox, QString()) });
+    m_link->setRtsDelayCount(m_inputs.rtsDelayCount);
+    m_link->send(buildRadarFrame(command, m_inputs.parameters, dataSelector),
+        replyWindowMs(command, m_shared.monitoringKind));
+    emit commandSent(command);
+}
+
+void RadarController::onReplyDue(const QByteArray& buffer)
+{
+    QList<BoxUpdate> boxes { text(box::kReceiveBuffSize, QString::number(buffer.size())) };
+    if (!m_modeSet) {
+        m_link->finishReply();
+        publish(boxes);
+        return;
+    }
+    JudgedReply judged
+        = hasStatusReply(m_mode) ? handleStatus(buffer, boxes) : handleMonitoring(buffer, boxes);
+    judged.boxes = boxes;
+    publish(boxes);
+    emit replyJudged(judged);
+}
+
+JudgedReply RadarController::handleStatus(const QByteArray& buffer, QList<BoxUpdate>& boxes)
+{
+    JudgedReply judged;
+    judged.command = m_mode;
+    emit logLayoutChanged(false);
+    const StatusReply reply = judgeStatusReply(buffer, m_mode);
+    if (reply.outcome == StatusReply::Outcome::Incomplete) {
+        // Nothing is read past the end: Timer_Rx stays armed and the next tick judges what follows.
+        judged.incomplete = true;
+        return judged;
+    }
+    m_link->finishReply();
+    if (!reply.accepted()) {
+        boxes << text(box::kTextTerminaTextBox, reply.logText);
+        return judged;
+    }
+    // Values count only once the checksum has vouched for them.
+    if (m_mode == RadarCommand::SendStatus) {
+        boxes << text(box::kSignalToNoiseText, QString::number(reply.signalToNoise));
+        countMeasurement(reply.rawDistance, boxes, judged.fileFailed);
+    } else {
+        boxes << text(box::kSignalToNoiseText, kNA);
+    }
+    boxes << text(box::kTextTerminaTextBox, reply.logText);
+    m_shared.lastReplyCode = reply.code;
+    judged.accepted = true;
+    judged.code = reply.code;
+    return judged;
+}
+
+void RadarController::countMeasurement(qint32 rawDistance, QList<BoxUpdate>& boxes, bool& fileFailed)
+{
+    m_shared.statusReceived = true;
+    ++m_shared.measurementCount;
+    const int seriesLength = m_inputs.numOfAutomeasurement;
+    if (!m_inputs.periodical) {
+        if (m_shared.autoMeasurementCount < seriesLength) {
+            ++m_shared.autoMeasurementCount;
+            boxes << text(box::kCounterOfMeasText, QString::number(m_shared.autoMeasurementCount));
+        }
+        if (m_shared.autoMeasurementCount >= seriesLength)
+            boxes << text(box::kStatusText, QStringLiteral("End Of Measurements"));
+    }
+    const QString distance = formatTenthsOfMm(rawDistance);
+    boxes << text(box::kDistanceOrLevelText, distance);
+    boxes << text(box::kDistanceAfterOffsetText,
+        formatMetres(m_inputs.distanceOffsetM + rawDistance / kTenthsOfMmPerM));
+    boxes << text(box::kDistanceOrLevelLabel,
+        m_inputs.parameters.tankHeightMm == 0 ? QStringLiteral("Distance (m)") : QStringLiteral("Level (m)"));
+    if (m_inputs.periodical)
+        return;
+
+    if (m_shared.recordCursor == 0) {
+        m_record = MonitoringRecord {};
+        m_record.seriesNumber = MonitoringRecord::kSeriesBase + m_shared.seriesIndex;
+        m_record.measurements = seriesLength;
+        m_record.laserDistance = MonitoringRecord::laserDistanceFor(m_inputs.distanceByLaser);
+        m_record.mode = MonitoringRecord::modeFor(m_inputs.spectrum, m_inputs.timeDomain);
+        ++m_shared.seriesIndex;
+        boxes << text(box::kMoreIndexText, QString::number(m_shared.seriesIndex));
+        m_shared.recordCursor = 4;
+    }
+    if (m_shared.measurementCount <= m_record.measurements && m_shared.statusReceived) {
+        m_record.times << formatSecondsField(m_link->msSinceStart());
+        m_record.distances << distance;
+        m_shared.recordCursor += 2;
+    }
+    if (!m_inputs.spectrum && !m_inputs.timeDomain && m_inputs.saveToFile
+        && m_shared.measurementCount == m_record.measurements && m_files)
+        fileFailed = !m_files->writeRecord(m_inputs, m_shared, m_record);
+}
+
+JudgedReply RadarController::handleMonitoring(const QByteArray& buffer, QList<BoxUpdate>& boxes)
+{
+    JudgedReply judged;
+    judged.command = RadarCommand::Monitoring;
+    const MonitoringKind kind = m_shared.monitoringKind;
+    judged.kind = kind;
+    boxes << text(box::kStatusText, QStringLiteral("Calculating Data"));
+    const MonitoringReply reply = judgeMonitoringReply(buffer, kind, m_inputs.fft, m_inputs.raw);
+    m_link->finishReply();
+    if (reply.outcome != MonitoringReply::Outcome::NoResponse
+        && reply.outcome != MonitoringReply::Outcome::TooShort) {
+        boxes << text(box::kSignalToNoiseText, kNA);
+        emit logLayoutChanged(true);
+    }
+    if (!reply.accepted()) {
+        boxes << text(box::kTextTerminaTextBox, reply.logText);
+        return judged;
+    }
+    if (m_inputs.saveToFile && m_inputs.fileTypeIndex == 0 && m_files)
+        judged.fileFailed = !m_files->writeMonitoring(
+            m_inputs, m_shared, m_record, reply, kind, m_link->sendMs(), m_link->receiveMs());
+    boxes << text(box::kTextTerminaTextBox, reply.logText);
+
+    judged.accepted = true;
+    judged.code = kind == MonitoringKind::Spectrum ? code::kSpectrumAccepted : code::kTimeDomainAccepted;
+    m_shared.lastReplyCode = judged.code;
+    if (m_inputs.graph) {
+        GraphRequest graph;
+        graph.kind = kind;
+        graph.combined = m_inputs.spectrum && m_inputs.timeDomain;
+        graph.fft = m_inputs.fft;
+        graph.raw = m_inputs.raw;
+        graph.rawMin = reply.rawMin;
+        graph.rawMax = reply.rawMax;
+        if (kind == MonitoringKind::Spectrum) {
+            graph.values.reserve(reply.spectrumBins.size());
+            for (char bin : reply.spectrumBins)
+                graph.values.append(quint8(bin));
+        } else {
+            graph.values = QList<int>(reply.rawSamples.cbegin(), reply.rawSamples.cend());
+        }
+        emit graphRequested(graph);
+    }
+    return judged;
+}
+
+void RadarController::publish(const QList<BoxUpdate>& boxes)
+{
+    emit boxesChanged(boxes);
+}
+
+} // namespace velto::radar

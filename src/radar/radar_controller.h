@@ -1,0 +1,162 @@
+#pragma once
+
+#include "common/box_update.h"
+#include "common/clock.h"
+#include "radar/monitoring_record.h"
+#include "radar/monitoring_reply.h"
+#include "radar/radar_command.h"
+#include "radar/radar_frame.h"
+#include "radar/radar_inputs.h"
+#include "radar/radar_link.h"
+#include "radar/status_reply.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+namespace velto::radar {
+
+// The values the radar window's reply handling and its measurement sequence share.
+struct RadarShared {
+    MonitoringKind monitoringKind = MonitoringKind::TimeDomain; // FftOrRawCombo starts at "RAW"
+    quint16 lastReplyCode = 0;
+    bool statusReceived = false;
+    int measurementCount = 0;
+    int autoMeasurementCount = 0;
+    int seriesIndex = 0;
+    int recordCursor = 0; // 0: no record started for this series
+    bool fileCreated = false;
+    bool fileOk = true;
+};
+
+// One judged reply, for the measurement sequence.
+struct JudgedReply {
+    RadarCommand command = RadarCommand::SendStatus;
+    bool accepted = false;
+    // Header found but the reply ends early: Timer_Rx keeps running and looks again.
+    bool incomplete = false;
+    quint16 code = 0; // lastReplyCode after an accepted reply
+    MonitoringKind kind = MonitoringKind::Spectrum;
+    bool fileFailed = false;
+    // What the reply changed in the window, e.g. for a command-line line.
+    QList<BoxUpdate> boxes;
+};
+
+// What DrawFFT plots from an accepted monitoring reply.
+struct GraphRequest {
+    MonitoringKind kind = MonitoringKind::Spectrum;
+    QList<int> values; // spectrumBins or rawSamples
+    qint32 rawMin = 0;
+    qint32 rawMax = 0;
+    bool combined = false; // both data kinds ticked
+    BlockRange fft;
+    BlockRange raw;
+};
+
+// Writes the monitoring files of a series; each call returns false after a file error, which it
+// has reported itself.
+class RadarFileSink {
+public:
+    virtual ~RadarFileSink() = default;
+    virtual bool writeRecord(const RadarInputs& inputs, RadarShared& shared, const MonitoringRecord& record)
+        = 0;
+    virtual bool writeMonitoring(const RadarInputs& inputs, RadarShared& shared,
+        const MonitoringRecord& record, const MonitoringReply& reply, MonitoringKind kind, qint64 sendMs,
+        qint64 receiveMs)
+        = 0;
+};
+
+// The radar window's logic: its command buttons, the judging of each reply when Timer_Rx fires, and
+// the shared values. It talks to the window through box updates and signals only.
+class RadarController : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int kStatusReplyMs = 250;
+    static constexpr int kSpectrumReplyMs = 5000;
+    static constexpr int kTimeDomainReplyMs = 20000;
+
+    // How long Timer_Rx waits for each kind of reply.
+    struct ReplyWindows {
+        int statusMs = kStatusReplyMs;
+        int spectrumMs = kSpectrumReplyMs;
+        int timeDomainMs = kTimeDomainReplyMs;
+    };
+
+    // `timerRx` is the window's Timer_Rx; without one the controller has its own.
+    RadarController(
+        serial::ByteLink& link, const Clock& clock, QTimer* timerRx = nullptr, QObject* parent = nullptr);
+    ~RadarController() override;
+
+    RadarInputs& inputs() { return m_inputs; }
+    const RadarInputs& inputs() const { return m_inputs; }
+    RadarShared& shared() { return m_shared; }
+    const RadarShared& shared() const { return m_shared; }
+    RadarLink& link() { return *m_link; }
+    MonitoringRecord& record() { return m_record; }
+    void setReplyWindows(const ReplyWindows& windows) { m_windows = windows; }
+    const ReplyWindows& replyWindows() const { return m_windows; }
+    void setFileSink(RadarFileSink* sink) { m_files = sink; }
+
+    // Command buttons: each writes ModeText, arms Timer_Rx and sends.
+    void Standby_Click();
+    void Track_Click();
+    void Set_Parameters_Click();
+    void SendStatus_Click();
+    void MonitoringCommand_Click();
+    void FftOrRawCombo_Click(int index);
+
+    // Timer_Rx interval for a command, monitoring by the kind it asks for.
+    int replyWindowMs(RadarCommand command, MonitoringKind kind) const;
+
+    // Shows a text in StatusText (the sequence's states), or in another box.
+    void showStatus(const QString& text);
+    void showText(const QString& boxName, const QString& text);
+    RadarCommand mode() const { return m_mode; }
+
+signals:
+    void boxesChanged(const QList<velto::BoxUpdate>& updates);
+    // The log box shows a short centred message (false) or a hex dump of a monitoring reply (true).
+    void logLayoutChanged(bool dump);
+    void commandSent(velto::radar::RadarCommand command);
+    void replyJudged(const velto::radar::JudgedReply& reply);
+    // DrawFFT: "Graph " is ticked and a monitoring reply was accepted.
+    void graphRequested(const velto::radar::GraphRequest& request);
+
+private:
+    void transmit(RadarCommand command);
+    void onReplyDue(const QByteArray& buffer);
+    JudgedReply handleStatus(const QByteArray& buffer, QList<BoxUpdate>& boxes);
+    JudgedReply handleMonitoring(const QByteArray& buffer, QList<BoxUpdate>& boxes);
+    void countMeasurement(qint32 rawDistance, QList<BoxUpdate>& boxes, bool& fileFailed);
+    void publish(const QList<BoxUpdate>& boxes);
+
+    RadarInputs m_inputs;
+    RadarShared m_shared;
+    ReplyWindows m_windows;
+    MonitoringRecord m_record;
+    std::unique_ptr<QTimer> m_ownTimer;
+    RadarLink* m_link;
+    RadarFileSink* m_files = nullptr;
+    RadarCommand m_mode = RadarCommand::SendStatus;
+    bool m_modeSet = false;
+};
+
+// Box names of the radar window.
+namespace box {
+inline const QString kModeText = QStringLiteral("ModeText");
+inline const QString kTextTerminaTextBox = QStringLiteral("TextTerminaTextBox");
+inline const QString kReceiveBuffSize = QStringLiteral("ReceiveBuffSize");
+inline const QString kStatusText = QStringLiteral("StatusText");
+inline const QString kSignalToNoiseText = QStringLiteral("SignalToNoiseText");
+inline const QString kDistanceOrLevelText = QStringLiteral("DistanceOrLevelText");
+inline const QString kDistanceAfterOffsetText = QStringLiteral("DistanceAfterOffsetText");
+inline const QString kDistanceOrLevelLabel = QStringLiteral("DistanceOrLevelLabel");
+inline const QString kCounterOfMeasText = QStringLiteral("CounterOfMeasText");
+inline const QString kMoreIndexText = QStringLiteral("MoreIndexText");
+} // namespace box
+
+} // namespace velto::radar
+
+Q_DECLARE_METATYPE(velto::radar::JudgedReply)
+Q_DECLARE_METATYPE(velto::radar::GraphRequest)

@@ -3,6 +3,7 @@
 #include "app/about_window.h"
 #include "app/calibration_tool.h"
 #include "app/debug_terminal_opener.h"
+#include "app/radar_window_opener.h"
 #include "app/traffic_monitor_opener.h"
 #include "common/colors.h"
 #include "ui/modbus_config_panel.h"
@@ -93,6 +94,7 @@ MainController::MainController(Links links, QObject* parent)
     installTrafficMonitor(m_ctx, *m_connection);
     installDebugTerminalOpener(m_ctx, *m_connection);
     installCalibrationTool(m_ctx);
+    installRadarWindow(m_ctx);
     Form_Load();
     m_modbusReadings = std::make_unique<ModbusReadingsController>(m_ctx);
     ModbusReadingsController* readings = m_modbusReadings.get();

@@ -1,7 +1,9 @@
 #include "ui/box_updates.h"
 
+#include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 
 namespace velto::ui {
 
@@ -28,6 +30,10 @@ void applyBoxUpdates(QWidget& root, const QList<BoxUpdate>& updates)
                 edit->setText(*u.text);
             else if (auto* label = qobject_cast<QLabel*>(box))
                 label->setText(*u.text);
+            else if (auto* log = qobject_cast<QPlainTextEdit*>(box))
+                log->setPlainText(*u.text);
+            else if (auto* button = qobject_cast<QAbstractButton*>(box))
+                button->setText(*u.text);
         }
         if (u.visible)
             box->setVisible(*u.visible);

@@ -1,0 +1,34 @@
+#include "app/radar_window_opener.h"
+
+#include "app/main_context.h"
+#include "ui/form_rendo.h"
+
+namespace velto::app {
+
+void installRadarWindow(MainContext& ctx)
+{
+    auto current = std::make_shared<QPointer<ui::FormRendo>>();
+    ctx.tools.radar = [&ctx, current](bool connected) -> QWidget* {
+        // Every opening loads the window afresh: its values and times start from their defaults.
+        if (*current)
+            (*current)->deleteLater();
+        auto* window = new ui::FormRendo(
+            ctx.VeltoComm, *ctx.window.Timer_Rx, ctx.prompter, SystemClock::instance(), &ctx.window);
+        *current = window;
+        window->setLineSettings(ctx.state.serial.SerialSettings);
+        window->setConnected(connected);
+        if (connected) {
+            ctx.setEnabled(QStringLiteral("mnuOption"), false);
+            ctx.setEnabled(QStringLiteral("mnuLog"), false);
+        }
+        QObject::connect(window, &ui::FormRendo::exited, &ctx.window, [&ctx, window] {
+            ctx.window.Timer_Rx->stop();
+            ctx.setVisible(QStringLiteral("pictTank"), false);
+            ctx.window.show();
+            window->deleteLater();
+        });
+        return window;
+    };
+}
+
+} // namespace velto::app

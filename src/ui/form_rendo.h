@@ -1,0 +1,96 @@
+#pragma once
+
+#include "common/clock.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QCheckBox;
+class QLineEdit;
+class QTimer;
+
+namespace Ui {
+class FormRendo;
+}
+
+namespace velto {
+class Prompter;
+}
+
+namespace velto::serial {
+class ByteLink;
+}
+
+namespace velto::modbus {
+class DebouncedTextCheck;
+}
+
+namespace velto::radar {
+class MeasurementSequence;
+class RadarController;
+struct FieldRule;
+struct BlockLimits;
+struct SequenceControls;
+} // namespace velto::radar
+
+namespace velto::ui {
+
+// The radar sensor's window: single commands by hand, the measurement parameters, and the automatic
+// sequence. Every control carries its name; the logic lives in RadarController and
+// MeasurementSequence, this class only binds the controls to them.
+class FormRendo : public QWidget {
+    Q_OBJECT
+public:
+    // `timerRx` is the main window's Timer_Rx; `link` the byte link the main window opened.
+    FormRendo(serial::ByteLink& link, QTimer& timerRx, Prompter& prompter,
+        const Clock& clock = SystemClock::instance(), QWidget* parent = nullptr);
+    ~FormRendo() override;
+
+    Ui::FormRendo& form() { return *m_ui; }
+    radar::RadarController& controller() { return *m_controller; }
+    radar::MeasurementSequence& sequence() { return *m_sequence; }
+
+    // Connected: the command buttons work; otherwise they stay disabled and the log shows "N/A".
+    void setConnected(bool connected);
+    // "9600,n,8,1" of the open port, for the RTS turn-around.
+    void setLineSettings(const QString& settings);
+
+signals:
+    // Exit: the main window takes over again.
+    void exited();
+
+public slots:
+    void ExitCommand_Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void Form_Load();
+    void wireButtons();
+    void wireChecks();
+    void wireFields();
+    void addFieldCheck(QLineEdit* box, const radar::FieldRule& rule);
+    void addBlockChecks(QLineEdit* start, QLineEdit* end, const radar::BlockLimits& limits, bool fft);
+    void PeriodicalMeasurementCheck_Click();
+    void dataCheck_Click(QCheckBox* clicked);
+    void showBlockRanges();
+    void OpenMonitoringFileCheck_Click();
+    void applyControls(const radar::SequenceControls& controls);
+    void applyEnabling();
+    void setLogLayout(bool dump);
+
+    std::unique_ptr<Ui::FormRendo> m_ui;
+    Prompter& m_prompter;
+    QTimer& m_timerRx;
+    radar::RadarController* m_controller;
+    radar::MeasurementSequence* m_sequence;
+    QList<modbus::DebouncedTextCheck*> m_checks;
+    QCheckBox* m_lastDataCheck = nullptr;
+    bool m_connected = false;
+    bool m_loaded = false;
+    bool m_exiting = false;
+};
+
+} // namespace velto::ui

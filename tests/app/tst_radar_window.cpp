@@ -1,0 +1,104 @@
+#include "app/main_controller.h"
+#include "support/fake_byte_link.h"
+#include "support/fake_modbus_master.h"
+#include "support/fake_prompter.h"
+#include "ui/form_rendo.h"
+#include "ui_form_rendo.h"
+#include "ui_port_setup_window.h"
+
+#include <QLineEdit>
+#include <QPointer>
+#include <QTest>
+
+using namespace velto;
+
+namespace {
+
+struct Fixture {
+    test::FakeModbusMaster master;
+    test::FakeByteLink link;
+    test::FakePrompter prompter;
+    QList<serial::PortChoice> ports { { "/dev/ttyFAKE0", "/dev/ttyFAKE0", false } };
+    app::MainController controller { { master, link, prompter, [this] { return ports; },
+        [] { return QString(); } } };
+
+    ui::MainWindow& window() { return controller.window(); }
+    void trigger(const char* entry) { window().entry(entry)->trigger(); }
+    bool enabled(const char* entry) { return window().entry(entry)->isEnabled(); }
+    QString text(const char* box) { return window().findChild<QLineEdit*>(box)->text(); }
+    void connect()
+    {
+        trigger("mnuConnect");
+        QTest::mouseClick(controller.connection().portWindow()->form().btnOKPortSetUp, Qt::LeftButton);
+    }
+    ui::FormRendo* radar()
+    {
+        const auto found = window().findChildren<ui::FormRendo*>(QStringLiteral("FormRendo"));
+        return found.size() == 1 ? found.first() : nullptr;
+    }
+};
+
+} // namespace
+
+// The radar window opened from Device > Rendo > Operation and left by Exit.
+class TstRadarWindow : public QObject {
+    Q_OBJECT
+private slots:
+    void operationWhileConnected();
+    void operationWhileDisconnected();
+};
+
+void TstRadarWindow::operationWhileConnected()
+{
+    Fixture fx;
+    fx.window().show();
+    fx.connect();
+    fx.trigger("mnuOperation");
+    QPointer<ui::FormRendo> radar = fx.radar();
+    QVERIFY(radar);
+    QVERIFY(radar->isVisible());
+    QVERIFY(!fx.window().isVisible());
+    QVERIFY(fx.link.isOpen());
+    QCOMPARE(fx.link.openedSettings, QString("9600,n,8,1"));
+    QCOMPARE(fx.text("DeviceText"), QString("Rendo"));
+    QCOMPARE(fx.text("ProtocolTypeText"), QString("N/A"));
+    QVERIFY(!fx.enabled("mnuOption"));
+    QVERIFY(!fx.enabled("mnuLog"));
+    QVERIFY(radar->form().Standby->isEnabled());
+
+    // A command runs on the main window's own Timer_Rx.
+    QTest::mouseClick(radar->form().SendStatus, Qt::LeftButton);
+    QCOMPARE(fx.link.written.size(), 1);
+    QVERIFY(fx.window().Timer_Rx->isActive());
+
+    QTest::mouseClick(radar->form().ExitCommand, Qt::LeftButton);
+    QVERIFY(fx.window().isVisible());
+    QVERIFY(!fx.window().Timer_Rx->isActive());
+    QVERIFY(!fx.window().findChild<QWidget*>("pictTank")->isVisible());
+    QTRY_VERIFY(radar.isNull());
+
+    // Opened again, the window starts from its defaults.
+    fx.trigger("mnuOperation");
+    QVERIFY(fx.radar());
+    QCOMPARE(fx.radar()->form().ModeText->text(), QString("N/A"));
+}
+
+void TstRadarWindow::operationWhileDisconnected()
+{
+    Fixture fx;
+    fx.window().show();
+    fx.trigger("mnuOperation");
+    ui::FormRendo* radar = fx.radar();
+    QVERIFY(radar);
+    QVERIFY(!fx.link.isOpen());
+    for (QWidget* button : std::initializer_list<QWidget*> { radar->form().Standby, radar->form().Track,
+             radar->form().Set_Parameters, radar->form().SendStatus, radar->form().MonitoringCommand,
+             radar->form().StartOrStopMeasCommand })
+        QVERIFY(!button->isEnabled());
+    QCOMPARE(radar->form().TextTerminaTextBox->toPlainText(), QString("N/A"));
+    QVERIFY(!fx.enabled("mnuLog"));
+    QVERIFY(!fx.window().isVisible());
+}
+
+QTEST_MAIN(TstRadarWindow)
+#include "tst_radar_window.moc"

@@ -22,6 +22,8 @@ int runCalibrateParam(const QStringList& args);
 int runCalibrateCurrent(const QStringList& args);
 int runCalibrateRelay(const QStringList& args);
 int runCalibrateDefaults(const QStringList& args);
+int runRadarSend(const QStringList& args);
+int runRadarMeasure(const QStringList& args);
 
 // Parses args (the subcommand's name first). On --help prints the help and returns kExitOk; on bad
 // arguments prints the error and usage to stderr and returns kExitUsage; otherwise returns -1.

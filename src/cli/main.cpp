@@ -29,6 +29,8 @@ constexpr Subcommand kSubcommands[] = {
     { "calibrate current", &velto::cli::runCalibrateCurrent, "trim a 4-20 mA output point" },
     { "calibrate relay", &velto::cli::runCalibrateRelay, "switch a relay of the multi-sensor unit" },
     { "calibrate defaults", &velto::cli::runCalibrateDefaults, "restore the transceiver defaults, then 'M'" },
+    { "radar send", &velto::cli::runRadarSend, "send one radar command and print the judged reply" },
+    { "radar measure", &velto::cli::runRadarMeasure, "run the radar's automatic measurement sequence" },
 };
 
 constexpr int kNameColumnWidth = 18;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "cli/cli_options.h"
+#include "radar/radar_controller.h"
+
+#include <QCommandLineParser>
+
+namespace velto::cli {
+
+// The radar window's boxes as options of the radar commands (--central-frequency, --band, ...),
+// checked by the window's rules, plus the waits for monitoring replies and --trace.
+class RadarOptions {
+public:
+    RadarOptions();
+    void addTo(QCommandLineParser& parser) const;
+    // Fills the controller's inputs; false with `error` set when a value is refused.
+    bool apply(const QCommandLineParser& parser, radar::RadarController& controller, QString& error) const;
+    bool trace(const QCommandLineParser& parser) const { return parser.isSet(m_trace); }
+
+private:
+    struct Field {
+        QCommandLineOption option;
+        const radar::FieldRule* rule;
+    };
+    QList<Field> m_fields;
+    QList<QCommandLineOption> m_blocks; // fft-start, fft-end, raw-start, raw-end
+    IntOption m_spectrumWait;
+    IntOption m_timeWait;
+    QCommandLineOption m_trace;
+};
+
+// --trace: every frame sent and chunk received, as hex on stderr.
+void traceRadarLink(radar::RadarLink& link);
+
+} // namespace velto::cli

@@ -1,0 +1,133 @@
+#include "cli/commands.h"
+#include "cli/radar_options.h"
+#include "serial/qt_byte_link.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+
+namespace velto::cli {
+
+namespace {
+
+struct NamedCommand {
+    const char* word;
+    radar::RadarCommand command;
+};
+constexpr NamedCommand kCommands[] = {
+    { "standby", radar::RadarCommand::StandBy },
+    { "track", radar::RadarCommand::Track },
+    { "status", radar::RadarCommand::SendStatus },
+    { "parameters", radar::RadarCommand::SetParameters },
+    { "monitor", radar::RadarCommand::Monitoring },
+};
+
+std::optional<radar::RadarCommand> commandNamed(const QString& word)
+{
+    for (const auto& c : kCommands) {
+        if (word == QLatin1String(c.word))
+            return c.command;
+    }
+    return std::nullopt;
+}
+
+void click(radar::RadarController& c, radar::RadarCommand command)
+{
+    switch (command) {
+    case radar::RadarCommand::StandBy:
+        c.Standby_Click();
+        break;
+    case radar::RadarCommand::Track:
+        c.Track_Click();
+        break;
+    case radar::RadarCommand::SendStatus:
+        c.SendStatus_Click();
+        break;
+    case radar::RadarCommand::SetParameters:
+        c.Set_Parameters_Click();
+        break;
+    case radar::RadarCommand::Monitoring:
+        c.MonitoringCommand_Click();
+        break;
+    }
+}
+
+} // namespace
+
+int runRadarSend(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Sends one radar command (standby, track, status, parameters or monitor) and prints the judged "
+        "reply as Name=text pairs under the radar window's control names. Exits with 1 unless the reply "
+        "was accepted."));
+    const QCommandLineOption port = portOption();
+    const IntOption baud = baudOption();
+    const QCommandLineOption kind(QStringLiteral("kind"),
+        QStringLiteral("monitor: spectrum or time (spectrum)."), QStringLiteral("K"),
+        QStringLiteral("spectrum"));
+    const RadarOptions radarOptions;
+    parser.addOption(port);
+    parser.addOption(baud.option);
+    parser.addOption(kind);
+    radarOptions.addTo(parser);
+
+    // The command word comes first, before the options.
+    QStringList rest = args;
+    const QString word = rest.value(1);
+    const bool hasWord = !word.isEmpty() && !word.startsWith(QLatin1Char('-'));
+    if (hasWord)
+        rest.removeAt(1);
+    if (const int exit = parseOrExit(parser, rest, args.value(0)); exit >= 0)
+        return exit;
+    const QString name = args.value(0);
+    const std::optional<radar::RadarCommand> command = hasWord ? commandNamed(word) : std::nullopt;
+    if (!command)
+        return usageError(parser, name,
+            hasWord ? QStringLiteral("unknown radar command '%1'").arg(word)
+                    : QStringLiteral("name a command: standby, track, status, parameters or monitor"));
+    if (!parser.isSet(port))
+        return usageError(parser, name, QStringLiteral("--port is required"));
+    const QString kindText = parser.value(kind);
+    if (kindText != QLatin1String("spectrum") && kindText != QLatin1String("time"))
+        return usageError(
+            parser, name, QStringLiteral("--kind wants spectrum or time, not '%1'").arg(kindText));
+    QString error;
+    const auto baudValue = intValue(parser, baud, error);
+    if (!baudValue)
+        return usageError(parser, name, error);
+
+    serial::QtByteLink link;
+    radar::RadarController controller(link, SystemClock::instance());
+    if (!radarOptions.apply(parser, controller, error))
+        return usageError(parser, name, error);
+    const bool spectrum = kindText == QLatin1String("spectrum");
+    controller.inputs().spectrum = spectrum;
+    controller.inputs().timeDomain = !spectrum;
+    controller.inputs().saveToFile = false;
+    const QString settings = lineSettings(*baudValue);
+    controller.link().setLineSettings(settings);
+    if (radarOptions.trace(parser))
+        traceRadarLink(controller.link());
+    if (!link.open(parser.value(port), settings)) {
+        printError(link.errorText());
+        return kExitFailure;
+    }
+
+    QObject::connect(
+        &controller, &radar::RadarController::replyJudged, &controller, [](const radar::JudgedReply& reply) {
+            if (reply.incomplete)
+                return;
+            QList<BoxUpdate> boxes { { radar::box::kModeText, radar::modeText(reply.command) } };
+            boxes += reply.boxes;
+            printLine(formatBoxUpdates(boxes));
+            QCoreApplication::exit(reply.accepted ? kExitOk : kExitFailure);
+        });
+    QObject::connect(&link, &serial::ByteLink::errorOccurred, &controller, [](const QString& text) {
+        printError(text);
+        QCoreApplication::exit(kExitFailure);
+    });
+    QTimer::singleShot(0, &controller, [&controller, c = *command] { click(controller, c); });
+    return QCoreApplication::exec();
+}
+
+} // namespace velto::cli

@@ -1,4 +1,4 @@
-// The simulated sensors answering whatever arrives on their line: Modbus RTU and Velto ASCII
+// The simulated sensors answering whatever arrives on their line: Modbus RTU, Velto ASCII and radar
 // requests, garbage between them, any read sizes, with time moving on between reads.
 #include "common/clock.h"
 #include "fuzz_input.h"
@@ -24,6 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     velto::sim::SensorSimulator simulator(clock);
     for (QByteArrayView read : velto::fuzz::FuzzInput::chunks(input.rest(), chunkSize)) {
         (void)simulator.feed(read);
+        // The line sends the radar's replies at its own pace; here they are simply taken.
+        (void)simulator.takePacedReplies();
         clock.ms += stepMs * 100;
     }
     return 0;

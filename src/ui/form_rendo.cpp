@@ -3,9 +3,12 @@
 #include "common/prompter.h"
 #include "modbus/debounced_text_check.h"
 #include "radar/measurement_sequence.h"
+#include "radar/monitoring_files.h"
+#include "radar/monitoring_folder.h"
 #include "radar/radar_controller.h"
 #include "radar/radar_fields.h"
 #include "ui/box_updates.h"
+#include "ui/form_fft_or_raw_graph.h"
 #include "ui/screen_fit.h"
 #include "ui/timeout_box.h"
 #include "ui_form_rendo.h"
@@ -27,13 +30,17 @@ FormRendo::FormRendo(
     , m_timerRx(timerRx)
     , m_controller(new radar::RadarController(link, clock, &timerRx, this))
     , m_sequence(new radar::MeasurementSequence(*m_controller, this))
+    , m_files(std::make_unique<radar::MonitoringFiles>(
+          radar::defaultMonitoringFolder(), [this](const QString& text) { m_prompter.message(text); }))
 {
+    m_controller->setFileSink(m_files.get());
     m_ui->setupUi(this);
     compactLayouts(this);
     fitToScreenOnShow(this);
     connect(m_controller, &radar::RadarController::boxesChanged, this,
         [this](const QList<BoxUpdate>& updates) { applyBoxUpdates(*this, updates); });
     connect(m_controller, &radar::RadarController::logLayoutChanged, this, &FormRendo::setLogLayout);
+    connect(m_controller, &radar::RadarController::graphRequested, this, &FormRendo::DrawFFT);
     connect(m_sequence, &radar::MeasurementSequence::controlsChanged, this, &FormRendo::applyControls);
     connect(m_sequence, &radar::MeasurementSequence::beep, this, [](int times) {
         for (int i = 0; i < times; ++i)
@@ -45,7 +52,10 @@ FormRendo::FormRendo(
     Form_Load();
 }
 
-FormRendo::~FormRendo() = default;
+FormRendo::~FormRendo()
+{
+    m_controller->setFileSink(nullptr);
+}
 
 void FormRendo::Form_Load()
 {
@@ -227,6 +237,11 @@ void FormRendo::setLineSettings(const QString& settings)
     m_controller->link().setLineSettings(settings);
 }
 
+void FormRendo::setMonitoringFolder(const QString& folder)
+{
+    m_files->setFolder(folder);
+}
+
 void FormRendo::applyControls(const radar::SequenceControls& controls)
 {
     m_ui->StartOrStopMeasCommand->setText(controls.startCaption);
@@ -253,6 +268,13 @@ void FormRendo::setLogLayout(bool dump)
     m_ui->TextTerminaTextBox->document()->setDefaultTextOption(option);
 }
 
+void FormRendo::DrawFFT(const radar::GraphRequest& request)
+{
+    if (!m_graph)
+        m_graph = std::make_unique<Form_FFT_Or_RAW_Graph>(m_prompter, this);
+    m_graph->DrawFFT(request);
+}
+
 void FormRendo::ExitCommand_Click()
 {
     m_exiting = true;
@@ -263,6 +285,8 @@ void FormRendo::ExitCommand_Click()
         m_sequence->StartOrStopMeasCommand_Click();
     m_controller->link().finishReply();
     m_timerRx.stop();
+    if (m_graph)
+        m_graph->hide();
     hide();
     emit exited();
 }

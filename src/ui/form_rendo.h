@@ -28,13 +28,17 @@ class DebouncedTextCheck;
 
 namespace velto::radar {
 class MeasurementSequence;
+class MonitoringFiles;
 class RadarController;
 struct FieldRule;
 struct BlockLimits;
+struct GraphRequest;
 struct SequenceControls;
 } // namespace velto::radar
 
 namespace velto::ui {
+
+class Form_FFT_Or_RAW_Graph;
 
 // The radar sensor's window: single commands by hand, the measurement parameters, and the automatic
 // sequence. Every control carries its name; the logic lives in RadarController and
@@ -55,6 +59,11 @@ public:
     void setConnected(bool connected);
     // "9600,n,8,1" of the open port, for the RTS turn-around.
     void setLineSettings(const QString& settings);
+    // Where the monitoring files go; the data folder unless told otherwise.
+    void setMonitoringFolder(const QString& folder);
+    radar::MonitoringFiles& monitoringFiles() { return *m_files; }
+    // The graph window, once a monitoring result has been drawn.
+    Form_FFT_Or_RAW_Graph* graphWindow() { return m_graph.get(); }
 
 signals:
     // Exit: the main window takes over again.
@@ -80,12 +89,15 @@ private:
     void applyControls(const radar::SequenceControls& controls);
     void applyEnabling();
     void setLogLayout(bool dump);
+    void DrawFFT(const radar::GraphRequest& request);
 
     std::unique_ptr<Ui::FormRendo> m_ui;
     Prompter& m_prompter;
     QTimer& m_timerRx;
     radar::RadarController* m_controller;
     radar::MeasurementSequence* m_sequence;
+    std::unique_ptr<radar::MonitoringFiles> m_files;
+    std::unique_ptr<Form_FFT_Or_RAW_Graph> m_graph;
     QList<modbus::DebouncedTextCheck*> m_checks;
     QCheckBox* m_lastDataCheck = nullptr;
     bool m_connected = false;

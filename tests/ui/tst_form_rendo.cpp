@@ -5,10 +5,14 @@
 #include "sim/simulated_line.h"
 #include "support/fake_byte_link.h"
 #include "support/fake_prompter.h"
+#include "ui/form_fft_or_raw_graph.h"
 #include "ui/form_rendo.h"
 #include "ui_form_rendo.h"
 
+#include <QFile>
+#include <QLabel>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace velto;
@@ -208,9 +212,11 @@ void TstFormRendo::startRunsTheWholeSequenceOnTheSimulatedLine()
     rig.window.setLineSettings(settings);
     rig.window.setConnected(true);
     rig.window.controller().setReplyWindows({ 250, 1500, 5000 });
+    QTemporaryDir dataFolder;
+    rig.window.setMonitoringFolder(dataFolder.path() + "/Rendo Monitor/");
     rig.f.SpectrumCheck->click();
     rig.f.TimeDomainCheck->click();
-    rig.f.OpenMonitoringFileCheck->click();
+    rig.f.PresentCheck->click();
     QSignalSpy ended(&rig.window.sequence(), &radar::MeasurementSequence::ended);
 
     QTest::mouseClick(rig.f.StartOrStopMeasCommand, Qt::LeftButton);
@@ -231,6 +237,15 @@ void TstFormRendo::startRunsTheWholeSequenceOnTheSimulatedLine()
     QVERIFY(rig.f.MoreCommand->isEnabled());
     QVERIFY(rig.f.Standby->isEnabled());
     QCOMPARE(rig.f.StartOrStopMeasCommand->text(), QString("Stop"));
+    // The combined file in the data folder, and both results on one picture.
+    QFile file(dataFolder.path() + "/Rendo Monitor/Data_date_001.txt");
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count("\r\n"), 4 + 2 * 5 + 4096 + 2 + 7243 + 2);
+    QVERIFY(rig.prompter.messages.isEmpty());
+    ui::Form_FFT_Or_RAW_Graph* graph = rig.window.graphWindow();
+    QVERIFY(graph && graph->isVisible());
+    QCOMPARE(graph->windowTitle(), QString("FFT Function"));
+    QCOMPARE(graph->findChild<QLabel*>("FFT_Raw_Label")->text(), QString("FFT and RAW Graph"));
 
     QTest::mouseClick(rig.f.StartOrStopMeasCommand, Qt::LeftButton);
     QCOMPARE(rig.f.StartOrStopMeasCommand->text(), QString("Start"));

@@ -3,9 +3,12 @@
 #include "cli/radar_options.h"
 #include "cli/signal_watcher.h"
 #include "radar/measurement_sequence.h"
+#include "radar/monitoring_files.h"
+#include "radar/monitoring_folder.h"
 #include "serial/qt_byte_link.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTimer>
 
 namespace velto::cli {
@@ -20,10 +23,12 @@ constexpr int kMaxAttempts = 1000000;
 // Runs the sequence as Start does and prints a line per judged reply, then the final status.
 class MeasureRun : public QObject {
 public:
-    MeasureRun(radar::RadarController& controller, radar::MeasurementSequence& sequence, int periodicalTicks)
+    MeasureRun(radar::RadarController& controller, radar::MeasurementSequence& sequence, int periodicalTicks,
+        const radar::MonitoringFiles* files)
         : m_controller(controller)
         , m_sequence(sequence)
         , m_ticks(periodicalTicks)
+        , m_files(files)
     {
         connect(&m_controller, &radar::RadarController::boxesChanged, this,
             [this](const QList<BoxUpdate>& updates) { m_panel.apply(updates); });
@@ -69,8 +74,11 @@ private:
             return;
         m_finished = true;
         const bool ok = completed || m_completed;
-        printLine(formatBoxUpdates({ text(radar::box::kStatusText), text(radar::box::kCounterOfMeasText),
-            text(radar::box::kMoreIndexText), text(radar::box::kDistanceOrLevelText) }));
+        QList<BoxUpdate> last { text(radar::box::kStatusText), text(radar::box::kCounterOfMeasText),
+            text(radar::box::kMoreIndexText), text(radar::box::kDistanceOrLevelText) };
+        if (m_files && !m_files->lastPath().isEmpty())
+            last.append({ QStringLiteral("FileNameText"), m_files->lastPath() });
+        printLine(formatBoxUpdates(last));
         QCoreApplication::exit(ok ? kExitOk : kExitFailure);
     }
 
@@ -80,6 +88,7 @@ private:
     radar::MeasurementSequence& m_sequence;
     PanelTexts m_panel;
     int m_ticks;
+    const radar::MonitoringFiles* m_files;
     int m_statusReplies = 0;
     bool m_completed = false;
     bool m_finished = false;
@@ -114,8 +123,12 @@ int runRadarMeasure(const QStringList& args)
                                    QStringLiteral("Sends of one step before the run fails (5)."),
                                    QStringLiteral("N") },
         1, kMaxAttempts, kDefaultAttempts };
+    const QCommandLineOption file(QStringLiteral("file"),
+        QStringLiteral("Save Monitoring to File: a name in the data folder (~/Rendo Monitor), or a path."),
+        QStringLiteral("NAME"));
     const RadarOptions radarOptions;
     parser.addOption(port);
+    parser.addOption(file);
     for (const IntOption* o : { &baud, &count, &ticks, &attempts })
         parser.addOption(o->option);
     for (const QCommandLineOption* o : { &spectrum, &timeDomain, &periodical })
@@ -148,7 +161,19 @@ int runRadarMeasure(const QStringList& args)
     in.spectrum = parser.isSet(spectrum);
     in.timeDomain = parser.isSet(timeDomain);
     in.periodical = isPeriodical;
-    in.saveToFile = false;
+    std::unique_ptr<radar::MonitoringFiles> files;
+    in.saveToFile = parser.isSet(file);
+    if (in.saveToFile) {
+        const QString fileArg = parser.value(file);
+        if (fileArg.isEmpty())
+            return usageError(parser, name, QStringLiteral("--file needs a name"));
+        // A bare name goes to the data folder as in the window; anything with a folder is a path.
+        const bool isPath = fileArg.contains(QLatin1Char('/')) || QFileInfo(fileArg).isAbsolute();
+        in.fileName = isPath ? QFileInfo(fileArg).absoluteFilePath() : fileArg;
+        files = std::make_unique<radar::MonitoringFiles>(
+            isPath ? QString() : radar::defaultMonitoringFolder(), [](const QString& m) { printError(m); });
+        controller.setFileSink(files.get());
+    }
     const QString settings = lineSettings(*baudValue);
     controller.link().setLineSettings(settings);
     if (radarOptions.trace(parser))
@@ -160,7 +185,7 @@ int runRadarMeasure(const QStringList& args)
 
     radar::MeasurementSequence sequence(controller);
     sequence.setAttemptLimit(*attemptsValue);
-    MeasureRun run(controller, sequence, isPeriodical ? *ticksValue : 0);
+    MeasureRun run(controller, sequence, isPeriodical ? *ticksValue : 0, files.get());
     QObject::connect(&link, &serial::ByteLink::errorOccurred, &run, [](const QString& text) {
         printError(text);
         QCoreApplication::exit(kExitFailure);

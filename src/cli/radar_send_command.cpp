@@ -1,5 +1,7 @@
 #include "cli/commands.h"
 #include "cli/radar_options.h"
+#include "graph/graph_geometry.h"
+#include "graph/graph_painter.h"
 #include "serial/qt_byte_link.h"
 
 #include <QCoreApplication>
@@ -8,6 +10,9 @@
 namespace velto::cli {
 
 namespace {
+
+// The picture of --png, as the graph window shows it at its usual size.
+constexpr QSize kPictureSize(800, 480);
 
 struct NamedCommand {
     const char* word;
@@ -65,10 +70,14 @@ int runRadarSend(const QStringList& args)
     const QCommandLineOption kind(QStringLiteral("kind"),
         QStringLiteral("monitor: spectrum or time (spectrum)."), QStringLiteral("K"),
         QStringLiteral("spectrum"));
+    const QCommandLineOption png(QStringLiteral("png"),
+        QStringLiteral("monitor: also draw the accepted data as the graph window does, into a PNG file."),
+        QStringLiteral("FILE"));
     const RadarOptions radarOptions;
     parser.addOption(port);
     parser.addOption(baud.option);
     parser.addOption(kind);
+    parser.addOption(png);
     radarOptions.addTo(parser);
 
     // The command word comes first, before the options.
@@ -91,6 +100,8 @@ int runRadarSend(const QStringList& args)
     if (kindText != QLatin1String("spectrum") && kindText != QLatin1String("time"))
         return usageError(
             parser, name, QStringLiteral("--kind wants spectrum or time, not '%1'").arg(kindText));
+    if (parser.isSet(png) && *command != radar::RadarCommand::Monitoring)
+        return usageError(parser, name, QStringLiteral("--png goes with monitor"));
     QString error;
     const auto baudValue = intValue(parser, baud, error);
     if (!baudValue)
@@ -104,6 +115,7 @@ int runRadarSend(const QStringList& args)
     controller.inputs().spectrum = spectrum;
     controller.inputs().timeDomain = !spectrum;
     controller.inputs().saveToFile = false;
+    controller.inputs().graph = parser.isSet(png);
     const QString settings = lineSettings(*baudValue);
     controller.link().setLineSettings(settings);
     if (radarOptions.trace(parser))
@@ -113,14 +125,24 @@ int runRadarSend(const QStringList& args)
         return kExitFailure;
     }
 
-    QObject::connect(
-        &controller, &radar::RadarController::replyJudged, &controller, [](const radar::JudgedReply& reply) {
+    bool pictureFailed = false;
+    QObject::connect(&controller, &radar::RadarController::graphRequested, &controller,
+        [&pictureFailed, path = parser.value(png)](const radar::GraphRequest& request) {
+            const QImage picture
+                = graph::renderMarks(graph::pictureMarks({ request }, kPictureSize), kPictureSize);
+            if (!picture.save(path, "PNG")) {
+                printError(QStringLiteral("cannot write the picture to %1").arg(path));
+                pictureFailed = true;
+            }
+        });
+    QObject::connect(&controller, &radar::RadarController::replyJudged, &controller,
+        [&pictureFailed](const radar::JudgedReply& reply) {
             if (reply.incomplete)
                 return;
             QList<BoxUpdate> boxes { { radar::box::kModeText, radar::modeText(reply.command) } };
             boxes += reply.boxes;
             printLine(formatBoxUpdates(boxes));
-            QCoreApplication::exit(reply.accepted ? kExitOk : kExitFailure);
+            QCoreApplication::exit(reply.accepted && !pictureFailed ? kExitOk : kExitFailure);
         });
     QObject::connect(&link, &serial::ByteLink::errorOccurred, &controller, [](const QString& text) {
         printError(text);

@@ -1,7 +1,10 @@
 #include "cli_process.h"
 #include "support/pty_pair.h"
 
+#include <QFile>
+#include <QImage>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 
 using velto::test::CliRun;
@@ -74,6 +77,28 @@ private slots:
         }
     }
 
+    void monitorDrawsAPicture()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("spectrum.png");
+        const CliRun run = runCli(onSim({ "radar", "send", "monitor", "--png", path }));
+        QCOMPARE(run.exitCode, 0);
+        QImage picture;
+        QVERIFY(picture.load(path, "PNG"));
+        QCOMPARE(picture.size(), QSize(800, 480));
+        QCOMPARE(picture.pixelColor(403, 479), QColor(50, 150, 242)); // the base axis
+        int dots = 0;
+        for (int x = 0; x < picture.width(); ++x)
+            for (int y = 0; y < picture.height(); ++y)
+                dots += picture.pixelColor(x, y) == QColor(100, 50, 155);
+        QVERIFY(dots > 256); // a dot for every bin of blocks 1-4
+
+        const CliRun nowhere
+            = runCli(onSim({ "radar", "send", "monitor", "--png", dir.filePath("no/x.png") }));
+        QCOMPARE(nowhere.exitCode, 1);
+        QCOMPARE(runCli(onSim({ "radar", "send", "status", "--png", path })).exitCode, 2);
+    }
+
     void timeDomainAndTrace()
     {
         const CliRun run = runCli(onSim({ "radar", "send", "monitor", "--kind", "time", "--trace" }));
@@ -105,9 +130,23 @@ private slots:
 
     void measureWithSpectrumAndPeriodical()
     {
-        const CliRun spectrum = runCli(onSim({ "radar", "measure", "--count", "1", "--spectrum" }));
+        QTemporaryDir dir;
+        const QString path = dir.filePath("run.txt");
+        const CliRun spectrum
+            = runCli(onSim({ "radar", "measure", "--count", "1", "--spectrum", "--file", path }));
         QCOMPARE(spectrum.exitCode, 0);
         QCOMPARE(namedTexts(spectrum.lines.last()).value("StatusText"), QString("End Of Process"));
+        QCOMPARE(namedTexts(spectrum.lines.last()).value("FileNameText"), path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> fileLines = file.readAll().split('\n');
+        QCOMPARE(fileLines.size(), 4 + 2 + 4096 + 2 + 1); // the last line ends too
+        QCOMPARE(fileLines.at(3), QByteArray("Mode 1\r"));
+
+        const CliRun nowhere = runCli(
+            onSim({ "radar", "measure", "--count", "1", "--file", dir.filePath("missing/folder/run.txt") }));
+        QCOMPARE(nowhere.exitCode, 1);
+        QVERIFY(nowhere.errors.contains("One of following errors occurred:"));
         QCOMPARE(
             namedTexts(spectrum.lines[spectrum.lines.size() - 2]).value("ModeText"), QString("Monitoring"));
 

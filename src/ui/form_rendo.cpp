@@ -20,6 +20,26 @@ namespace velto::ui {
 
 namespace {
 const QString kNA = QStringLiteral("N/A");
+// A dump byte is " XX " (four characters); a line of the log box shows this many.
+constexpr qsizetype kDumpBytesPerLine = 16;
+constexpr qsizetype kDumpCharsPerByte = 4;
+
+// The log box wraps a dump at byte boundaries itself: one paragraph of 64,000 characters takes the
+// text layout tens of milliseconds, lines of 16 bytes are laid out only as they scroll into view.
+QString dumpLines(const QString& dump)
+{
+    constexpr qsizetype lineChars = kDumpBytesPerLine * kDumpCharsPerByte;
+    if (dump.size() <= lineChars)
+        return dump;
+    QString out;
+    out.reserve(dump.size() + dump.size() / lineChars + 1);
+    for (qsizetype at = 0; at < dump.size(); at += lineChars) {
+        if (at > 0)
+            out += QLatin1Char('\n');
+        out += QStringView(dump).mid(at, lineChars);
+    }
+    return out;
+}
 } // namespace
 
 FormRendo::FormRendo(
@@ -37,8 +57,12 @@ FormRendo::FormRendo(
     m_ui->setupUi(this);
     compactLayouts(this);
     fitToScreenOnShow(this);
-    connect(m_controller, &radar::RadarController::boxesChanged, this,
-        [this](const QList<BoxUpdate>& updates) { applyBoxUpdates(*this, updates); });
+    connect(m_controller, &radar::RadarController::boxesChanged, this, [this](QList<BoxUpdate> updates) {
+        for (BoxUpdate& u : updates)
+            if (m_dumpLayout && u.text && u.objectName == radar::box::kTextTerminaTextBox)
+                u.text = dumpLines(*u.text);
+        applyBoxUpdates(*this, updates);
+    });
     connect(m_controller, &radar::RadarController::logLayoutChanged, this, &FormRendo::setLogLayout);
     connect(m_controller, &radar::RadarController::graphRequested, this, &FormRendo::DrawFFT);
     connect(m_sequence, &radar::MeasurementSequence::controlsChanged, this, &FormRendo::applyControls);
@@ -263,6 +287,7 @@ void FormRendo::applyEnabling()
 
 void FormRendo::setLogLayout(bool dump)
 {
+    m_dumpLayout = dump;
     QTextOption option = m_ui->TextTerminaTextBox->document()->defaultTextOption();
     option.setAlignment(dump ? Qt::AlignLeft : Qt::AlignHCenter);
     m_ui->TextTerminaTextBox->document()->setDefaultTextOption(option);

@@ -103,6 +103,7 @@ private:
     bool m_connected = false;
     bool m_loaded = false;
     bool m_exiting = false;
+    bool m_dumpLayout = false;
 };
 
 } // namespace velto::ui

@@ -232,6 +232,11 @@ void TstFormRendo::startRunsTheWholeSequenceOnTheSimulatedLine()
     QCOMPARE(rig.f.MoreIndexText->text(), QString("1"));
     QCOMPARE(rig.f.ReceiveBuffSize->text(), QString("15980"));
     QVERIFY(rig.f.TextTerminaTextBox->toPlainText().startsWith(" C3 "));
+    // The dump of all 15980 bytes, 16 to a line.
+    const QStringList dump = rig.f.TextTerminaTextBox->toPlainText().split('\n');
+    QCOMPARE(dump.size(), 999);
+    QCOMPARE(dump.first().size(), 64);
+    QCOMPARE(dump.last().size(), 12 * 4);
     QCOMPARE(rig.f.TextTerminaTextBox->document()->defaultTextOption().alignment(), Qt::AlignLeft);
     QCOMPARE(rig.f.DistanceOrLevelText->text(), QString("N/A")); // the StandBy before the monitoring
     QVERIFY(rig.f.MoreCommand->isEnabled());

@@ -26,7 +26,6 @@ RadarOptions::RadarOptions()
                        QStringLiteral("How long Timer_Rx waits for a time-domain reply, ms (20000)."),
                        QStringLiteral("MS") },
         kMinWaitMs, kMaxWaitMs, radar::RadarController::kTimeDomainReplyMs }
-    , m_trace(QStringLiteral("trace"), QStringLiteral("Print the line traffic to stderr."))
 {
     m_fields = {
         { valueOption("central-frequency", "Central Frequency (MHz), 9500-10600 (10050)."),
@@ -52,7 +51,6 @@ void RadarOptions::addTo(QCommandLineParser& parser) const
         parser.addOption(o);
     parser.addOption(m_spectrumWait.option);
     parser.addOption(m_timeWait.option);
-    parser.addOption(m_trace);
 }
 
 bool RadarOptions::apply(

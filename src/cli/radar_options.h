@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/cli_options.h"
+#include "cli/trace.h"
 #include "radar/radar_controller.h"
 
 #include <QCommandLineParser>
@@ -15,7 +16,8 @@ public:
     void addTo(QCommandLineParser& parser) const;
     // Fills the controller's inputs; false with `error` set when a value is refused.
     bool apply(const QCommandLineParser& parser, radar::RadarController& controller, QString& error) const;
-    bool trace(const QCommandLineParser& parser) const { return parser.isSet(m_trace); }
+    // --trace is every command's own option now; the radar prints its frames as hex.
+    bool trace(const QCommandLineParser&) const { return tracing(); }
 
 private:
     struct Field {
@@ -26,7 +28,6 @@ private:
     QList<QCommandLineOption> m_blocks; // fft-start, fft-end, raw-start, raw-end
     IntOption m_spectrumWait;
     IntOption m_timeWait;
-    QCommandLineOption m_trace;
 };
 
 // --trace: every frame sent and chunk received, as hex on stderr.

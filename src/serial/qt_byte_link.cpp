@@ -31,6 +31,7 @@ private:
 QtByteLink::QtByteLink(QObject* parent)
     : ByteLink(parent)
 {
+    m_port.setReadBufferSize(kInputBufferBytes);
     connect(&m_port, &QSerialPort::readyRead, this, &ByteLink::readyRead);
     connect(&m_port, &QSerialPort::bytesWritten, this, &ByteLink::bytesWritten);
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtByteLink::onPortError);

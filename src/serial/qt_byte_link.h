@@ -32,6 +32,12 @@ public:
     void clearInput() override;
     QString errorText() const override;
 
+    // What the link holds of unread input at most. Beyond it reading pauses until the owner reads, so
+    // a unit that talks to a window that never reads (or floods the line) costs no memory; the
+    // driver or the far end holds back or drops the rest, as a full input buffer does. Far above
+    // the largest reply read in one go.
+    static constexpr qint64 kInputBufferBytes = 64 * 1024;
+
     // People-readable text for a serial port error, e.g. for status boxes.
     static QString textFor(QSerialPort::SerialPortError error);
     // True for the errors after which the port is useless (device removed, line closed).

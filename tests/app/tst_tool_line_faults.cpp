@@ -1,13 +1,18 @@
 // The tool windows that use a serial line, against a far end that misbehaves over a real
 // pseudo-terminal: it closes the line, floods it with garbage, or goes silent. Each window shows the
 // failure its own way, keeps ticking, does not spin, and its Start (or Connect) brings it back.
+#include "calibration/calibration_message.h"
+#include "calibration/calibration_state.h"
 #include "debugterm/debug_terminal.h"
 #include "serial/qt_byte_link.h"
 #include "support/fake_prompter.h"
 #include "support/line_flood.h"
 #include "support/loop_watch.h"
 #include "support/pty_pair.h"
+#include "ui/main_window.h"
+#include "ui/multi_sensor_calibration_window.h"
 #include "ui/taliq485_debug_window.h"
+#include "ui_multi_sensor_calibration_window.h"
 #include "ui_taliq485_debug_window.h"
 
 #include <QFile>
@@ -29,6 +34,8 @@ constexpr int kQuietTicks = 25;
 constexpr qint64 kFloodBytes = 256 * 1024;
 // The screen holds fifty lines; a line without an end is cut where the screen's bound falls.
 constexpr int kScreenBlocksBound = 1000;
+// About 200 KiB tried, some times what the link holds of unread input.
+constexpr qint64 kFloodBursts = 400;
 
 QByteArray fileBytes(const QString& path)
 {
@@ -51,6 +58,29 @@ struct DebugRig {
     QString status() { return window.findChild<QLabel*>("DebugStatusText")->text(); }
 };
 
+struct CalibrationRig {
+    std::unique_ptr<test::PtyPair> line = std::make_unique<test::PtyPair>();
+    serial::QtByteLink link;
+    ui::MainWindow main;
+    test::FakePrompter prompter;
+    calibration::CalibrationState state;
+    ui::MultiSensorCalibrationWindow window { main, link, state, prompter };
+    QByteArray heard;
+
+    Ui::FormMultiSensorCalibration& f() { return window.form(); }
+    bool open()
+    {
+        heard.clear();
+        return link.open(line->slavePath(), "9600,n,8,1");
+    }
+    // Whether the far end has the message by now, among everything the program sent.
+    bool farEndHas(const QByteArray& message)
+    {
+        heard += line->readMasterNow();
+        return heard.contains(message);
+    }
+};
+
 } // namespace
 
 class TstToolLineFaults : public QObject {
@@ -58,6 +88,8 @@ class TstToolLineFaults : public QObject {
 private slots:
     void debugTerminal_data();
     void debugTerminal();
+    void calibration_data();
+    void calibration();
 };
 
 void TstToolLineFaults::debugTerminal_data()
@@ -132,6 +164,63 @@ void TstToolLineFaults::debugTerminal()
     rig.f().mnuClose->trigger();
     if (fault != "closes the line")
         QVERIFY(fileBytes(capture).contains("D 1900 P 3 S 0"));
+}
+
+// The calibration window only sends; it never reads the line.
+void TstToolLineFaults::calibration_data()
+{
+    QTest::addColumn<QString>("fault");
+    for (const char* fault : { "closes the line", "floods garbage" })
+        QTest::newRow(fault) << QString::fromLatin1(fault);
+}
+
+void TstToolLineFaults::calibration()
+{
+    QFETCH(QString, fault);
+    CalibrationRig rig;
+    QVERIFY(rig.line->isValid());
+    QVERIFY(rig.open());
+    rig.window.show();
+    rig.window.Form_Load(true);
+    rig.f().RelayNo1Check->click();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.farEndHas(calibration::relayMessage(1, true)), kGuardMs);
+
+    LoopWatch watch;
+    if (fault == "closes the line") {
+        rig.line->closeKeeper();
+        rig.line->closeMaster();
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.link.isOpen(), kGuardMs);
+        rig.f().RelayNo2Check->click();
+        QCOMPARE(rig.prompter.messages.size(), 1);
+        QVERIFY2(rig.prompter.lastText().startsWith("The calibration message "),
+            qPrintable(rig.prompter.lastText()));
+        QVERIFY(rig.prompter.lastText().contains("was not sent"));
+        QVERIFY(!rig.state.relay(2));
+        watch.restart();
+        QTRY_VERIFY_WITH_TIMEOUT(watch.probeTicks() >= kQuietTicks, kGuardMs);
+        QCOMPARE(rig.prompter.messages.size(), 1);
+    } else {
+        // Nobody reads what the unit says: what the link holds stays bounded, and messages still go.
+        test::LineFlood flood(rig.line->masterFd());
+        flood.start();
+        QTRY_VERIFY_WITH_TIMEOUT(flood.bursts() >= kFloodBursts, kGuardMs * 3);
+        flood.stop();
+        QVERIFY2(rig.link.bytesAvailable() <= serial::QtByteLink::kInputBufferBytes,
+            qPrintable(QString::number(rig.link.bytesAvailable())));
+        rig.f().RelayNo2Check->click();
+        QTRY_VERIFY_WITH_TIMEOUT(rig.farEndHas(calibration::relayMessage(2, true)), kGuardMs);
+        QVERIFY(rig.state.relay(2));
+        QVERIFY(rig.prompter.messages.isEmpty());
+    }
+    QVERIFY2(watch.wakeupsPerSecond() < LoopWatch::kSpinWakeupsPerSecond, watch.describe());
+    QVERIFY2(watch.longestGapMs() < kHangMs, watch.describe());
+
+    // A line opened again takes the messages again.
+    if (fault == "closes the line")
+        rig.line = std::make_unique<test::PtyPair>();
+    QVERIFY(rig.open());
+    rig.f().RelayNo3Check->click();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.farEndHas(calibration::relayMessage(3, true)), kGuardMs);
 }
 
 QTEST_MAIN(TstToolLineFaults)

@@ -19,6 +19,7 @@ void LineFlood::burst()
     QByteArray bytes(kBurstBytes, Qt::Uninitialized);
     for (char& c : bytes)
         c = char(m_random.bounded(256));
+    ++m_bursts;
     const ssize_t n = ::write(m_fd, bytes.constData(), size_t(bytes.size()));
     if (n > 0)
         m_sent += n;

@@ -20,6 +20,8 @@ public:
     void stop() { m_timer.stop(); }
     bool isActive() const { return m_timer.isActive(); }
     qint64 bytesSent() const { return m_sent; }
+    // Bursts tried, whether or not the line took them.
+    qint64 bursts() const { return m_bursts; }
 
 private:
     void burst();
@@ -28,6 +30,7 @@ private:
     QRandomGenerator m_random;
     QTimer m_timer;
     qint64 m_sent = 0;
+    qint64 m_bursts = 0;
 };
 
 } // namespace velto::test

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSerialPort>
 #include <QString>
 
 namespace velto::serial {
@@ -37,6 +38,8 @@ signals:
     void bytesWritten(qint64 bytes);
     // The line failed (adapter pulled, far end closed, framing errors...). The text is for people.
     void errorOccurred(const QString& text);
+    // The same failure by kind, emitted just before errorOccurred, for users that word it their own way.
+    void portError(QSerialPort::SerialPortError error);
     void closed();
     // The link gave the line up on its own (adapter pulled, far end closed): it is closed now, after
     // closed(), and stays closed until opened again. Emitted once per loss, with errorText().

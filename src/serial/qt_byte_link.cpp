@@ -183,6 +183,7 @@ void QtByteLink::onPortError(QSerialPort::SerialPortError error)
         return;
     m_errorText = describe(error);
     if (!isLineLost(error)) {
+        emit portError(error);
         emit errorOccurred(m_errorText);
         return;
     }
@@ -191,6 +192,7 @@ void QtByteLink::onPortError(QSerialPort::SerialPortError error)
     if (m_dropQueued)
         return;
     m_dropQueued = true;
+    emit portError(error);
     emit errorOccurred(m_errorText);
     const quint64 generation = m_generation;
     QTimer::singleShot(0, this, [this, generation] { dropLine(generation); });

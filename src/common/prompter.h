@@ -17,6 +17,12 @@ public:
 
     virtual void message(const QString& text, const QString& title = {}, Icon icon = Icon::None) = 0;
     virtual bool askYesNo(const QString& text, const QString& title = {}) = 0;
+    // A question whose safe answer is No: No is the default button.
+    virtual bool askYesNoDefaultNo(const QString& text, const QString& title, Icon icon)
+    {
+        Q_UNUSED(icon);
+        return askYesNo(text, title);
+    }
 
     // Empty result: the user cancelled.
     virtual QString openFileName(const QString& title, const QString& filter,

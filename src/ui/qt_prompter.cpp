@@ -67,6 +67,13 @@ bool QtPrompter::askYesNo(const QString& text, const QString& title)
         == QMessageBox::Yes;
 }
 
+bool QtPrompter::askYesNoDefaultNo(const QString& text, const QString& title, Icon icon)
+{
+    QMessageBox box(toQt(icon), titleOrAppName(title), text, QMessageBox::Yes | QMessageBox::No, owner());
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 QString QtPrompter::openFileName(
     const QString& title, const QString& filter, const QString& selectedFilter, const QString& dir)
 {

@@ -17,6 +17,7 @@ public:
 
     void message(const QString& text, const QString& title, Icon icon) override;
     bool askYesNo(const QString& text, const QString& title) override;
+    bool askYesNoDefaultNo(const QString& text, const QString& title, Icon icon) override;
     QString openFileName(const QString& title, const QString& filter, const QString& selectedFilter,
         const QString& dir) override;
     QString saveFileName(const QString& title, const QString& filter, const QString& selectedFilter,

@@ -33,6 +33,11 @@ public:
         messages.append({ text, title, Icon::Question });
         return yesNoAnswers.isEmpty() ? false : yesNoAnswers.dequeue();
     }
+    bool askYesNoDefaultNo(const QString& text, const QString& title, Icon icon) override
+    {
+        messages.append({ text, title, icon });
+        return yesNoAnswers.isEmpty() ? false : yesNoAnswers.dequeue();
+    }
     QString openFileName(
         const QString&, const QString& filter, const QString& selectedFilter, const QString&) override
     {

@@ -53,7 +53,8 @@ int runSim(const QStringList& args)
     parser.setApplicationDescription(
         QStringLiteral("Runs the simulated sensors on a pseudo-terminal. Prints the device path on the first "
                        "line, then serves Modbus RTU sensors at addresses %1..%2 and Velto ASCII units at "
-                       "%3 (single sensor) and %4 (two-sensor unit) until interrupted. A multi-sensor unit "
+                       "%3 (single sensor) and %4 (two-sensor unit), and a flash bootloader (\">B0\", \">B1\", "
+                       "\">B4\" and HEX records), until interrupted. A multi-sensor unit "
                        "takes calibration messages; a line per message shows what it received.")
             .arg(sim::SensorSimulator::kFirstBusAddress)
             .arg(sim::SensorSimulator::kFirstBusAddress + sim::SensorSimulator::kBusSize - 1)

@@ -1,5 +1,6 @@
 #include "sim/frame_splitter.h"
 
+#include "sim/bootloader_responder.h"
 #include "sim/calibration_unit.h"
 #include "sim/modbus_crc.h"
 #include "sim/radar_responder.h"
@@ -84,6 +85,16 @@ FrameSplitter::Scan scanRadar(QByteArrayView bytes)
     return { S::Complete, radar, length };
 }
 
+FrameSplitter::Scan scanBootloader(QByteArrayView bytes)
+{
+    using S = FrameSplitter::Status;
+    constexpr auto kind = FrameSplitter::Kind::Bootloader;
+    const qsizetype length = BootloaderResponder::frameLength(bytes);
+    if (length < 0)
+        return { S::Invalid, kind, 0 };
+    return { length == 0 ? S::NeedMore : S::Complete, kind, length };
+}
+
 FrameSplitter::Scan scanRtu(QByteArrayView bytes)
 {
     using S = FrameSplitter::Status;
@@ -123,6 +134,8 @@ FrameSplitter::Scan FrameSplitter::scan(QByteArrayView bytes)
         return {};
     if (startsRadarFrame(bytes))
         return scanRadar(bytes);
+    if (BootloaderResponder::isFrameStart(bytes.front()))
+        return scanBootloader(bytes);
     if (bytes.front() != kVeltoStart)
         return scanRtu(bytes);
     // Both start with '!': ASCII requests go on with digits, calibration messages with a letter.
@@ -145,6 +158,9 @@ bool FrameSplitter::isCompleteAt(QByteArrayView bytes)
         return CalibrationUnit::parse(bytes.first(s.length)).has_value();
     case Kind::Radar:
         return radar_wire::isValidFrame(bytes.first(s.length));
+    case Kind::Bootloader:
+        return bytes.front() == BootloaderResponder::kCommandStart
+            || checkHexRecord(bytes.first(s.length)).verdict == HexRecordCheck::Verdict::Ok;
     }
     return false;
 }

@@ -111,7 +111,16 @@ QByteArray SensorSimulator::feed(QByteArrayView bytes)
 {
     QByteArray replies;
     const qint64 ms = nowMs();
+    if (m_bootloader.ownsLine()) {
+        m_bootloader.feed(bytes);
+        return takeBootloaderAnswers();
+    }
     for (const auto& frame : m_splitter.feed(bytes)) {
+        // From ">B0" on the bootloader frames the line itself.
+        if (m_bootloader.ownsLine()) {
+            m_bootloader.feed(frame.bytes);
+            continue;
+        }
         switch (frame.kind) {
         case FrameSplitter::Kind::Rtu:
             replies += m_rtu->respond(frame.bytes, ms);
@@ -125,9 +134,33 @@ QByteArray SensorSimulator::feed(QByteArrayView bytes)
         case FrameSplitter::Kind::Radar:
             m_paced += m_radar.respond(frame.bytes, ms);
             break;
+        case FrameSplitter::Kind::Bootloader:
+            m_bootloader.respond(frame.bytes);
+            replies += takeBootloaderAnswers();
+            break;
         }
     }
-    return replies;
+    if (m_bootloader.ownsLine())
+        m_bootloader.feed(m_splitter.takePending());
+    return replies + takeBootloaderAnswers();
+}
+
+QByteArray SensorSimulator::lineIdle()
+{
+    m_bootloader.lineIdle();
+    return takeBootloaderAnswers();
+}
+
+QByteArray SensorSimulator::takeBootloaderAnswers()
+{
+    QByteArray now;
+    for (ScheduledReply& reply : m_bootloader.takeAnswers()) {
+        if (reply.delayMs <= 0 && m_scheduled.isEmpty())
+            now += reply.bytes;
+        else
+            m_scheduled.append(std::move(reply));
+    }
+    return now;
 }
 
 QList<RadarReply> SensorSimulator::takePacedReplies()

@@ -2,6 +2,7 @@
 
 #include "common/clock.h"
 #include "sim/ascii_responder.h"
+#include "sim/bootloader_responder.h"
 #include "sim/calibration_unit.h"
 #include "sim/frame_splitter.h"
 #include "sim/radar_responder.h"
@@ -13,6 +14,7 @@
 
 #include <array>
 #include <memory>
+#include <utility>
 
 namespace velto::sim {
 
@@ -20,7 +22,7 @@ namespace velto::sim {
 // Modbus bus (addresses 1..5), and on the same wire a single sensor and a two-sensor unit speaking
 // the Velto ASCII protocol, a multi-sensor unit taking calibration messages, and a radar sensor. The
 // single ASCII sensor is Modbus sensor 1 seen through the other protocol, so both report the same
-// readings.
+// readings. A flash bootloader answers its commands and HEX records.
 class SensorSimulator {
 public:
     static constexpr int kBusSize = 5;
@@ -45,6 +47,13 @@ public:
     bool setInMenu(int modbusAddress, bool on);
     CalibrationUnit& calibrationUnit() { return m_calibration; }
 
+    BootloaderResponder& bootloader() { return m_bootloader; }
+    // Replies that go out later than at once (late or split answers), taken by the line.
+    QList<ScheduledReply> takeScheduled() { return std::exchange(m_scheduled, {}); }
+    // An unfinished frame waits for the line to go quiet; lineIdle() then answers it.
+    bool awaitsLineIdle() const { return m_bootloader.hasPartialFrame(); }
+    QByteArray lineIdle();
+
     qint64 nowMs() const { return m_clock.monotonicMs(); }
     qsizetype pendingBytes() const { return m_splitter.pending(); }
 
@@ -58,6 +67,10 @@ private:
     CalibrationUnit m_calibration;
     RadarResponder m_radar;
     QList<RadarReply> m_paced;
+    BootloaderResponder m_bootloader;
+    QList<ScheduledReply> m_scheduled;
+
+    QByteArray takeBootloaderAnswers();
 };
 
 } // namespace velto::sim

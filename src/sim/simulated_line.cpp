@@ -116,6 +116,12 @@ SimulatedLine::SimulatedLine(const Clock& clock, QObject* parent)
     m_paced = std::make_unique<PacedWriter>(
         [this](QByteArrayView bytes) { return writeSome(bytes); }, [this] { return charactersPerSecond(); });
     connect(m_paced.get(), &PacedWriter::sent, this, &SimulatedLine::replied);
+    m_idleTimer.setSingleShot(true);
+    m_idleTimer.setInterval(kLineIdleMs);
+    connect(&m_idleTimer, &QTimer::timeout, this, [this] {
+        send(m_simulator.lineIdle());
+        sendScheduled();
+    });
 }
 
 void SimulatedLine::setFaults(const LineFaults& faults, quint32 seed)
@@ -171,6 +177,11 @@ void SimulatedLine::onReadable()
             send(m_simulator.feed(QByteArrayView(buf, n)));
             for (const RadarReply& reply : m_simulator.takePacedReplies())
                 m_paced->enqueue(reply.bytes, reply.delayMs);
+            sendScheduled();
+            if (m_simulator.awaitsLineIdle())
+                m_idleTimer.start();
+            else
+                m_idleTimer.stop();
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -215,16 +226,24 @@ void SimulatedLine::sendDebugOutput()
         send(bytes.first(fits));
 }
 
-void SimulatedLine::send(const QByteArray& bytes)
+void SimulatedLine::sendScheduled()
+{
+    for (const ScheduledReply& reply : m_simulator.takeScheduled())
+        send(reply.bytes, reply.delayMs);
+}
+
+void SimulatedLine::send(const QByteArray& bytes, int extraDelayMs)
 {
     if (bytes.isEmpty())
         return;
-    if (!m_faults.any() && m_queue.isEmpty()) {
+    if (!m_faults.any() && m_queue.isEmpty() && extraDelayMs <= 0) {
         writeNow(bytes);
         return;
     }
-    const qint64 now = m_sinceStart.elapsed();
-    for (const PlannedWrite& w : m_planner.plan(bytes, m_faults)) {
+    const qint64 now = m_sinceStart.elapsed() + std::max(0, extraDelayMs);
+    const QList<PlannedWrite> writes
+        = m_faults.any() ? m_planner.plan(bytes, m_faults) : QList<PlannedWrite> { { 0, bytes } };
+    for (const PlannedWrite& w : writes) {
         // Nothing overtakes what is already waiting, as on a real wire.
         const qint64 due = std::max(now + w.delayMs, m_queue.isEmpty() ? 0 : m_queue.last().dueMs);
         m_queue.enqueue({ due, w.bytes });

@@ -62,7 +62,9 @@ signals:
 
 private:
     void onReadable();
-    void send(const QByteArray& bytes);
+    // Sends a reply extraDelayMs after now (a device's late or split answer), the faults applied.
+    void send(const QByteArray& bytes, int extraDelayMs = 0);
+    void sendScheduled();
     void writeNow(const QByteArray& bytes);
     void writeDue();
     void sendDebugOutput();
@@ -73,6 +75,8 @@ private:
     };
 
     qsizetype writeSome(QByteArrayView bytes);
+    // How long the line must be quiet before an unfinished frame is answered as it stands.
+    static constexpr int kLineIdleMs = 50;
 
     SensorSimulator m_simulator;
     int m_master = -1;
@@ -92,6 +96,7 @@ private:
     qint64 m_debugDropped = 0;
     QTimer m_debugTimer;
     std::unique_ptr<PacedWriter> m_paced;
+    QTimer m_idleTimer;
 };
 
 } // namespace velto::sim

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "common/prompter.h"
+#include "flash/flash_exchange.h"
+#include "flash/flash_result.h"
+#include "flash/flash_timings.h"
+#include "flash/hex_order_runner.h"
+#include "serial/byte_link.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+
+namespace velto::flash {
+
+struct BurnRequest {
+    QString hexPath;
+    // Erase the flash (">B4") before the burn; the burn goes on whatever the erase answers.
+    bool erase = false;
+    // Run the converter on the file first (once per file choice).
+    bool runConverter = false;
+    QString converterProgram;
+};
+
+// The flash operations of the bootloader: burning a HEX file, and the stand-alone erase and test.
+// One operation at a time; every step is started by an answer, a timer or the converter ending, in
+// advance(). It emits the texts a window shows and never waits on the caller's thread.
+//
+// A burn: converter (when asked) -> file read -> erase (when asked) -> ">B0" -> each line -> a
+// pause -> "Flash Burning Succeeded". A file that cannot be read ends it before anything is sent.
+class FlashBurner : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Idle, Converting, Erasing, Starting, Sending, Finishing, Command };
+
+    explicit FlashBurner(serial::ByteLink& link, const FlashTimings& timings = {}, QObject* parent = nullptr);
+
+    // Each is ignored while another operation runs.
+    void burn(const BurnRequest& request);
+    void eraseFlash();
+    void testFlash();
+    // Drops the operation where it stands: no more sends, the converter is ended.
+    void stop();
+
+    State state() const { return m_state; }
+    bool isBusy() const { return m_state != State::Idle; }
+    int lineCount() const { return int(m_lines.size()); }
+    FlashExchange& exchange() { return m_exchange; }
+
+signals:
+    void statusChanged(const QString& text);
+    // A message sent or the mark of an answer, one transcript line each.
+    void transcriptEntry(const QString& text);
+    void progressRangeChanged(int minimum, int maximum);
+    void progressChanged(int value);
+    void progressVisibleChanged(bool visible);
+    void busyChanged(bool busy);
+    void converterRunning(bool running);
+    void messageBox(const QString& text, const QString& title, velto::Prompter::Icon icon);
+    void finished(const velto::flash::FlashResult& result);
+
+private:
+    enum class Event { ConverterDone, Accepted, Rejected, WriteFailed, FinishPauseOver };
+
+    void advance(Event event);
+    void begin(State state, FlashResult::Operation operation);
+    void readFile();
+    void startBurning();
+    void sendLine();
+    void burnError();
+    void end(bool accepted);
+    void onExchangeFinished(FlashExchange::Outcome outcome, const FlashResponse& response);
+
+    FlashTimings m_timings;
+    FlashExchange m_exchange;
+    HexOrderRunner m_converter;
+    QTimer m_finishTimer;
+    State m_state = State::Idle;
+    BurnRequest m_request;
+    FlashResult m_result;
+    QList<QByteArray> m_lines;
+    qsizetype m_next = 0;
+    bool m_converterStarted = false;
+};
+
+} // namespace velto::flash

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace velto::flash {
+
+// The bootloader's commands, sent as they stand with no terminator.
+inline const QByteArray kStartBurnCommand = QByteArrayLiteral(">B0");
+inline const QByteArray kTestCommand = QByteArrayLiteral(">B1");
+inline const QByteArray kEraseCommand = QByteArrayLiteral(">B4");
+
+// Status texts of FlashBurningStatusText that are not answers of the device.
+inline const QString kWaitForSendingText = QStringLiteral("Wait for Sending HEX File");
+inline const QString kEraseInProgressText = QStringLiteral("Flash Erase in Progress...");
+inline const QString kTestInProgressText = QStringLiteral("Flash Test in Progress...");
+inline const QString kRetryFourTimesText = QStringLiteral("Error - Retry Four Times");
+inline const QString kBurnSucceededText = QStringLiteral("Flash Burning Succeeded");
+
+// Message boxes.
+inline const QString kBurnErrorText = QStringLiteral("Flash Burning Error Occurs");
+inline const QString kErrorStartingTaskText = QStringLiteral("Error starting task ");
+inline const QString kErrorTitle = QStringLiteral("Error");
+
+} // namespace velto::flash

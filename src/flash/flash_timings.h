@@ -1,0 +1,17 @@
+#pragma once
+
+namespace velto::flash {
+
+// The waits of the flash exchanges. Tests shorten them; the device expects these.
+struct FlashTimings {
+    // An answer must begin within this time after its message was sent.
+    int answerLimitMs = 5000;
+    // A command's answer is looked at no sooner than this after the send.
+    int commandPauseMs = 1000;
+    // The device is still writing (':' 0xA4): its answer counts after this pause.
+    int slowWritePauseMs = 3000;
+    // After the last line, before the burn is reported as done.
+    int finishPauseMs = 1000;
+};
+
+} // namespace velto::flash

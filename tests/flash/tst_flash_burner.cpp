@@ -1,0 +1,401 @@
+#include "flash/flash_burner.h"
+#include "sim/intel_hex.h"
+#include "support/simulator_link.h"
+#include "support/stand_in_converter.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace velto;
+using namespace velto::flash;
+using velto::test::SimulatorLink;
+
+namespace {
+constexpr int kWaitMs = 60000;
+constexpr int kShortMs = 30;
+
+FlashTimings quickTimings()
+{
+    FlashTimings t;
+    t.answerLimitMs = 5000;
+    t.commandPauseMs = 0;
+    t.slowWritePauseMs = kShortMs;
+    t.finishPauseMs = 0;
+    return t;
+}
+
+QList<QByteArray> linesOf(const QByteArray& file)
+{
+    QList<QByteArray> out = file.split('\n');
+    out.removeAll(QByteArray());
+    for (QByteArray& line : out)
+        line = line.trimmed();
+    return out;
+}
+} // namespace
+
+class TestFlashBurner : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir* dir = nullptr;
+    SimulatorLink* link = nullptr;
+    FlashBurner* burner = nullptr;
+    QStringList statuses;
+    QStringList transcript;
+    QStringList boxes;
+    int progressMax = 0;
+    int progressValue = 0;
+    bool progressVisible = false;
+
+    sim::BootloaderResponder& device() { return link->simulator.bootloader(); }
+
+    void makeBurner(const FlashTimings& timings)
+    {
+        delete burner;
+        burner = new FlashBurner(*link, timings);
+        connect(burner, &FlashBurner::statusChanged, this, [this](const QString& t) { statuses << t; });
+        connect(burner, &FlashBurner::transcriptEntry, this, [this](const QString& t) { transcript << t; });
+        connect(burner, &FlashBurner::messageBox, this,
+            [this](
+                const QString& text, const QString& title, Prompter::Icon) { boxes << title + "|" + text; });
+        connect(
+            burner, &FlashBurner::progressRangeChanged, this, [this](int, int max) { progressMax = max; });
+        connect(burner, &FlashBurner::progressChanged, this, [this](int v) { progressValue = v; });
+        connect(burner, &FlashBurner::progressVisibleChanged, this, [this](bool v) { progressVisible = v; });
+    }
+
+    QString writeFile(const QByteArray& content, const QString& name = QStringLiteral("firmware.hex"))
+    {
+        const QString path = dir->filePath(name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return {};
+        file.write(content);
+        return path;
+    }
+
+    FlashResult burnAndWait(const BurnRequest& request)
+    {
+        QSignalSpy finished(burner, &FlashBurner::finished);
+        burner->burn(request);
+        if (finished.isEmpty() && !finished.wait(kWaitMs))
+            return {};
+        return finished.first().first().value<FlashResult>();
+    }
+
+    FlashResult burnFile(const QByteArray& content, bool erase = false)
+    {
+        BurnRequest request;
+        request.hexPath = writeFile(content);
+        request.erase = erase;
+        return burnAndWait(request);
+    }
+
+private slots:
+    void init()
+    {
+        dir = new QTemporaryDir;
+        QVERIFY(dir->isValid());
+        link = new SimulatorLink;
+        statuses.clear();
+        transcript.clear();
+        boxes.clear();
+        progressMax = progressValue = 0;
+        makeBurner(quickTimings());
+    }
+    void cleanup()
+    {
+        delete burner;
+        burner = nullptr;
+        delete link;
+        delete dir;
+    }
+
+    void burnsEveryLineIntoTheBootloader()
+    {
+        const QByteArray file = sim::sampleHexFile(50);
+        const FlashResult result = burnFile(file);
+        QVERIFY(result.accepted);
+        QVERIFY(result.deviceConfirmed());
+        const QList<QByteArray> lines = linesOf(file);
+        QCOMPARE(device().records(), lines);
+        QCOMPARE(link->written.first(), QByteArray(">B0"));
+        QCOMPARE(link->written.mid(1), lines);
+        QCOMPARE(transcript.mid(0, 4), (QStringList { ">B0", "<B7", QString::fromLatin1(lines[0]), ":A3" }));
+        QCOMPARE(transcript.last(), QStringLiteral(":A5"));
+        QCOMPARE(statuses.first(), QString());
+        QCOMPARE(statuses.last(), QStringLiteral("Flash Burning Succeeded"));
+        QVERIFY(statuses.contains("End of File"));
+        QCOMPARE(progressMax, 50);
+        QCOMPARE(progressValue, 50);
+        QVERIFY(!progressVisible);
+        QVERIFY(!burner->isBusy());
+    }
+
+    void eraseComesFirstAndItsFailureDoesNotStopTheBurn_data()
+    {
+        QTest::addColumn<bool>("eraseFails");
+        QTest::newRow("erase succeeds") << false;
+        QTest::newRow("erase fails") << true;
+    }
+    void eraseComesFirstAndItsFailureDoesNotStopTheBurn()
+    {
+        QFETCH(bool, eraseFails);
+        if (eraseFails)
+            device().forcedCommandCodes.append(0xB6);
+        const QByteArray file = sim::sampleHexFile(5);
+        const FlashResult result = burnFile(file, true);
+        QCOMPARE(link->written.first(), QByteArray(">B4"));
+        QCOMPARE(link->written.at(1), QByteArray(">B0"));
+        QCOMPARE(statuses.at(1), QStringLiteral("Flash Erase in Progress..."));
+        QVERIFY(statuses.contains(eraseFails ? "Flash Erase Failed" : "Flash Erase Succeeded"));
+        QCOMPARE(statuses.last(), QStringLiteral("Flash Burning Succeeded"));
+        QVERIFY(result.accepted);
+        QCOMPARE(device().records(), linesOf(file));
+        // The burn went on, but a command line must not call a failed erase a success.
+        QCOMPARE(result.deviceConfirmed(), !eraseFails);
+    }
+
+    void fourRejectionsEndTheBurn()
+    {
+        for (int i = 0; i < 4; ++i)
+            device().forcedLineCodes.append(0xA2);
+        const QByteArray file = sim::sampleHexFile(10);
+        const FlashResult result = burnFile(file);
+        QVERIFY(!result.accepted);
+        QVERIFY(!result.deviceConfirmed());
+        const QByteArray first = linesOf(file).first();
+        QCOMPARE(link->written, (QList<QByteArray> { ">B0", first, first, first, first }));
+        QCOMPARE(statuses.last(), QStringLiteral("Error - Retry Four Times"));
+        QVERIFY(!progressVisible);
+        QVERIFY(!burner->isBusy());
+    }
+
+    void endOfProgramSendsTheSameLineAgain()
+    {
+        device().forcedLineCodes = { 0xA3, 0xA6 };
+        const QByteArray file = sim::sampleHexFile(4);
+        const QList<QByteArray> lines = linesOf(file);
+        QVERIFY(burnFile(file).accepted);
+        QCOMPARE(
+            link->written.mid(1), (QList<QByteArray> { lines[0], lines[1], lines[1], lines[2], lines[3] }));
+        QVERIFY(transcript.contains(":A6"));
+        QCOMPARE(device().records(), lines);
+    }
+
+    void slowWriteAndLateOrSplitAnswersAreAccepted_data()
+    {
+        QTest::addColumn<int>("delayMs");
+        QTest::addColumn<int>("splitMs");
+        QTest::addColumn<bool>("slowWrite");
+        QTest::newRow("late") << kShortMs << 0 << false;
+        QTest::newRow("split") << 0 << kShortMs << false;
+        QTest::newRow("slow write") << 0 << 0 << true;
+    }
+    void slowWriteAndLateOrSplitAnswersAreAccepted()
+    {
+        QFETCH(int, delayMs);
+        QFETCH(int, splitMs);
+        QFETCH(bool, slowWrite);
+        device().answerDelayMs = delayMs;
+        device().splitGapMs = splitMs;
+        if (slowWrite)
+            device().forcedLineCodes = { 0xA4 };
+        const QByteArray file = sim::sampleHexFile(3);
+        QVERIFY(burnFile(file).accepted);
+        // One try per message: no answer was taken for a failure.
+        QCOMPARE(link->written.size(), 4);
+        QCOMPARE(device().records(), linesOf(file));
+        QCOMPARE(transcript.contains(":A4"), slowWrite);
+    }
+
+    void aFileThatCannotBeReadSendsNothing_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << "" << QByteArray() << "Cannot read the HEX file";
+        QTest::newRow("empty") << "empty.hex" << QByteArray("\r\n\r\n") << "holds no lines";
+    }
+    void aFileThatCannotBeReadSendsNothing()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        BurnRequest request;
+        request.erase = true;
+        request.hexPath = name.isEmpty() ? dir->filePath("missing.hex") : writeFile(content, name);
+        const FlashResult result = burnAndWait(request);
+        QVERIFY(!result.accepted);
+        QVERIFY(link->written.isEmpty());
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes.first().contains(reason), qPrintable(boxes.first()));
+        QVERIFY(!progressVisible);
+        QVERIFY(!burner->isBusy());
+    }
+
+    void theConverterRunsBeforeTheFileIsRead()
+    {
+        // The stand-in leaves a different firmware at the same path.
+        const QByteArray converted = sim::sampleHexFile(7, 99);
+        const QString convertedPath = writeFile(converted, "converted.hex");
+        const QString converter
+            = test::writeStandInConverter(dir->path(), QStringLiteral("cp '%1' \"$1\"").arg(convertedPath));
+        QSignalSpy running(burner, &FlashBurner::converterRunning);
+        BurnRequest request;
+        request.hexPath = writeFile(sim::sampleHexFile(20));
+        request.runConverter = true;
+        request.converterProgram = converter;
+        QVERIFY(burnAndWait(request).accepted);
+        QCOMPARE(test::standInConverterRuns(dir->path()), QStringList { request.hexPath });
+        QCOMPARE(device().records(), linesOf(converted));
+        QCOMPARE(running.size(), 2);
+        QCOMPARE(running[0][0].toBool(), true);
+        QCOMPARE(running[1][0].toBool(), false);
+        QVERIFY(boxes.isEmpty());
+    }
+
+    void aConverterThatCannotStartLeavesTheFileAsItIs()
+    {
+        const QByteArray file = sim::sampleHexFile(6);
+        BurnRequest request;
+        request.hexPath = writeFile(file);
+        request.runConverter = true;
+        request.converterProgram = dir->filePath("no-such-converter");
+        QSignalSpy running(burner, &FlashBurner::converterRunning);
+        QVERIFY(burnAndWait(request).accepted);
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes.first().startsWith("Error|Error starting task " + request.converterProgram + "\n"),
+            qPrintable(boxes.first()));
+        QVERIFY(boxes.first().size()
+            > QString("Error|Error starting task " + request.converterProgram + "\n").size());
+        QCOMPARE(running.size(), 0);
+        QCOMPARE(device().records(), linesOf(file));
+    }
+
+    void stopLeavesNothingRunning()
+    {
+        QSignalSpy finished(burner, &FlashBurner::finished);
+        connect(burner, &FlashBurner::progressChanged, this, [this](int line) {
+            if (line == 10)
+                burner->stop();
+        });
+        BurnRequest request;
+        request.hexPath = writeFile(sim::sampleHexFile(100));
+        burner->burn(request);
+        QVERIFY(finished.wait(kWaitMs));
+        const auto result = finished.first().first().value<FlashResult>();
+        QVERIFY(result.stopped);
+        QVERIFY(!result.deviceConfirmed());
+        QVERIFY(!burner->isBusy());
+        QCOMPARE(burner->exchange().state(), FlashExchange::State::Idle);
+        for (const QTimer* timer : burner->findChildren<QTimer*>())
+            QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
+        // A stray answer now starts nothing.
+        const qsizetype sent = link->written.size();
+        link->inject(":\xA3");
+        QTRY_VERIFY(link->bytesAvailable() > 0);
+        QCOMPARE(link->written.size(), sent);
+        QCOMPARE(finished.size(), 1);
+    }
+
+    void aPortLostMidBurnEndsIt()
+    {
+        connect(burner, &FlashBurner::progressChanged, this, [this](int line) {
+            if (line == 3)
+                link->failWrites = true;
+        });
+        const FlashResult result = burnFile(sim::sampleHexFile(10));
+        QVERIFY(!result.accepted);
+        QCOMPARE(boxes, QStringList { "|Flash Burning Error Occurs" });
+        QCOMPARE(link->written.size(), 3); // ">B0" and two lines
+        QVERIFY(!burner->isBusy());
+    }
+
+    void noLineLimit()
+    {
+        constexpr int kLines = 33000;
+        const QByteArray file = sim::sampleHexFile(kLines);
+        QVERIFY(burnFile(file).accepted);
+        QCOMPARE(progressMax, kLines);
+        QCOMPARE(progressValue, kLines);
+        QCOMPARE(device().records(), linesOf(file));
+    }
+
+    void standAloneCommands_data()
+    {
+        QTest::addColumn<bool>("erase");
+        QTest::addColumn<int>("forced"); // 0: the device's own answer
+        QTest::addColumn<QString>("progressText");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<bool>("confirmed");
+        QTest::newRow("erase") << true << 0 << "Flash Erase in Progress..."
+                               << "Flash Erase Succeeded" << true;
+        QTest::newRow("erase failed") << true << 0xB6 << "Flash Erase in Progress..."
+                                      << "Flash Erase Failed" << false;
+        QTest::newRow("test") << false << 0 << "Flash Test in Progress..."
+                              << "Flash Test Succeeded" << true;
+        QTest::newRow("test failed") << false << 0xB3 << "Flash Test in Progress..."
+                                     << "Flash Test Failed" << false;
+        QTest::newRow("other code") << false << int('Z') << "Flash Test in Progress..."
+                                    << "Flash Test in Progress..." << false;
+    }
+    void standAloneCommands()
+    {
+        QFETCH(bool, erase);
+        QFETCH(int, forced);
+        QFETCH(QString, progressText);
+        QFETCH(QString, status);
+        QFETCH(bool, confirmed);
+        if (forced)
+            device().forcedCommandCodes.append(quint8(forced));
+        QSignalSpy finished(burner, &FlashBurner::finished);
+        if (erase)
+            burner->eraseFlash();
+        else
+            burner->testFlash();
+        QVERIFY(burner->isBusy());
+        QVERIFY(finished.wait(kWaitMs));
+        const auto result = finished.first().first().value<FlashResult>();
+        QVERIFY(result.accepted);
+        QCOMPARE(result.deviceConfirmed(), confirmed);
+        QCOMPARE(link->written, QList<QByteArray> { erase ? ">B4" : ">B1" });
+        QCOMPARE(statuses.first(), progressText);
+        QCOMPARE(statuses.last(), status);
+        QCOMPARE(transcript.size(), 2);
+    }
+
+    void aSilentDeviceIsTriedFourTimes()
+    {
+        FlashTimings t = quickTimings();
+        t.answerLimitMs = kShortMs;
+        makeBurner(t);
+        device().dropAnswers = 4;
+        QSignalSpy finished(burner, &FlashBurner::finished);
+        burner->eraseFlash();
+        QVERIFY(finished.wait(kWaitMs));
+        QVERIFY(!finished.first().first().value<FlashResult>().accepted);
+        QCOMPARE(link->written.size(), 4);
+        QCOMPARE(statuses.last(), QStringLiteral("Error - Retry Four Times"));
+        QVERIFY(!burner->isBusy());
+    }
+
+    void oneOperationAtATime()
+    {
+        BurnRequest request;
+        request.hexPath = writeFile(sim::sampleHexFile(5));
+        QSignalSpy finished(burner, &FlashBurner::finished);
+        burner->burn(request);
+        burner->eraseFlash();
+        burner->burn(request);
+        QVERIFY(finished.wait(kWaitMs));
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(link->written.size(), 6);
+        QVERIFY(!link->written.contains(">B4"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFlashBurner)
+#include "tst_flash_burner.moc"

@@ -290,12 +290,14 @@ void ModeController::mnuOperation_Click()
 
 void ModeController::mnuFlashBurning_Click()
 {
+    // The bootloader's answers are for the flash window alone: no poll may read them away.
+    m_ctx.window.stopTrafficTimers();
     if (m_ctx.connected()) {
         m_ctx.setText("DeviceText", QStringLiteral("Rendo"));
         m_connection.OpenVeltoPort();
     }
     if (m_ctx.tools.flashBurning)
-        showTool(m_ctx.tools.flashBurning(), false);
+        showTool(m_ctx.tools.flashBurning(), true);
 }
 
 void ModeController::mnuTaliq485Debug_Click()

@@ -1,0 +1,92 @@
+#include "app/main_controller.h"
+#include "support/fake_byte_link.h"
+#include "support/fake_modbus_master.h"
+#include "support/fake_prompter.h"
+#include "ui/flash_burning_window.h"
+#include "ui_flash_burning_window.h"
+#include "ui_port_setup_window.h"
+
+#include <QLineEdit>
+#include <QPointer>
+#include <QTest>
+
+using namespace velto;
+
+namespace {
+
+struct Fixture {
+    test::FakeModbusMaster master;
+    test::FakeByteLink link;
+    test::FakePrompter prompter;
+    QList<serial::PortChoice> ports { { "/dev/ttyFAKE0", "/dev/ttyFAKE0", false } };
+    app::MainController controller { { master, link, prompter, [this] { return ports; },
+        [] { return QString(); } } };
+
+    ui::MainWindow& window() { return controller.window(); }
+    void trigger(const char* entry) { window().entry(entry)->trigger(); }
+    ui::FlashBurningWindow* flashWindow()
+    {
+        const auto found = window().findChildren<ui::FlashBurningWindow*>(QStringLiteral("FormFlashburning"));
+        return found.size() == 1 ? found.first() : nullptr;
+    }
+};
+
+} // namespace
+
+// "&Flash Burning" from the main window's menu.
+class TstFlashMenu : public QObject {
+    Q_OBJECT
+private slots:
+    void connectedOpensTheLineForTheWindow()
+    {
+        Fixture fx;
+        fx.window().show();
+        fx.trigger("mnuConnect");
+        QTest::mouseClick(fx.controller.connection().portWindow()->form().btnOKPortSetUp, Qt::LeftButton);
+        fx.trigger("mnuOrvix25");
+        fx.trigger("mnuOrvixRegisters");
+        QVERIFY(fx.window().TimerModbusDataUpdate->isActive());
+
+        fx.trigger("mnuFlashBurning");
+        QPointer<ui::FlashBurningWindow> flash = fx.flashWindow();
+        QVERIFY(flash);
+        QVERIFY(flash->isVisible());
+        QVERIFY(!fx.window().isVisible());
+        QCOMPARE(fx.window().findChild<QLineEdit*>("DeviceText")->text(), QStringLiteral("Rendo"));
+        // The byte link has the line; nothing else polls it.
+        QVERIFY(fx.link.isOpen());
+        QVERIFY(!fx.master.portOpen());
+        QVERIFY(!fx.window().TimerModbusDataUpdate->isActive());
+        QVERIFY(flash->form().BrowseCommand->isEnabled());
+
+        flash->close();
+        QVERIFY(fx.window().isVisible());
+        QTRY_VERIFY(!flash); // unloaded
+        QVERIFY(fx.link.isOpen()); // the port is left open
+
+        // Every opening starts afresh.
+        fx.trigger("mnuFlashBurning");
+        QVERIFY(fx.flashWindow());
+        QCOMPARE(fx.flashWindow()->form().FlashBurningStatusText->text(),
+            QStringLiteral("Wait for Sending HEX File"));
+    }
+
+    void notConnectedCannotBrowseOrBurn()
+    {
+        Fixture fx;
+        fx.window().show();
+        fx.trigger("mnuFlashBurning");
+        ui::FlashBurningWindow* flash = fx.flashWindow();
+        QVERIFY(flash);
+        QVERIFY(flash->isVisible());
+        QVERIFY(!fx.window().isVisible());
+        QVERIFY(!flash->form().BrowseCommand->isEnabled());
+        QVERIFY(!flash->form().SendHEXFileCommand->isEnabled());
+        QVERIFY(!fx.link.isOpen());
+        flash->close();
+        QVERIFY(fx.window().isVisible());
+    }
+};
+
+QTEST_MAIN(TstFlashMenu)
+#include "tst_flash_menu.moc"

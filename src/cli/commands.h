@@ -24,6 +24,9 @@ int runCalibrateRelay(const QStringList& args);
 int runCalibrateDefaults(const QStringList& args);
 int runRadarSend(const QStringList& args);
 int runRadarMeasure(const QStringList& args);
+int runFlashBurn(const QStringList& args);
+int runFlashErase(const QStringList& args);
+int runFlashTest(const QStringList& args);
 
 // Parses args (the subcommand's name first). On --help prints the help and returns kExitOk; on bad
 // arguments prints the error and usage to stderr and returns kExitUsage; otherwise returns -1.

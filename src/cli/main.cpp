@@ -31,6 +31,9 @@ constexpr Subcommand kSubcommands[] = {
     { "calibrate defaults", &velto::cli::runCalibrateDefaults, "restore the transceiver defaults, then 'M'" },
     { "radar send", &velto::cli::runRadarSend, "send one radar command and print the judged reply" },
     { "radar measure", &velto::cli::runRadarMeasure, "run the radar's automatic measurement sequence" },
+    { "flash burn", &velto::cli::runFlashBurn, "burn a HEX file into the flash through the bootloader" },
+    { "flash erase", &velto::cli::runFlashErase, "erase the flash" },
+    { "flash test", &velto::cli::runFlashTest, "test and erase the flash" },
 };
 
 constexpr int kNameColumnWidth = 18;

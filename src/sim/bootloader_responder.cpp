@@ -47,9 +47,13 @@ void BootloaderResponder::feed(QByteArrayView bytes)
     m_pending.append(bytes.data(), bytes.size());
     while (m_burning && !m_pending.isEmpty()) {
         const qsizetype length = frameLength(m_pending);
-        // A bad start or a bad byte count: where the line ends only the quiet after it tells.
-        if (length <= 0)
+        // A bad start or a bad byte count: where the line ends only the quiet after it tells, or
+        // its length when it goes on and on.
+        if (length <= 0) {
+            if (m_pending.size() > kLongestLine)
+                lineIdle();
             return;
+        }
         const QByteArray frame = m_pending.first(length);
         m_pending.remove(0, length);
         respond(frame);

@@ -18,6 +18,8 @@ public:
     static constexpr char kCommandStart = '>';
     static constexpr char kCommandLetter = 'B';
     static constexpr qsizetype kCommandSize = 3;
+    // Longer than any record: what has not become a frame by then is a bad line.
+    static constexpr qsizetype kLongestLine = hexRecordSize(255);
     static constexpr quint8 kBadStartCode = 0xA0;
     static constexpr quint8 kBadLength = 0xA1;
     static constexpr quint8 kBadChecksum = 0xA2;

@@ -1,0 +1,21 @@
+// The lines of a HEX file as the flash burn sends them, from any file content. No line holds a line
+// end or is blank, and together they hold no more than the file.
+#include "flash/hex_file.h"
+#include "fuzz_input.h"
+
+#include <cstdlib>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    velto::fuzz::FuzzInput input(data, size);
+    const QByteArrayView content = input.rest();
+    qsizetype total = 0;
+    for (const QByteArray& line : velto::flash::splitHexLines(content)) {
+        if (line.isEmpty() || line.contains('\n') || line.contains('\r') || line.trimmed().isEmpty())
+            std::abort();
+        total += line.size();
+    }
+    if (total > content.size())
+        std::abort();
+    return 0;
+}

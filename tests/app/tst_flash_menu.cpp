@@ -2,10 +2,12 @@
 #include "support/fake_byte_link.h"
 #include "support/fake_modbus_master.h"
 #include "support/fake_prompter.h"
+#include "support/offscreen_screen.h"
 #include "ui/flash_burning_window.h"
 #include "ui_flash_burning_window.h"
 #include "ui_port_setup_window.h"
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTest>
@@ -52,6 +54,14 @@ private slots:
         QVERIFY(flash);
         QVERIFY(flash->isVisible());
         QVERIFY(!fx.window().isVisible());
+        // On a laptop screen: whole, and centred where the main window was.
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        if (area.size() == QSize(1366, 768)) {
+            QVERIFY(area.contains(flash->frameGeometry()));
+            const QPoint offset = flash->frameGeometry().center() - fx.window().frameGeometry().center();
+            QVERIFY2(
+                offset.manhattanLength() <= 40, qPrintable(QString("%1,%2").arg(offset.x()).arg(offset.y())));
+        }
         QCOMPARE(fx.window().findChild<QLineEdit*>("DeviceText")->text(), QStringLiteral("Rendo"));
         // The byte link has the line; nothing else polls it.
         QVERIFY(fx.link.isOpen());
@@ -88,5 +98,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstFlashMenu)
+VELTO_QTEST_MAIN_ON_SCREEN(TstFlashMenu, 1366, 768)
 #include "tst_flash_menu.moc"

@@ -10,24 +10,10 @@ namespace velto::flash {
 HexOrderRunner::HexOrderRunner(QObject* parent)
     : QObject(parent)
 {
-    // Its output is of no use to anyone here; its complaints are.
-    m_process.setStandardOutputFile(QProcess::nullDevice());
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // Queued: QProcess may report a failure from inside start(), before the caller is ready for it.
-    connect(
-        &m_process, &QProcess::started, this,
-        [this] {
-            if (m_running)
-                emit started();
-        },
-        Qt::QueuedConnection);
-    connect(&m_process, &QProcess::errorOccurred, this, &HexOrderRunner::onError, Qt::QueuedConnection);
-    connect(&m_process, &QProcess::finished, this, &HexOrderRunner::onFinished, Qt::QueuedConnection);
 }
 
 HexOrderRunner::~HexOrderRunner()
 {
-    m_process.disconnect(this);
     stop();
 }
 
@@ -44,35 +30,64 @@ QString HexOrderRunner::defaultProgram()
 void HexOrderRunner::run(const QString& program, const QString& hexPath)
 {
     stop();
-    m_running = true;
+    auto* process = new QProcess(this);
+    m_process = process;
+    // Its output is of no use to anyone here; its complaints are.
+    process->setStandardOutputFile(QProcess::nullDevice());
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Queued: QProcess may report a failure from inside start(), before the caller is ready for it.
+    connect(
+        process, &QProcess::started, this,
+        [this, process] {
+            if (process == m_process)
+                emit started();
+        },
+        Qt::QueuedConnection);
+    connect(
+        process, &QProcess::errorOccurred, this,
+        [this, process](QProcess::ProcessError error) { onError(process, error); }, Qt::QueuedConnection);
+    connect(
+        process, &QProcess::finished, this, [this, process] { onFinished(process); }, Qt::QueuedConnection);
     // One argument: the path arrives whole, spaces and all.
-    m_process.start(program, { QDir::toNativeSeparators(hexPath) });
+    process->start(program, { QDir::toNativeSeparators(hexPath) });
 }
 
 void HexOrderRunner::stop()
 {
-    m_running = false;
-    if (m_process.state() == QProcess::NotRunning)
+    QProcess* process = m_process;
+    m_process = nullptr;
+    if (!process)
         return;
-    // QProcess reaps it; whatever it reports afterwards is ignored.
-    m_process.kill();
+    process->disconnect(this);
+    if (process->state() == QProcess::NotRunning) {
+        process->deleteLater();
+        return;
+    }
+    // Reaped when it has ended; nothing it reports now concerns anyone.
+    connect(process, &QProcess::stateChanged, process, [process](QProcess::ProcessState state) {
+        if (state == QProcess::NotRunning)
+            process->deleteLater();
+    });
+    process->kill();
 }
 
-void HexOrderRunner::onError(QProcess::ProcessError error)
+void HexOrderRunner::onError(QProcess* process, QProcess::ProcessError error)
 {
-    if (!m_running || error != QProcess::FailedToStart)
+    if (process != m_process || error != QProcess::FailedToStart)
         return;
-    m_running = false;
-    emit failedToStart(kErrorStartingTaskText + QDir::toNativeSeparators(m_process.program())
-        + QLatin1Char('\n') + m_process.errorString());
+    m_process = nullptr;
+    process->deleteLater();
+    emit failedToStart(kErrorStartingTaskText + QDir::toNativeSeparators(process->program())
+        + QLatin1Char('\n') + process->errorString());
     emit done();
 }
 
-void HexOrderRunner::onFinished()
+void HexOrderRunner::onFinished(QProcess* process)
 {
-    if (!m_running)
+    if (process != m_process)
         return;
-    m_running = false;
+    m_process = nullptr;
+    process->deleteLater();
     emit done();
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QProcess>
 #include <QString>
 
@@ -20,7 +21,7 @@ public:
     void run(const QString& program, const QString& hexPath);
     // Ends a converter still running; done() is not emitted.
     void stop();
-    bool isRunning() const { return m_running; }
+    bool isRunning() const { return m_process != nullptr; }
 
 signals:
     void started();
@@ -30,11 +31,11 @@ signals:
     void done();
 
 private:
-    void onError(QProcess::ProcessError error);
-    void onFinished();
+    void onError(QProcess* process, QProcess::ProcessError error);
+    void onFinished(QProcess* process);
 
-    QProcess m_process;
-    bool m_running = false;
+    // One process per run: a killed converter may still be ending when the next run starts.
+    QPointer<QProcess> m_process;
 };
 
 } // namespace velto::flash

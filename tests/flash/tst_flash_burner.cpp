@@ -275,6 +275,29 @@ private slots:
         QCOMPARE(device().records(), linesOf(file));
     }
 
+    void aConverterStoppedMidRunDoesNotHoldUpTheNextBurn()
+    {
+        QTemporaryDir slowDir;
+        QVERIFY(slowDir.isValid());
+        BurnRequest request;
+        request.hexPath = writeFile(sim::sampleHexFile(5));
+        request.runConverter = true;
+        request.converterProgram
+            = test::writeStandInConverter(slowDir.path(), QStringLiteral("exec sleep 60"));
+        QSignalSpy running(burner, &FlashBurner::converterRunning);
+        QSignalSpy finished(burner, &FlashBurner::finished);
+        burner->burn(request);
+        QVERIFY(running.wait(kWaitMs));
+        burner->stop();
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(finished.first().first().value<FlashResult>().stopped);
+        // The killed converter may not have ended yet; the next one must start all the same.
+        request.converterProgram = test::writeStandInConverter(dir->path());
+        QVERIFY(burnAndWait(request).deviceConfirmed());
+        QCOMPARE(test::standInConverterRuns(dir->path()), QStringList { request.hexPath });
+        QCOMPARE(device().records().size(), 5);
+    }
+
     void stopLeavesNothingRunning()
     {
         QSignalSpy finished(burner, &FlashBurner::finished);

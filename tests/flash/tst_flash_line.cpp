@@ -98,7 +98,7 @@ private slots:
         QVERIFY(finished.wait(kWaitMs));
         QVERIFY(!finished.first().first().value<FlashResult>().accepted);
         QCOMPARE(statuses.last(), QStringLiteral("Error - Retry Four Times"));
-        QCOMPARE(line.simulator().bootloader().commandsReceived(), 4);
+        QTRY_COMPARE(line.simulator().bootloader().commandsReceived(), 4);
     }
 };
 

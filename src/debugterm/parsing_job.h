@@ -1,0 +1,47 @@
+#pragma once
+
+#include "debugterm/parsing_outcome.h"
+
+#include <QString>
+
+#include <atomic>
+#include <functional>
+
+namespace velto::debugterm {
+
+// The files of one run: the captured log and the two workbooks it becomes.
+struct ParsingPaths {
+    QString log;
+    QString allWorkbook; // one row per record
+    QString currentWorkbook; // one row per record whose C value is 1
+
+    // "TaliqAllDebug.xlsx" and "Taliq4_20Debug.xlsx" in folder.
+    static ParsingPaths inFolder(const QString& log, const QString& folder);
+};
+
+// One whole conversion of a log into the two workbooks, run start to end on the calling thread
+// (never the UI thread: a big log takes seconds). The workbooks replace the old ones only when
+// every line was read and both were written.
+class ParsingJob {
+public:
+    static constexpr qint64 kProgressEveryLines = 8192;
+
+    // Told the line count once counted, then the lines done every kProgressEveryLines lines.
+    using Progress = std::function<void(qint64 linesDone, qint64 lineCount)>;
+
+    ParsingJob(ParsingPaths paths, const std::atomic<bool>& cancel, Progress progress = {});
+
+    ParsingOutcome run();
+
+private:
+    ParsingOutcome fail(ParsingStage stage, const QString& detail = {});
+    ParsingOutcome cancelled();
+    bool cancelRequested() const { return m_cancel.load(std::memory_order_relaxed); }
+
+    ParsingPaths m_paths;
+    const std::atomic<bool>& m_cancel;
+    Progress m_progress;
+    ParsingOutcome m_outcome;
+};
+
+} // namespace velto::debugterm

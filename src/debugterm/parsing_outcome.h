@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QMetaType>
+#include <QString>
+
+namespace velto::debugterm {
+
+// The step of a parsing run that was under way when it ended.
+enum class ParsingStage { Empty, OpenLog, FirstWorkbook, SecondWorkbook, Parsing, Done };
+
+// How a parsing run ended.
+struct ParsingOutcome {
+    enum class Result { Saved, Failed, Cancelled };
+
+    Result result = Result::Failed;
+    ParsingStage stage = ParsingStage::Empty;
+    QString message; // what the window shows for a failure
+    QString detail; // what exactly went wrong, for the command line
+    qint64 lines = 0; // lines read
+    int allRows = 0; // record rows in the all-records workbook
+    int currentRows = 0; // record rows in the 4-20 mA workbook
+
+    bool saved() const { return result == Result::Saved; }
+};
+
+// The window's message for a failure in that stage.
+QString parsingStageMessage(ParsingStage stage);
+
+} // namespace velto::debugterm
+
+Q_DECLARE_METATYPE(velto::debugterm::ParsingOutcome)

@@ -3,9 +3,10 @@
 #include "app/about_window.h"
 #include "app/calibration_tool.h"
 #include "app/debug_terminal_opener.h"
+#include "app/flash_burning_opener.h"
+#include "app/parsing_opener.h"
 #include "app/radar_window_opener.h"
 #include "app/traffic_monitor_opener.h"
-#include "app/flash_burning_opener.h"
 #include "common/colors.h"
 #include "ui/modbus_config_panel.h"
 #include "ui/multiple_devices_window.h"
@@ -97,6 +98,7 @@ MainController::MainController(Links links, QObject* parent)
     installCalibrationTool(m_ctx);
     installRadarWindow(m_ctx);
     installFlashBurningOpener(m_ctx);
+    installParsingOpener(m_ctx);
     Form_Load();
     m_modbusReadings = std::make_unique<ModbusReadingsController>(m_ctx);
     ModbusReadingsController* readings = m_modbusReadings.get();

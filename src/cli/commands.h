@@ -17,6 +17,7 @@ int runModbusRead(const QStringList& args);
 int runModbusPoll(const QStringList& args);
 int runVeltoPoll(const QStringList& args);
 int runDebugCapture(const QStringList& args);
+int runDebugParse(const QStringList& args);
 int runCalibrate(const QStringList& args);
 int runCalibrateParam(const QStringList& args);
 int runCalibrateCurrent(const QStringList& args);
@@ -29,8 +30,10 @@ int runFlashErase(const QStringList& args);
 int runFlashTest(const QStringList& args);
 
 // Parses args (the subcommand's name first). On --help prints the help and returns kExitOk; on bad
-// arguments prints the error and usage to stderr and returns kExitUsage; otherwise returns -1.
-int parseOrExit(QCommandLineParser& parser, const QStringList& args, const QString& commandName = {});
+// arguments (or more than maxPositional bare ones) prints the error and usage to stderr and returns
+// kExitUsage; otherwise returns -1.
+int parseOrExit(QCommandLineParser& parser, const QStringList& args, const QString& commandName = {},
+    qsizetype maxPositional = 0);
 // Prints the error and the subcommand's usage on stderr; returns kExitUsage.
 int usageError(const QCommandLineParser& parser, const QString& command, const QString& error);
 // The parser's help with a usage line naming the tool and the subcommand.

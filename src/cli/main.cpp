@@ -23,6 +23,7 @@ constexpr Subcommand kSubcommands[] = {
     { "velto poll", &velto::cli::runVeltoPoll, "run the Velto ASCII tick and print the panel" },
     { "debug capture", &velto::cli::runDebugCapture,
         "listen to a Taliq485's debug output and write the capture file" },
+    { "debug parse", &velto::cli::runDebugParse, "turn a captured debug log into the two .xlsx workbooks" },
     { "calibrate", &velto::cli::runCalibrate,
         "calibrate param|current|relay|defaults: the calibration window" },
     { "calibrate param", &velto::cli::runCalibrateParam, "send a transceiver parameter, then 'M'" },

@@ -20,7 +20,8 @@ int usageError(const QCommandLineParser& parser, const QString& command, const Q
     return kExitUsage;
 }
 
-int parseOrExit(QCommandLineParser& parser, const QStringList& args, const QString& commandName)
+int parseOrExit(
+    QCommandLineParser& parser, const QStringList& args, const QString& commandName, qsizetype maxPositional)
 {
     const QCommandLineOption help(
         QStringList { QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Show this help."));
@@ -34,10 +35,10 @@ int parseOrExit(QCommandLineParser& parser, const QStringList& args, const QStri
         std::fputs(qPrintable(commandHelp(parser, command)), stdout);
         return kExitOk;
     }
-    // No command takes bare arguments; a stray word is most likely a mistyped option.
-    if (!parser.positionalArguments().isEmpty())
+    // A stray word is most likely a mistyped option.
+    if (parser.positionalArguments().size() > maxPositional)
         return usageError(parser, command,
-            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().front()));
+            QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().at(maxPositional)));
     if (parser.isSet(trace))
         startTrace();
     return -1;

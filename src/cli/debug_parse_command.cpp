@@ -1,0 +1,75 @@
+#include "cli/cli_options.h"
+#include "cli/commands.h"
+#include "cli/signal_watcher.h"
+#include "common/data_folder.h"
+#include "debugterm/parsing_run.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTimer>
+
+namespace velto::cli {
+
+int runDebugParse(const QStringList& args)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Turns a captured debug log into TaliqAllDebug.xlsx (every record) and Taliq4_20Debug.xlsx (records "
+        "whose C value is 1), replacing earlier ones. Prints Lines=N AllRows=N CurrentRows=N and the two "
+        "paths; on a failure Message=text as the parsing window shows it, and the reason on stderr."));
+    parser.addPositionalArgument(QStringLiteral("LOG"), QStringLiteral("The captured debug log."));
+    const QCommandLineOption outDir(QStringLiteral("out-dir"),
+        QStringLiteral("Folder for the workbooks (\"Rendo Monitor\" in the home folder), made when missing."),
+        QStringLiteral("DIR"));
+    parser.addOption(outDir);
+    if (const int exit = parseOrExit(parser, args, {}, 1); exit >= 0)
+        return exit;
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1)
+        return usageError(parser, args.value(0), QStringLiteral("the log file is required"));
+
+    QString folder;
+    if (parser.isSet(outDir)) {
+        folder = parser.value(outDir);
+        QDir().mkpath(folder);
+    } else {
+        folder = ensureDataFolder();
+        if (folder.isEmpty()) {
+            printLine(namedText(QStringLiteral("Message"),
+                debugterm::parsingStageMessage(debugterm::ParsingStage::FirstWorkbook)));
+            printError(QStringLiteral("cannot make the folder %1").arg(dataFolderPath()));
+            return kExitFailure;
+        }
+    }
+    const auto paths = debugterm::ParsingPaths::inFolder(positional.front(), folder);
+
+    debugterm::ParsingRun run;
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &run, &debugterm::ParsingRun::cancel);
+    QObject::connect(
+        &run, &debugterm::ParsingRun::finished, &run, [&paths](const debugterm::ParsingOutcome& outcome) {
+            switch (outcome.result) {
+            case debugterm::ParsingOutcome::Result::Saved:
+                printLine(QStringLiteral("Lines=%1 AllRows=%2 CurrentRows=%3 %4 %5")
+                              .arg(outcome.lines)
+                              .arg(outcome.allRows)
+                              .arg(outcome.currentRows)
+                              .arg(namedText(QStringLiteral("AllWorkbook"), paths.allWorkbook),
+                                  namedText(QStringLiteral("CurrentWorkbook"), paths.currentWorkbook)));
+                QCoreApplication::exit(kExitOk);
+                return;
+            case debugterm::ParsingOutcome::Result::Failed:
+                printLine(namedText(QStringLiteral("Message"), outcome.message));
+                printError(outcome.detail);
+                break;
+            case debugterm::ParsingOutcome::Result::Cancelled:
+                printError(QStringLiteral("interrupted; no workbook was saved"));
+                break;
+            }
+            QCoreApplication::exit(kExitFailure);
+        });
+    QTimer::singleShot(0, &run, [&run, &paths] { run.start(paths); });
+    return QCoreApplication::exec();
+}
+
+} // namespace velto::cli

@@ -2,6 +2,7 @@
 
 #include "common/prompter.h"
 #include "debugterm/parsing_run.h"
+#include "ui/screen_fit.h"
 #include "ui_parsing_window.h"
 
 #include <QCloseEvent>
@@ -25,6 +26,7 @@ ParsingWindow::ParsingWindow(
     , m_run(new debugterm::ParsingRun(this))
 {
     m_ui->setupUi(this);
+    fitToScreenOnShow(this);
     connect(m_ui->BrowseCommand, &QPushButton::clicked, this, &ParsingWindow::BrowseCommand_Click);
     connect(m_ui->SaveParameters, &QPushButton::clicked, this, &ParsingWindow::SaveParameters_Click);
     connect(m_run, &debugterm::ParsingRun::progressed, this, &ParsingWindow::showProgress);

@@ -1,8 +1,11 @@
 #include "debugterm/parsing_run.h"
 #include "support/fake_prompter.h"
+#include "support/offscreen_screen.h"
 #include "ui/parsing_window.h"
+#include "ui/screen_fit.h"
 #include "ui_parsing_window.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -88,6 +91,7 @@ void TstParsingWindow::controlsAndCaptions()
     QVERIFY(rig.window.findChild<QLineEdit*>("TxtFileNameText"));
     QVERIFY(!rig.f.SaveParameters->isEnabled());
     QVERIFY(rig.f.SaveToExcelProgressBar->isHidden());
+    QVERIFY(ui::availableArea(&rig.window).contains(rig.window.frameGeometry()));
 }
 
 void TstParsingWindow::browseChoosesTheLog()
@@ -180,5 +184,5 @@ void TstParsingWindow::closingDuringARunCancelsIt()
     QVERIFY(rig.idle());
 }
 
-QTEST_MAIN(TstParsingWindow)
+VELTO_QTEST_MAIN_ON_SCREEN(TstParsingWindow, 1366, 768)
 #include "tst_parsing_window.moc"

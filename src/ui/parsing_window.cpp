@@ -31,6 +31,10 @@ ParsingWindow::ParsingWindow(
     connect(m_ui->SaveParameters, &QPushButton::clicked, this, &ParsingWindow::SaveParameters_Click);
     connect(m_run, &debugterm::ParsingRun::progressed, this, &ParsingWindow::showProgress);
     connect(m_run, &debugterm::ParsingRun::finished, this, &ParsingWindow::runFinished);
+    // The bar keeps its place while hidden, so Start does not stretch across the frame between runs.
+    QSizePolicy barPolicy = m_ui->SaveToExcelProgressBar->sizePolicy();
+    barPolicy.setRetainSizeWhenHidden(true);
+    m_ui->SaveToExcelProgressBar->setSizePolicy(barPolicy);
     m_ui->SaveToExcelProgressBar->hide();
     m_ui->SaveParameters->setEnabled(false);
 }

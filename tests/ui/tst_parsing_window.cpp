@@ -114,8 +114,12 @@ void TstParsingWindow::startWritesBothWorkbooksWhileTheBarMoves()
     rig.browse(rig.writeLog(kRecordPair.repeated(lines / 3)));
     // What the bar shows at each report, seen after the window has handled it.
     QList<QPair<int, int>> bar;
+    // Nothing moves when the bar shows up.
+    const QRect startAt = rig.f.SaveParameters->geometry();
+    QList<QRect> startDuringRun;
     connect(&rig.window.run(), &debugterm::ParsingRun::progressed, &rig.window, [&] {
         bar.append({ rig.f.SaveToExcelProgressBar->value(), rig.f.SaveToExcelProgressBar->maximum() });
+        startDuringRun.append(rig.f.SaveParameters->geometry());
     });
 
     QTest::mouseClick(rig.f.SaveParameters, Qt::LeftButton);
@@ -136,6 +140,8 @@ void TstParsingWindow::startWritesBothWorkbooksWhileTheBarMoves()
     QCOMPARE(bar.last(), qMakePair(lines, lines));
     for (int i = 1; i < bar.size(); ++i)
         QVERIFY(bar[i].first > bar[i - 1].first);
+    QCOMPARE(startDuringRun.first(), startAt);
+    QCOMPARE(rig.f.SaveParameters->geometry(), startAt);
 }
 
 void TstParsingWindow::failuresNameTheirStage_data()

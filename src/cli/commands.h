@@ -12,7 +12,7 @@ constexpr int kExitUsage = 2;
 // Each subcommand gets its arguments with its own name first (as a parser expects argv[0]; "modbus
 // read" for a two-word one) and returns the process exit code. One .cpp per subcommand.
 int runSim(const QStringList& args);
-int runModbus(const QStringList& args);
+int runModbusWrite(const QStringList& args);
 int runModbusRead(const QStringList& args);
 int runModbusPoll(const QStringList& args);
 int runVeltoPoll(const QStringList& args);

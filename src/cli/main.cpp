@@ -16,10 +16,10 @@ struct Subcommand {
 
 constexpr Subcommand kSubcommands[] = {
     { "sim", &velto::cli::runSim, "run the simulated sensors on a pseudo-terminal until interrupted" },
-    { "modbus", &velto::cli::runModbus, "modbus write: write holding registers of a Modbus RTU slave" },
     { "modbus read", &velto::cli::runModbusRead, "read a block of holding registers, once or repeatedly" },
     { "modbus poll", &velto::cli::runModbusPoll,
         "run the single-sensor register cycle and print the panels" },
+    { "modbus write", &velto::cli::runModbusWrite, "write holding registers of a Modbus RTU slave" },
     { "velto poll", &velto::cli::runVeltoPoll, "run the Velto ASCII tick and print the panel" },
     { "debug capture", &velto::cli::runDebugCapture,
         "listen to a Taliq485's debug output and write the capture file" },
@@ -58,12 +58,25 @@ std::pair<const Subcommand*, int> findSubcommand(const QStringList& args)
 
 QString usageText()
 {
-    QString text = QStringLiteral("Usage: velto-cli <command> [options]\n\nCommands:\n");
+    // Laid out as help2man reads it: the installed man page is generated from this text and from
+    // each command's --help.
+    QString text = QStringLiteral(
+        "Usage: velto-cli <command> [options]\n"
+        "Runs the logic of the Velto PC Control windows without them: the simulated sensors, Modbus "
+        "reads, polls and writes, and the Velto ASCII poll. Results are printed as Name=text pairs under "
+        "the names of the boxes that would show them.\n\nCommands:\n");
     for (const auto& c : kSubcommands)
         text += QStringLiteral("  %1  %2\n")
                     .arg(QLatin1String(c.name), -kNameColumnWidth)
                     .arg(QLatin1String(c.summary));
-    text += QStringLiteral("\nRun 'velto-cli <command> --help' for the options of a command.\n");
+    text += QStringLiteral("\nOptions:\n"
+                           "  -h, --help  Show this help; after a command, that command's options.\n"
+                           "  --version   Show the version.\n"
+                           "\nExit status:\n"
+                           "  0  every step succeeded\n"
+                           "  1  any failure: a port that would not open, a time-out, an exception or an "
+                           "invalid answer\n"
+                           "  2  bad arguments\n");
     return text;
 }
 
@@ -84,6 +97,10 @@ int main(int argc, char** argv)
     if (command == QLatin1String("--help") || command == QLatin1String("-h")
         || command == QLatin1String("help")) {
         std::fputs(qPrintable(usageText()), stdout);
+        return velto::cli::kExitOk;
+    }
+    if (command == QLatin1String("--version")) {
+        std::printf("velto-cli %s\n", VELTO_CLI_VERSION);
         return velto::cli::kExitOk;
     }
     if (const auto [subcommand, words] = findSubcommand(args); subcommand) {

@@ -28,7 +28,9 @@ std::optional<quint16> parseWord(const QString& text)
     return quint16(*value);
 }
 
-int runWrite(const QStringList& args)
+} // namespace
+
+int runModbusWrite(const QStringList& args)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
@@ -90,20 +92,6 @@ int runWrite(const QStringList& args)
     QCoreApplication::exec();
     master.closePort();
     return exitCode;
-}
-
-} // namespace
-
-int runModbus(const QStringList& args)
-{
-    const QString action = args.value(1);
-    if (action == QLatin1String("write"))
-        return runWrite(QStringList { kCommand } + args.mid(2));
-    std::fprintf(stderr,
-        "velto-cli: unknown modbus action '%s'\n\nUsage: velto-cli modbus write --port P [--baud 9600] "
-        "[--slave 1] --register R --value V [--value V ...]\n",
-        qPrintable(action));
-    return action == QLatin1String("--help") || action == QLatin1String("-h") ? kExitOk : kExitUsage;
 }
 
 } // namespace velto::cli

@@ -1,6 +1,7 @@
 #include "modbus/qt_modbus_master.h"
 
 #include "modbus/answer_check.h"
+#include "serial/port_access.h"
 #include "serial/serial_settings.h"
 
 #include <QDataStream>
@@ -189,6 +190,8 @@ bool QtModbusMaster::openPort(const QString& portName, const QString& settings)
     // A serial client opens its port inside connectDevice(), so the state is final on return.
     if (!m_client->connectDevice() || m_client->state() != QModbusDevice::ConnectedState) {
         m_lastErrorText = QStringLiteral("Cannot open %1: %2").arg(portName, m_client->errorString());
+        if (const QString advice = serial::portAccessAdvice(portName); !advice.isEmpty())
+            m_lastErrorText += QStringLiteral(". ") + advice;
         m_client->disconnectDevice();
         return false;
     }

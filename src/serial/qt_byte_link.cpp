@@ -1,5 +1,6 @@
 #include "serial/qt_byte_link.h"
 
+#include "serial/port_access.h"
 #include "serial/serial_settings.h"
 
 #include <QTimer>
@@ -60,6 +61,8 @@ bool QtByteLink::open(const QString& portName, const QString& settings)
     m_dropQueued = false;
     if (!m_port.open(QIODevice::ReadWrite)) {
         m_errorText = QStringLiteral("Cannot open %1: %2").arg(portName, describe(m_port.error()));
+        if (const QString advice = portAccessAdvice(portName); !advice.isEmpty())
+            m_errorText += QStringLiteral(". ") + advice;
         return false;
     }
     m_errorText.clear();

@@ -5,6 +5,7 @@
 #include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
 #include "sim/simulated_line.h"
+#include "ui/logo.h"
 #include "ui/qt_prompter.h"
 
 #include <QApplication>
@@ -17,6 +18,9 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velto PC Control Application"));
     QApplication::setOrganizationName(QStringLiteral("Velto"));
+    // Names the installed desktop entry, so Wayland compositors show its icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.velto.pccontrol"));
+    QApplication::setWindowIcon(ui::veltoIcon());
 
     ui::QtPrompter prompter;
     modbus::QtModbusMaster master;

@@ -11,7 +11,7 @@ struct Subcommand {
     // One word ("sim") or two ("modbus read"); a two-word command takes the first two arguments.
     const char* name;
     int (*run)(const QStringList& args);
-    const char* summary;
+    const char* summary; // null: left out of the overview
 };
 
 constexpr Subcommand kSubcommands[] = {
@@ -24,8 +24,8 @@ constexpr Subcommand kSubcommands[] = {
     { "debug capture", &velto::cli::runDebugCapture,
         "listen to a Taliq485's debug output and write the capture file" },
     { "debug parse", &velto::cli::runDebugParse, "turn a captured debug log into the two .xlsx workbooks" },
-    { "calibrate", &velto::cli::runCalibrate,
-        "calibrate param|current|relay|defaults: the calibration window" },
+    // Only says which calibrate commands there are; the overview lists those themselves.
+    { "calibrate", &velto::cli::runCalibrate, nullptr },
     { "calibrate param", &velto::cli::runCalibrateParam, "send a transceiver parameter, then 'M'" },
     { "calibrate current", &velto::cli::runCalibrateCurrent, "trim a 4-20 mA output point" },
     { "calibrate relay", &velto::cli::runCalibrateRelay, "switch a relay of the multi-sensor unit" },
@@ -62,13 +62,16 @@ QString usageText()
     // each command's --help.
     QString text = QStringLiteral(
         "Usage: velto-cli <command> [options]\n"
-        "Runs the logic of the Velto PC Control windows without them: the simulated sensors, Modbus "
-        "reads, polls and writes, and the Velto ASCII poll. Results are printed as Name=text pairs under "
-        "the names of the boxes that would show them.\n\nCommands:\n");
-    for (const auto& c : kSubcommands)
+        "Runs the logic of the Velto PC Control windows without them: the simulated sensors and what "
+        "the windows do with a sensor. Results are printed as Name=text pairs under the names of the "
+        "boxes that would show them.\n\nCommands:\n");
+    for (const auto& c : kSubcommands) {
+        if (c.summary == nullptr)
+            continue;
         text += QStringLiteral("  %1  %2\n")
                     .arg(QLatin1String(c.name), -kNameColumnWidth)
                     .arg(QLatin1String(c.summary));
+    }
     text += QStringLiteral("\nOptions:\n"
                            "  -h, --help  Show this help; after a command, that command's options.\n"
                            "  --version   Show the version.\n"

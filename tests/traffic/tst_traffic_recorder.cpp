@@ -16,7 +16,9 @@ using namespace velto::traffic;
 
 namespace {
 
-constexpr int kHangGuardMs = 10000;
+constexpr int kHangGuardMs = 20000;
+// Answers are awaited patiently; only the reads that expect a time-out wait briefly.
+constexpr int kPatientRxMs = 5000;
 constexpr int kRxTimeoutMs = 300;
 constexpr int kServerAddress = 1;
 constexpr int kMapSize = 10;
@@ -77,7 +79,7 @@ private slots:
         QVERIFY(server->setData(QModbusDataUnit::HoldingRegisters, 1, 4242));
 
         modbus::QtModbusMaster master;
-        master.setRxTimeout(kRxTimeoutMs);
+        master.setRxTimeout(kPatientRxMs);
         TrafficRecorder recorder(SystemClock::instance());
         RowLog log(recorder);
         recorder.watchModbus(master);
@@ -100,7 +102,9 @@ private slots:
         QVERIFY(log.of(Protocol::ModbusRtu)[2].failure);
 
         log.rows.clear();
+        master.setRxTimeout(kRxTimeoutMs);
         QCOMPARE(readBlock(master, 7, 0, 3).status, int(modbus::StatusTimeout));
+        master.setRxTimeout(kPatientRxMs);
         QCOMPARE(log.lines(Protocol::ModbusRtu),
             (QStringList { "TX slave 7: read holding registers R0..R2 (3), CRC ok",
                 QStringLiteral("-- Time-out: no response from slave 7 within %1 ms").arg(kRxTimeoutMs) }));
@@ -119,7 +123,7 @@ private slots:
         sim::SimulatedLine line;
         QVERIFY(line.isValid());
         modbus::QtModbusMaster master;
-        master.setRxTimeout(kRxTimeoutMs);
+        master.setRxTimeout(kPatientRxMs);
         TrafficRecorder recorder(SystemClock::instance());
         RowLog log(recorder);
         recorder.setRecording(true);
@@ -134,6 +138,7 @@ private slots:
             QStringLiteral("RX slave 1: R0..R1 = %1, %2, CRC ok").arg(read.words[0]).arg(read.words[1]));
 
         log.rows.clear();
+        master.setRxTimeout(kRxTimeoutMs);
         QCOMPARE(readBlock(master, 9, 0, 2).status, int(modbus::StatusTimeout));
         lines = log.lines(Protocol::ModbusRtu);
         QCOMPARE(lines.size(), 2);

@@ -30,8 +30,10 @@ namespace {
 
 constexpr int kServerAddress = 1;
 constexpr int kMapSize = 60; // R0..R59: the block is inside, R63 is not
-constexpr int kShortRxMs = 300;
-constexpr int kGuardMs = 5000;
+// The server answers at once; the wait is long so a starved machine cannot turn an answer into a
+// time-out.
+constexpr int kPatientRxMs = 5000;
+constexpr int kGuardMs = 20000;
 const QString kSettings = QStringLiteral("9600,n,8,1");
 
 int probeRequestSize(const QModbusRequest& request)
@@ -259,7 +261,7 @@ private slots:
         QVERIFY(serverOwner);
         QModbusRtuSerialServer& server = *serverOwner;
         modbus::QtModbusMaster master;
-        master.setRxTimeout(kShortRxMs);
+        master.setRxTimeout(kPatientRxMs);
         QVERIFY2(master.openPort(bridge.pathA(), kSettings), qPrintable(master.lastErrorText()));
 
         Rig rig(master);

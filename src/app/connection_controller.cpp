@@ -2,6 +2,7 @@
 
 #include "common/colors.h"
 #include "ui/address_box.h"
+#include "ui/screen_fit.h"
 #include "ui_main_window.h"
 #include "veltoproto/address_entry.h"
 
@@ -40,6 +41,7 @@ void ConnectionController::mnuConnect_Click()
     m_portWindow = new ui::PortSetupWindow(m_ctx.state.serial, m_scan(), extras, m_ctx.prompter);
     connect(m_portWindow, &ui::PortSetupWindow::confirmed, this, &ConnectionController::btnOKPortSetUp_Click);
     connect(m_portWindow, &ui::PortSetupWindow::cancelled, this, &ConnectionController::btnCancel_Click);
+    ui::fitToScreenOnShow(m_portWindow, &m_ctx.window);
     m_portWindow->show();
     m_ctx.window.hide();
     for (const QString& name : kConnectHides)

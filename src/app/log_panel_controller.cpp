@@ -2,6 +2,8 @@
 
 #include "ui_main_window.h"
 
+#include <QScrollBar>
+
 namespace velto::app {
 
 LogPanelController::LogPanelController(MainContext& ctx, const Clock& clock, QObject* parent)
@@ -98,6 +100,9 @@ void LogPanelController::resetGrid(const QStringList& header)
     grid->setRowCount(0);
     grid->setColumnCount(int(header.size()));
     grid->setHorizontalHeaderLabels(header);
+    // A fresh log starts at its first column, whatever the last one showed.
+    grid->scrollToTop();
+    grid->horizontalScrollBar()->setValue(0);
 }
 
 void LogPanelController::addGridRow(const QStringList& cells)

@@ -1,11 +1,13 @@
 #include "ui/main_window.h"
 
+#include "ui/eliding_line_edit.h"
+#include "ui/screen_fit.h"
+#include "ui/steady_layout.h"
 #include "ui_main_window.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QScreen>
 
 namespace velto::ui {
 
@@ -15,7 +17,6 @@ constexpr int kJump2DevicesMs = 10000;
 constexpr int kVeltoTickMs = 1000;
 constexpr int kRadarRxMs = 250;
 constexpr int kTankHeightTestMs = 5000;
-constexpr QSize kPreferredSize(1400, 820);
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent)
@@ -30,11 +31,52 @@ MainWindow::MainWindow(QWidget* parent)
     , m_ui(std::make_unique<Ui::ProtocolChoose>())
 {
     m_ui->setupUi(this);
-    // Room for the widest mode's panels, within the screen the window opens on.
-    QSize size = kPreferredSize;
-    if (const QScreen* s = screen())
-        size = size.boundedTo(s->availableSize());
-    resize(size);
+    // The panels of the busiest mode need most of a laptop screen: tight spacing, and what still
+    // does not fit scrolls instead of pushing the window past the screen's edge.
+    compactLayouts(m_ui->centralwidget);
+    makeScrollable(m_ui->centralwidget);
+    fitToScreenOnShow(this);
+    holdPanelsSteady();
+    connect(this, &MainWindow::pollingStopped, this, &MainWindow::hideActivityMarks);
+}
+
+void MainWindow::hideActivityMarks()
+{
+    Ui::ProtocolChoose& f = *m_ui;
+    for (QWidget* mark : std::initializer_list<QWidget*> {
+             f.RedPoint, f.lineSens0, f.lineSens1, f.lineSens2, f.lineSens3, f.lineSens4, f.lineSens5 })
+        mark->hide();
+}
+
+void MainWindow::holdPanelsSteady()
+{
+    Ui::ProtocolChoose& f = *m_ui;
+    for (QWidget* w : std::initializer_list<QWidget*> { f.RedPoint, f.lineSens0, f.lineSens1, f.lineSens2,
+             f.lineSens3, f.lineSens4, f.lineSens5, f.Vol_Flow_Tot_Ind_Label, f.Vol_Flow_Tot_Value_Text,
+             f.Vol_Flow_Tot_Unit_Label })
+        keepPlaceWhenHidden(w);
+
+    // Every text these labels take in any mode.
+    const QStringList units { "meter", "feet", "inch", "M3/Hr", "G.P.M", "Celsious ", "Celsius", "N/A" };
+    for (QWidget* label : std::initializer_list<QWidget*> { f.LabelTankHeight, f.Current4mALabel,
+             f.Current20mALabel, f.SbdLabelUnit, f.Interference1UnitLabel, f.Interference2UnitLabel,
+             f.Interference3UnitLabel, f.Interference4UnitLabel, f.Interference5UnitLabel,
+             f.Interference6UnitLabel, f.Interference7UnitLabel, f.Interference8UnitLabel, f.LabelDist,
+             f.LabelLevel, f.LabelModBusTemp, f.Vol_Flow_Tot_Unit_Label, f.labelVeltoDist,
+             f.LabelVeltoTnakHeight, f.LabelVeltoLevel, f.LabelVeltoTemp, f.labelVeltoDist2,
+             f.LabelVeltoTnakHeight2, f.LabelVeltoLevel2, f.LabelVeltoTemp2 })
+        reserveWidthFor(label, units);
+    for (QWidget* relay :
+        std::initializer_list<QWidget*> { f.LabelRel1, f.LabelRel2, f.LabelRel3, f.LabelRel4, f.LabelRel5 })
+        reserveWidthFor(relay, { "open", "close", "N/A" });
+    reserveWidthFor(f.Vol_Flow_Tot_Ind_Label, { "Flow", "Totalization", "Volume" });
+    reserveWidthFor(f.Label26, { "Unit", "Units" });
+    reserveWidthFor(f.LabelSensorNo1, { "Single Sensor", "Sensor No. 1" });
+    reserveWidthFor(f.LabelOrvixId, { "Insert Orvix 1 ID", "Insert Orvix ID" });
+    // The master's usual failures fit whole; anything longer ends in an ellipsis.
+    f.ModBusErrorMessageLabel_TextBox->reserveRoomFor(
+        { "Time-out: no response from slave 247 within 30000 ms",
+            "Gateway Target Device Failed To Respond (exception 11)" });
 }
 
 MainWindow::~MainWindow() = default;

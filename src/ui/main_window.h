@@ -31,6 +31,10 @@ public:
     QTimer* const TimerSingleMultiRegisters;
     QTimer* const SetTankHeight1000TimesTimer;
 
+    // RedPoint and lineSens(0..5) go away with the polling that blinks them, so no frozen mark is
+    // left to read as an error sign.
+    void hideActivityMarks();
+
     // The six timers of the sensor traffic that a mode change or Disconnect stops.
     void stopTrafficTimers();
     // The single-sensor, Velto and two-sensor timers, as a model change or the readings reset stop them.
@@ -47,6 +51,8 @@ public:
 
 private:
     QTimer* makeTimer(const char* name, int intervalMs);
+    // Reserves the room of every mark and text that comes and goes, so no panel moves.
+    void holdPanelsSteady();
 
     std::unique_ptr<Ui::ProtocolChoose> m_ui;
 };

@@ -5,6 +5,7 @@
 #include "modbus/modbus_master.h"
 #include "ui/address_box.h"
 #include "ui/main_window.h"
+#include "ui/screen_fit.h"
 #include "ui_main_window.h"
 #include "ui_set_get_modbus_parameters_panel.h"
 #include "ui_set_modbus_parameters_panel.h"
@@ -35,6 +36,8 @@ ModbusConfigPanel::ModbusConfigPanel(MainWindow& main, modbus::ModbusMaster& mas
     auto* setGetPanel = new QWidget(f.SetGetModbusParametersFrame);
     m_setGet->setupUi(setGetPanel);
     f.SetGetModbusParametersFrameLayout->addWidget(setGetPanel, 0, 0);
+    compactLayouts(f.SetModbusParametersFrame);
+    compactLayouts(f.SetGetModbusParametersFrame);
 
     m_setGet->GetSetMdbusCommand->setText(kSetCaption);
     f.SetModbusParametersFrame->setEnabled(false);

@@ -4,6 +4,8 @@
 #include "ui_port_setup_window.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 
 namespace velto::ui {
 
@@ -22,6 +24,9 @@ PortSetupWindow::PortSetupWindow(serial::SerialState& state, const QList<serial:
         prompter.message(QString::fromLatin1(kNoPortMessage));
     fillLists();
     connect(m_ui->btnOKPortSetUp, &QPushButton::clicked, this, &PortSetupWindow::onOk);
+    // Enter confirms, as in a dialog: in the port box (which keeps a typed path out of the list) and
+    // anywhere else in the window.
+    connect(m_ui->cmbPortNum->lineEdit(), &QLineEdit::returnPressed, this, &PortSetupWindow::onOk);
     connect(m_ui->btnCancel, &QPushButton::clicked, this, &PortSetupWindow::onCancel);
 }
 
@@ -30,6 +35,15 @@ PortSetupWindow::~PortSetupWindow()
     // Closing the window by its frame counts as Cancel.
     if (!m_done)
         emit cancelled();
+}
+
+void PortSetupWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        onOk();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void PortSetupWindow::fillLists()
@@ -64,6 +78,8 @@ void PortSetupWindow::fillLists()
 
 void PortSetupWindow::onOk()
 {
+    if (m_done)
+        return;
     const QString portText = m_ui->cmbPortNum->currentText().trimmed();
     if (portText.isEmpty()) {
         m_prompter.message(QString::fromLatin1(kNoPortMessage));

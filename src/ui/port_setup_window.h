@@ -38,6 +38,9 @@ signals:
     void confirmed(const velto::ui::PortSetupWindow::ShownTexts& texts);
     void cancelled();
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void fillLists();
     void onOk();

@@ -51,6 +51,25 @@ bool liesOnScreen(const QWidget* window)
     return availableArea(window).contains(QPoint(frame.center().x(), frame.top() + kTitleGrip));
 }
 
+// Nested layouts answer size hints from caches that only their activation renews; panels shown
+// or hidden before the first showing would otherwise be measured as they were. Inner widgets first,
+// so each outer layout sees its children's new sizes.
+void settleLayouts(QWidget* root)
+{
+    const QList<QWidget*> widgets = root->findChildren<QWidget*>();
+    for (auto it = widgets.crbegin(); it != widgets.crend(); ++it) {
+        if (QLayout* layout = (*it)->layout())
+            layout->activate();
+        // A scroll area's size hint follows its panel, which no layout links it to.
+        if (qobject_cast<QScrollArea*>(*it))
+            (*it)->updateGeometry();
+    }
+    if (QLayout* layout = root->layout()) {
+        layout->invalidate();
+        layout->activate();
+    }
+}
+
 const QWidget* defaultOver(const QWidget* window)
 {
     return window->parentWidget() ? window->parentWidget()->window() : nullptr;
@@ -109,7 +128,6 @@ public:
     {
         if (watched == widget() && event->type() == QEvent::LayoutRequest && !m_growPending) {
             m_growPending = true;
-            updateGeometry();
             QMetaObject::invokeMethod(
                 this, [this] { growWindow(); }, Qt::QueuedConnection);
         }
@@ -117,21 +135,27 @@ public:
     }
 
 private:
+    // Runs once the panel has laid itself out anew.
     void growWindow()
     {
         m_growPending = false;
+        updateGeometry();
         QWidget* win = window();
         if (!win->isVisible() || win->isMaximized() || win->isFullScreen())
             return;
+        // What the panel lacks, added to the window; the window's own size hint may lag behind.
+        const QSize lacking = (sizeHint() - size()).expandedTo(QSize(0, 0));
         const QRect area = availableArea(win);
-        const QSize target = win->sizeHint().boundedTo(roomFor(win, area)).expandedTo(win->size());
+        const QSize target = (win->size() + lacking).boundedTo(roomFor(win, area)).expandedTo(win->size());
         if (target == win->size())
             return;
+        // Grown about its centre, so a centred window stays centred, and kept on the screen.
+        QRect frame = win->frameGeometry();
+        const QPoint centre = frame.center();
+        frame.setSize(target.grownBy(frameMargins(win)));
+        frame.moveCenter(centre);
         win->resize(target);
-        const QRect frame = QRect(win->pos(), target).marginsAdded(frameMargins(win));
-        const QPoint inside = clampedInto(frame, area);
-        if (inside != frame.topLeft())
-            win->move(inside);
+        win->move(clampedInto(frame, area));
     }
 
     bool m_growPending = false;
@@ -152,6 +176,7 @@ void fitToScreen(QWidget* window, const QWidget* over)
     const QRect area = availableArea(over ? over : window);
     if (area.isEmpty())
         return;
+    settleLayouts(window);
     const QSize wanted = window->testAttribute(Qt::WA_Resized) ? window->size() : window->sizeHint();
     const QSize size = wanted.boundedTo(roomFor(window, area)).expandedTo(window->minimumSize());
     window->resize(size);

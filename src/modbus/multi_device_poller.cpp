@@ -22,6 +22,7 @@ void MultiDevicePoller::setNumberOfDevices(int count)
 {
     m_deviceCount = std::clamp(count, 1, kMaxDevices);
     m_nextDevice = m_deviceCount;
+    m_failing.clear();
 }
 
 void MultiDevicePoller::setAddressTexts(const QStringList& texts)
@@ -51,7 +52,6 @@ void MultiDevicePoller::tick()
     if (m_inFlight || m_master.busy())
         return;
 
-    emit errorTextChanged(QString());
     const int device = m_nextDevice;
     m_nextDevice = device > 1 ? device - 1 : m_deviceCount;
 
@@ -80,9 +80,9 @@ void MultiDevicePoller::finish(int device, const ModbusResult& result)
         if (result.status == StatusTimeout)
             ++m_timeouts;
         values = QStringList(kDeviceValueCount, QStringLiteral("0"));
-        emit errorTextChanged(result.errorText);
     }
     emitCounters();
+    emit errorTextChanged(shownErrorText(device, result));
 
     emit deviceValuesChanged(device, values);
     const QStringList names = valueBoxNames(device);
@@ -90,6 +90,14 @@ void MultiDevicePoller::finish(int device, const ModbusResult& result)
     for (int i = 0; i < kDeviceValueCount; ++i)
         updates << BoxUpdate { names.at(i), values.at(i), {}, {}, {} };
     emit boxesUpdated(updates);
+}
+
+QString MultiDevicePoller::shownErrorText(int device, const ModbusResult& result)
+{
+    m_failing.removeIf([device](const QPair<int, QString>& failure) { return failure.first == device; });
+    if (!result.ok() || result.words.size() < kDeviceValueCount)
+        m_failing.append({ device, result.errorText });
+    return m_failing.isEmpty() ? result.errorText : m_failing.last().second;
 }
 
 void MultiDevicePoller::resetCounters()

@@ -60,7 +60,8 @@ public slots:
     void resetCounters();
 
 signals:
-    // ModbusErrorMessageText: cleared on each tick, set to the error text on a failure and to the
+    // ModbusErrorMessageText after each finished request: the latest failure of a device that still
+    // fails (another device's success does not hide it), else that request's own text; the
     // master's text when it loses the line.
     void errorTextChanged(const QString& text);
     void countersChanged(int polls, int valid, int timeouts);
@@ -73,9 +74,12 @@ signals:
 private:
     void finish(int device, const ModbusResult& result);
     void emitCounters();
+    QString shownErrorText(int device, const ModbusResult& result);
 
     ModbusMaster& m_master;
     QStringList m_addressTexts;
+    // Failure texts of the devices whose last read failed, the most recent failure last.
+    QList<QPair<int, QString>> m_failing;
     int m_deviceCount = 1;
     int m_nextDevice = 1;
     int m_slaveId = 1;

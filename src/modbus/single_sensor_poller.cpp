@@ -30,7 +30,8 @@ void SingleSensorPoller::tick()
     if (m_inFlight || m_master.busy())
         return;
 
-    emit errorTextChanged(QString());
+    // The last outcome stays in the error box until this request's outcome replaces it: a failing
+    // address keeps showing its failure instead of an empty box while the next answer is awaited.
     m_blinkOn = !m_blinkOn;
     emit blinkChanged(m_blinkOn);
     if (m_veltoMode)

@@ -49,7 +49,7 @@ public slots:
 
 signals:
     void blinkChanged(bool on);
-    // ModBusErrorMessageLabel_TextBox: cleared on each tick, then the result's error text; the
+    // ModBusErrorMessageLabel_TextBox: the error text of each finished request; the
     // master's text when it loses the line.
     void errorTextChanged(const QString& text);
     void countersChanged(int polls, int valid, int timeouts);

@@ -34,7 +34,7 @@ void RegisterBlockPoller::tick()
 {
     if (m_inFlight || m_master.busy())
         return;
-    emit errorTextChanged(QString());
+    // The error box keeps the last outcome until this request's replaces it.
     // Whether this request counts is settled when it is made: an answer that arrives after the
     // burst has ended still belongs to the burst.
     const bool counted = SingleRequest() == 1;

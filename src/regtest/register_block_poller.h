@@ -73,7 +73,7 @@ public slots:
     void endBurst();
 
 signals:
-    // ModbusErrorMessageText: cleared on each tick, then the master's text, "Device Not Connected"
+    // ModbusErrorMessageText: the master's text of each finished request, "Device Not Connected"
     // once the port is closed.
     void errorTextChanged(const QString& text);
     void countersChanged(int polls, int valid, int timeouts);

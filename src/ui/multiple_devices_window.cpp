@@ -83,16 +83,15 @@ void MultipleDevicesWindow::wirePoller()
             f.NumberOfPollsText->setText(QString::number(polls));
             f.ValidSlaveResponsesText->setText(QString::number(valid));
             f.NumOfTimeoutText->setText(QString::number(timeouts));
-            showLastErrorText();
         });
     // A lost line ends the poll here; the box shows the loss (below) until the window is opened again.
     connect(&m_master, &modbus::ModbusMaster::lineLost, this, [this] {
         m_polling = false;
         m_main.TimerForModbusDevices->stop();
     });
-    // Whatever the poll writes into the error box, the box shows the master's latest text.
-    connect(m_poller, &modbus::MultiDevicePoller::errorTextChanged, this,
-        &MultipleDevicesWindow::showLastErrorText);
+    // The poll decides the text: a device that keeps failing stays visible while others answer.
+    connect(m_poller, &modbus::MultiDevicePoller::errorTextChanged, f.ModbusErrorMessageText,
+        &QLineEdit::setText);
     connect(m_poller, &modbus::MultiDevicePoller::deviceValuesChanged, this,
         [this](int device, const QStringList& values) {
             const QStringList names = modbus::MultiDevicePoller::valueBoxNames(device);
@@ -179,11 +178,6 @@ void MultipleDevicesWindow::XmtTimeoutText_Settled(const QString& text)
 void MultipleDevicesWindow::RcvTimeoutText_Settled(const QString& text)
 {
     applyTimeoutBox(TimeoutBox::Receive, m_ui->RcvTimeoutText, text, m_master, m_prompter);
-}
-
-void MultipleDevicesWindow::showLastErrorText()
-{
-    m_ui->ModbusErrorMessageText->setText(m_master.lastErrorText());
 }
 
 void MultipleDevicesWindow::ResetCounters_Click()

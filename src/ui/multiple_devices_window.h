@@ -65,7 +65,6 @@ private:
     void IDText_Settled(int device, const QString& text);
     void XmtTimeoutText_Settled(const QString& text);
     void RcvTimeoutText_Settled(const QString& text);
-    void showLastErrorText();
     void cancelEdits();
 
     MainWindow& m_main;

@@ -92,11 +92,11 @@ void TestPollers::singleCountsOutcomes()
     QCOMPARE(failed.at(0).at(1).toInt(), int(StatusTimeout));
     QCOMPARE(failed.at(1).at(1).toInt(), 2);
     QCOMPARE(failed.at(1).at(2).toString(), QStringLiteral("Illegal data address"));
-    // Each tick clears the error box, then shows the master's text, successful or not.
+    // Each outcome replaces the last one; the box is never emptied while an answer is awaited.
     QStringList texts;
     for (const auto& args : errors)
         texts << args.at(0).toString();
-    QCOMPARE(texts, QStringList({ "", "No error", "", "Response timeout.", "", "Illegal data address" }));
+    QCOMPARE(texts, QStringList({ "No error", "Response timeout.", "Illegal data address" }));
 
     poller.resetCounters();
     QCOMPARE(counters.last(), QVariantList({ 0, 0, 0 }));
@@ -268,7 +268,8 @@ void TestPollers::multiShowsSignedValuesOrZeros()
     QCOMPARE(formatBoxUpdates(device2),
         QStringLiteral(
             "Text22=1 Text21=-2 Text18=1200 Text16=2345 Text15=3 Text14=5 Text13=10 Text12=-32768"));
-    QCOMPARE(errors.size(), 1); // only the clearing
+    QCOMPARE(errors.size(), 1);
+    QCOMPARE(errors.last().at(0).toString(), QStringLiteral("No error"));
     QCOMPARE(counters.last(), QVariantList({ 1, 1, 0 }));
 
     tickAndSettle(poller);
@@ -281,6 +282,14 @@ void TestPollers::multiShowsSignedValuesOrZeros()
     QCOMPARE(boxes.last().at(0).value<QList<BoxUpdate>>().first().objectName, QStringLiteral("Text22"));
     QCOMPARE(errors.last().at(0).toString(), QStringLiteral("Slave device failure"));
     QCOMPARE(counters.last(), QVariantList({ 3, 1, 1 }));
+
+    // Device 1 answers again, device 2 still fails: its failure stays on show while device 1's
+    // success would otherwise replace it; once device 2 answers, the box says so.
+    master.scripted << FakeModbusMaster::ok() << FakeModbusMaster::ok();
+    tickAndSettle(poller);
+    QCOMPARE(errors.last().at(0).toString(), QStringLiteral("Slave device failure"));
+    tickAndSettle(poller);
+    QCOMPARE(errors.last().at(0).toString(), QStringLiteral("No error"));
 
     poller.resetCounters();
     QCOMPARE(counters.last(), QVariantList({ 0, 0, 0 }));

@@ -57,8 +57,12 @@ MainController::MainController(Links links, QObject* parent)
             connect(
                 m_connection.get(), lineGone, &config->controller(), &config::ConfigController::dropQueued);
         }
-        connect(config, &ui::ModbusConfigPanel::configModeChanged, this,
-            [this](bool on) { m_state.ModbusConfigMode = on; });
+        connect(config, &ui::ModbusConfigPanel::configModeChanged, this, [this](bool on) {
+            m_state.ModbusConfigMode = on;
+            // The polling pauses while configuring, and its marks with it.
+            if (on)
+                m_window->hideActivityMarks();
+        });
     }
     // Register test tools: one window each, made when first opened and reloaded on every opening.
     {
@@ -108,6 +112,8 @@ MainController::MainController(Links links, QObject* parent)
         &ModbusReadingsController::modbusModeEntered);
     connect(m_modes.get(), &ModeController::veltoProtocolEntered, readings,
         &ModbusReadingsController::TxtOrvixId_Change);
+    connect(m_modes.get(), &ModeController::deviceModelChosen, readings,
+        &ModbusReadingsController::forgetFlowColumn);
 
     m_veltoReadings = std::make_unique<VeltoReadingsController>(m_ctx);
     connect(m_modes.get(), &ModeController::veltoProtocolEntered, m_veltoReadings.get(),

@@ -33,11 +33,21 @@ ModbusReadingsController::ModbusReadingsController(MainContext& ctx, QObject* pa
     connect(&m_poller, &modbus::SingleSensorPoller::boxesUpdated, this,
         [this](modbus::GroupKind, const QList<BoxUpdate>& updates) {
             ui::applyBoxUpdates(m_ctx.window, updates);
+            // A mode without a flow quantity hides the row; what it held is not logged either.
+            if (m_ctx.window.form().Vol_Flow_Tot_Value_Text->isHidden())
+                forgetFlowColumn();
             IrLevel_Change();
         });
     connect(
         f.ResetCtrs_Command, &QPushButton::clicked, &m_poller, &modbus::SingleSensorPoller::resetCounters);
     connect(f.NoOfUnitCombo, &QComboBox::activated, this, &ModbusReadingsController::NoOfUnitCombo_Click);
+    // However one sensor comes back (the list, a tool window's exit) or the polling stops, the
+    // light-green highlight of the alternation goes.
+    connect(f.NoOfUnitCombo, &QComboBox::currentIndexChanged, this, [this] {
+        if (m_ctx.window.form().NoOfUnitCombo->currentText() == QLatin1String("1"))
+            clearSensorHighlight();
+    });
+    connect(&w, &ui::MainWindow::pollingStopped, this, &ModbusReadingsController::clearSensorHighlight);
 
     // The time-out boxes settle one second after the last keystroke, so typing 500 applies 500.
     connect(
@@ -55,6 +65,8 @@ ModbusReadingsController::ModbusReadingsController(MainContext& ctx, QObject* pa
 
 void ModbusReadingsController::TimerModbusDataUpdate_Timer()
 {
+    if (m_ctx.state.CurrentSlaveId != m_poller.CurrentSlaveId())
+        forgetFlowColumn();
     m_poller.setCurrentSlaveId(m_ctx.state.CurrentSlaveId);
     m_poller.setVeltoProtocolMode(m_ctx.state.VeltoProtocolMode);
     m_poller.tick();
@@ -66,6 +78,27 @@ void ModbusReadingsController::blink(bool on)
     for (QWidget* mark : std::initializer_list<QWidget*> {
              f.RedPoint, f.lineSens0, f.lineSens1, f.lineSens2, f.lineSens3, f.lineSens4, f.lineSens5 })
         mark->setVisible(on);
+}
+
+void ModbusReadingsController::clearSensorHighlight()
+{
+    Ui::ProtocolChoose& f = m_ctx.window.form();
+    for (QLineEdit* box : { f.TxtOrvixId, f.TxtOrvix2Id }) {
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::Base, QPalette().color(QPalette::Base));
+        box->setPalette(pal);
+    }
+}
+
+void ModbusReadingsController::forgetFlowColumn()
+{
+    Ui::ProtocolChoose& f = m_ctx.window.form();
+    for (QLabel* label : { f.Vol_Flow_Tot_Ind_Label, f.Vol_Flow_Tot_Unit_Label }) {
+        label->clear();
+        label->hide();
+    }
+    f.Vol_Flow_Tot_Value_Text->clear();
+    f.Vol_Flow_Tot_Value_Text->hide();
 }
 
 void ModbusReadingsController::showCounters(int polls, int valid, int timeouts)

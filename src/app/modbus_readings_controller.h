@@ -28,12 +28,17 @@ public:
     void IrLevel_Change();
     void TxtOrvixId_Change();
     void TxtOrvix2Id_Change();
+    // Another device is polled, or none: the volume/flow/totalizer row is emptied and hidden until a
+    // static group shows it again, so neither the panel nor the log carries the last device's value.
+    void forgetFlowColumn();
 
 private:
     void TimerModbusDataUpdate_Timer();
     void TimerForJump2DevicesModbus_Timer();
     void NoOfUnitCombo_Click();
     void blink(bool on);
+    // Both address boxes back to their own background: the alternation no longer runs.
+    void clearSensorHighlight();
     void showCounters(int polls, int valid, int timeouts);
     void applyTimeouts(bool receive, const QString& text);
     void applyAddressEntry(QLineEdit* box, const veltoproto::AddressEntry& entry);

@@ -78,6 +78,7 @@ void ModeController::mnuOrvix25_Click()
     m_ctx.setVisible("pictTank", false);
     showRelays3to5(true);
     m_ctx.window.Timer_Rx->stop();
+    emit deviceModelChosen();
 }
 
 void ModeController::modelWhileDisconnected(const QString& model)
@@ -115,6 +116,7 @@ void ModeController::mnuPellan_Click()
     else
         modelWhileDisconnected(QStringLiteral("Pellan"));
     showRelays3to5(false);
+    emit deviceModelChosen();
 }
 
 void ModeController::mnuOrvix50_Click()
@@ -125,6 +127,7 @@ void ModeController::mnuOrvix50_Click()
     else
         modelWhileDisconnected(QStringLiteral("Orvix50"));
     showRelays3to5(true);
+    emit deviceModelChosen();
 }
 
 void ModeController::mnuOrvix50H_Click()
@@ -135,6 +138,7 @@ void ModeController::mnuOrvix50H_Click()
     m_ctx.setEnabled("mnuCalibration", true);
     m_ctx.setEnabled("mnuModBus", false);
     m_ctx.setVisible("MSFlexGrid1", false);
+    emit deviceModelChosen();
 }
 
 void ModeController::showModbusControls(bool visible)

@@ -44,6 +44,9 @@ signals:
     void orvixRegistersEntered();
     void veltoProtocolEntered();
     void readingsReset();
+    // A sensor model was chosen from the Device menu: what the panels show of the previous one
+    // no longer applies.
+    void deviceModelChosen();
 
 private:
     void showRelays3to5(bool visible);

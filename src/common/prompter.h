@@ -31,6 +31,13 @@ public:
     virtual QString saveFileName(const QString& title, const QString& filter,
         const QString& selectedFilter = {}, const QString& dir = {})
         = 0;
+    // An open dialog that also takes the name of a file that is not there yet, for a caller that
+    // creates it. Without a dialog of its own kind, an implementation offers the open dialog.
+    virtual QString openOrNewFileName(const QString& title, const QString& filter,
+        const QString& selectedFilter = {}, const QString& dir = {})
+    {
+        return openFileName(title, filter, selectedFilter, dir);
+    }
     virtual std::optional<QFont> chooseFont(const QFont& initial) = 0;
     virtual std::optional<QColor> chooseColor(const QColor& initial) = 0;
 };

@@ -20,7 +20,8 @@ ReadingsLogger::ReadingsLogger(Prompter& prompter, const Clock& clock, QObject* 
 bool ReadingsLogger::chooseAndOpen(const LogLayout& layout)
 {
     m_timer.stop();
-    const QString path = m_prompter.openFileName(kDialogTitle, kLogFileFilter, kLogFileSelectedFilter);
+    // A new file name is what a fresh log usually gets; the file is created below.
+    const QString path = m_prompter.openOrNewFileName(kDialogTitle, kLogFileFilter, kLogFileSelectedFilter);
     return openFile(path, layout);
 }
 

@@ -30,6 +30,25 @@ QString titleOrAppName(const QString& title)
 {
     return title.isEmpty() ? QApplication::applicationName() : title;
 }
+
+enum class FileDialogKind { Open, OpenOrNew, Save };
+
+QString askFileName(QWidget* owner, FileDialogKind kind, const QString& title, const QString& filter,
+    const QString& selectedFilter, const QString& dir)
+{
+    QFileDialog dialog(owner, title, dir, filter);
+    dialog.setAcceptMode(kind == FileDialogKind::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(kind == FileDialogKind::Open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    // The dialog keeps its filters with their blanks tidied; the entry to preselect is found the
+    // same way, or the first entry would stay selected.
+    for (const QString& entry : dialog.nameFilters()) {
+        if (entry.simplified() == selectedFilter.simplified())
+            dialog.selectNameFilter(entry);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
 } // namespace
 
 QWidget* QtPrompter::owner() const
@@ -77,15 +96,19 @@ bool QtPrompter::askYesNoDefaultNo(const QString& text, const QString& title, Ic
 QString QtPrompter::openFileName(
     const QString& title, const QString& filter, const QString& selectedFilter, const QString& dir)
 {
-    QString chosen = selectedFilter;
-    return QFileDialog::getOpenFileName(owner(), title, dir, filter, &chosen);
+    return askFileName(owner(), FileDialogKind::Open, title, filter, selectedFilter, dir);
 }
 
 QString QtPrompter::saveFileName(
     const QString& title, const QString& filter, const QString& selectedFilter, const QString& dir)
 {
-    QString chosen = selectedFilter;
-    return QFileDialog::getSaveFileName(owner(), title, dir, filter, &chosen);
+    return askFileName(owner(), FileDialogKind::Save, title, filter, selectedFilter, dir);
+}
+
+QString QtPrompter::openOrNewFileName(
+    const QString& title, const QString& filter, const QString& selectedFilter, const QString& dir)
+{
+    return askFileName(owner(), FileDialogKind::OpenOrNew, title, filter, selectedFilter, dir);
 }
 
 std::optional<QFont> QtPrompter::chooseFont(const QFont& initial)

@@ -22,6 +22,8 @@ public:
         const QString& dir) override;
     QString saveFileName(const QString& title, const QString& filter, const QString& selectedFilter,
         const QString& dir) override;
+    QString openOrNewFileName(const QString& title, const QString& filter, const QString& selectedFilter,
+        const QString& dir) override;
     std::optional<QFont> chooseFont(const QFont& initial) override;
     std::optional<QColor> chooseColor(const QColor& initial) override;
 

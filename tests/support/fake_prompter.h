@@ -21,6 +21,7 @@ public:
     QQueue<QString> fileAnswers; // empty: the dialog was cancelled
     QStringList fileDialogFilters; // the filter each file dialog was opened with
     QStringList fileDialogSelectedFilters;
+    QStringList fileDialogKinds; // "open", "save" or "openOrNew", one per dialog
     std::optional<QFont> fontAnswer;
     std::optional<QColor> colorAnswer;
 
@@ -41,11 +42,19 @@ public:
     QString openFileName(
         const QString&, const QString& filter, const QString& selectedFilter, const QString&) override
     {
+        fileDialogKinds << QStringLiteral("open");
         return nextFile(filter, selectedFilter);
     }
     QString saveFileName(
         const QString&, const QString& filter, const QString& selectedFilter, const QString&) override
     {
+        fileDialogKinds << QStringLiteral("save");
+        return nextFile(filter, selectedFilter);
+    }
+    QString openOrNewFileName(
+        const QString&, const QString& filter, const QString& selectedFilter, const QString&) override
+    {
+        fileDialogKinds << QStringLiteral("openOrNew");
         return nextFile(filter, selectedFilter);
     }
     std::optional<QFont> chooseFont(const QFont&) override { return fontAnswer; }

@@ -24,6 +24,8 @@ VeltoReadingsController::VeltoReadingsController(MainContext& ctx, QObject* pare
     connect(
         &m_poller, &veltoproto::VeltoPoller::displayUpdated, this, &VeltoReadingsController::applyDisplay);
     connect(&m_poller, &veltoproto::VeltoPoller::blink, this, &VeltoReadingsController::toggleMarks);
+    connect(&m_poller, &veltoproto::VeltoPoller::unanswered, this,
+        [this](const QList<BoxUpdate>& updates) { ui::applyBoxUpdates(m_ctx.window, updates); });
     connect(f.MeasurementUnitCombo, &QComboBox::currentTextChanged, this,
         [this] { MeasurementUnitCombo_Click(0); });
     connect(f.MeasurementUnitCombo2, &QComboBox::currentTextChanged, this,

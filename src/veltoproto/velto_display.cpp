@@ -203,6 +203,19 @@ DisplayUpdate displayForRead(const UnpackResult& result, const VeltoState& state
     return d;
 }
 
+QList<BoxUpdate> noResponseUpdates(const VeltoState& state)
+{
+    QList<BoxUpdate> out;
+    const int sensors = state.layout == Layout::TwoSensors ? kSensorCount : 1;
+    for (int s = 0; s < sensors; ++s) {
+        BoxUpdate b = textBox(kBoxes[s].status, kNoResponse);
+        b.color = kRed;
+        b.bold = true;
+        out << b;
+    }
+    return out;
+}
+
 QList<BoxUpdate> panelSnapshot(const VeltoState& state, const SensorUnits& units)
 {
     QList<BoxUpdate> out;

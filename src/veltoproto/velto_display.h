@@ -53,6 +53,12 @@ QList<BoxUpdate> sensorValueUpdates(const VeltoState& state, int sensor, std::op
 // index names (refreshed whether or not the reply was accepted).
 DisplayUpdate displayForRead(const UnpackResult& result, const VeltoState& state, const SensorUnits& units);
 
+inline const QString kNoResponse = QStringLiteral("No Response");
+
+// A tick whose requests all went unanswered: "No Response" in the status box of each sensor the
+// layout shows, bold red, until the next accepted reply puts its own status there.
+QList<BoxUpdate> noResponseUpdates(const VeltoState& state);
+
 // The whole panel as the state stands: layout, shown statuses, the first sensor's values and, in the
 // two-sensor layout, the second's.
 QList<BoxUpdate> panelSnapshot(const VeltoState& state, const SensorUnits& units);

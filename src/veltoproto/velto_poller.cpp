@@ -66,6 +66,8 @@ void VeltoPoller::tick()
         return;
     m_inTick = true;
     m_step = 0;
+    m_sentThisTick = 0;
+    m_acceptedThisTick = false;
     sendNext();
 }
 
@@ -80,6 +82,7 @@ void VeltoPoller::sendNext()
         if (!m_tickTimer->isActive() || !frame)
             continue;
         m_link.write(*frame);
+        ++m_sentThisTick;
         m_replyTimer.start();
         return;
     }
@@ -103,6 +106,7 @@ void VeltoPoller::receive()
         const VeltoCommand asked = kTickOrder[static_cast<size_t>(std::max(m_step, 1) - 1)];
         const UnpackResult result
             = fitsRequest(reply, m_address, asked) ? UnpackRecData(reply, m_state) : UnpackResult {};
+        m_acceptedThisTick = m_acceptedThisTick || result.accepted;
         emit displayUpdated(displayForRead(result, m_state, m_units));
     }
     // A slot of displayUpdated may have stopped the polling; sendNext then sends nothing.
@@ -115,7 +119,10 @@ void VeltoPoller::finishTick()
     // The extra flip makes the next tick start with the other sensor digit.
     m_sensorSelect = !m_sensorSelect;
     m_inTick = false;
+    const bool unansweredTick = m_sentThisTick == static_cast<int>(kTickOrder.size()) && !m_acceptedThisTick;
     emit tickFinished();
+    if (unansweredTick)
+        emit unanswered(noResponseUpdates(m_state));
 }
 
 } // namespace velto::veltoproto

@@ -68,6 +68,9 @@ signals:
     void displayUpdated(const velto::veltoproto::DisplayUpdate& update);
     // The fourth reception is over, or a stop ended the tick early.
     void tickFinished();
+    // All four requests of a tick went out and not one reply was accepted: nothing answers at this
+    // address (or nothing intelligible). The updates say so in the status boxes.
+    void unanswered(const QList<velto::BoxUpdate>& updates);
 
 private:
     void sendNext();
@@ -85,6 +88,8 @@ private:
     bool m_sensorSelect = false;
     bool m_inTick = false;
     int m_step = 0;
+    int m_sentThisTick = 0;
+    bool m_acceptedThisTick = false;
 };
 
 } // namespace velto::veltoproto

@@ -159,9 +159,7 @@ SensorReading SensorModel::readingAt(qint64 ms) const
 
 bool SensorModel::isMapped(int reg)
 {
-    const auto in = [reg](int first, int count) { return reg >= first && reg < first + count; };
-    return in(reg::kDynamicFirst, reg::kDynamicCount) || in(reg::kStaticFirst, reg::kStaticCount)
-        || in(reg::kInfoFirst, reg::kInfoCount);
+    return reg >= reg::kMapFirst && reg <= reg::kMapLast;
 }
 
 bool SensorModel::isQuantityMode(IndicationMode mode)
@@ -255,6 +253,8 @@ std::optional<quint16> SensorModel::readRegister(int reg, qint64 ms) const
     default:
         break;
     }
+    if (reg >= reg::kDynamicFirst + reg::kDynamicCount)
+        return kReservedWord;
 
     const SensorReading r = readingAt(ms);
     switch (reg) {
@@ -273,7 +273,7 @@ std::optional<quint16> SensorModel::readRegister(int reg, qint64 ms) const
     case reg::kQuantityHigh:
         return highWord(r.quantityTenths);
     default:
-        return std::nullopt;
+        return kReservedWord;
     }
 }
 

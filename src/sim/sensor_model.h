@@ -35,6 +35,10 @@ constexpr int kStaticFirst = 51;
 constexpr int kStaticCount = 16;
 constexpr int kInfoFirst = 192;
 constexpr int kInfoCount = 5;
+// A sensor holds every register from the first group to the last; those between the groups are
+// reserved and read 0. Beyond the last one a read is refused.
+constexpr int kMapFirst = kDynamicFirst;
+constexpr int kMapLast = kInfoFirst + kInfoCount - 1;
 
 constexpr int kOwnAddress = 0;
 constexpr int kDistance = 1;
@@ -81,6 +85,7 @@ constexpr quint16 kMenu = 1u << 5;
 constexpr quint16 kMenuToggleValue = 0xDEAD;
 
 constexpr int kInterferenceCount = 8;
+constexpr quint16 kReservedWord = 0;
 constexpr quint16 kCommRs485 = 0;
 constexpr quint16 kCommRs232 = 1;
 

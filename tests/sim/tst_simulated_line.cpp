@@ -159,8 +159,8 @@ private slots:
         QCOMPARE(badAddress.error, QModbusDevice::ProtocolError);
         QCOMPARE(badAddress.exception, int(QModbusPdu::IllegalDataAddress));
 
-        const Outcome gap = read(*m_client, 3, 60, 10);
-        QCOMPARE(gap.exception, int(QModbusPdu::IllegalDataAddress));
+        const Outcome beyond = read(*m_client, 3, 190, 10);
+        QCOMPARE(beyond.exception, int(QModbusPdu::IllegalDataAddress));
 
         const QModbusRequest probe(QModbusPdu::FunctionCode(0x41), QByteArray::fromHex("003300050101010000"));
         const Outcome badFunction = finish(m_client->sendRawRequest(probe, 1));

@@ -1,5 +1,7 @@
 #include "modbus/qt_modbus_master.h"
 #include "regtest/register_block_poller.h"
+#include "sim/manual_clock.h"
+#include "sim/simulated_line.h"
 #include "support/fake_prompter.h"
 #include "support/pty_pair.h"
 #include "ui/main_window.h"
@@ -33,6 +35,7 @@ class TstRegistersTestLine : public QObject {
     Q_OBJECT
 private slots:
     void blockOfTenShowsTheServersValues();
+    void defaultsReadTheSimulatedSensors();
 };
 
 void TstRegistersTestLine::blockOfTenShowsTheServersValues()
@@ -78,6 +81,34 @@ void TstRegistersTestLine::blockOfTenShowsTheServersValues()
         window.findChild<QLineEdit*>("ValidSlaveResponsesText")->text());
     QVERIFY(window.poller().NumOfResponseSingMulReg() >= 2);
     QCOMPARE(window.findChild<QLineEdit*>("ModbusErrorMessageText")->text(), QString("Device Not Connected"));
+    QVERIFY(prompter.messages.isEmpty());
+}
+
+// The window as it opens, against the built-in simulated sensors: its default block (registers
+// 40001..40010) lies within what a sensor holds, so the first request already succeeds.
+void TstRegistersTestLine::defaultsReadTheSimulatedSensors()
+{
+    sim::ManualClock clock { 60000 };
+    sim::SimulatedLine line { clock };
+    QVERIFY(line.isValid());
+    modbus::QtModbusMaster master;
+    ui::MainWindow main;
+    test::FakePrompter prompter;
+    ui::RegistersTestWindow window(
+        main, master, prompter, [&] { return master.openPort(line.devicePath(), kSettings); });
+    window.show();
+
+    QSignalSpy values(&window.poller(), &regtest::RegisterBlockPoller::valuesChanged);
+    QTest::mouseClick(window.findChild<QPushButton*>("PeriodicalRequestCommand"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(values.size() >= 2, kGuardMs);
+    QTest::mouseClick(window.findChild<QPushButton*>("StopPeriodicalRequestCommand"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!master.portOpen(), kGuardMs);
+
+    QCOMPARE(window.poller().NumOfResponseSingMulReg(), window.poller().NumOfPollsSingMulReg());
+    QCOMPARE(window.findChild<QLineEdit*>("NumOfTimeoutText")->text(), QString("0"));
+    QCOMPARE(window.RegValText(0)->text(), QString("1")); // R0: the sensor's own address
+    QCOMPARE(window.RegValText(9)->text(), QString("0")); // R9: reserved
+    QCOMPARE(window.MBAddLabel(9)->text(), QString("40010"));
     QVERIFY(prompter.messages.isEmpty());
 }
 

@@ -95,7 +95,7 @@ void MultiDevicePoller::finish(int device, const ModbusResult& result)
 QString MultiDevicePoller::shownErrorText(int device, const ModbusResult& result)
 {
     m_failing.removeIf([device](const QPair<int, QString>& failure) { return failure.first == device; });
-    if (!result.ok() || result.words.size() < kDeviceValueCount)
+    if (!result.ok())
         m_failing.append({ device, result.errorText });
     return m_failing.isEmpty() ? result.errorText : m_failing.last().second;
 }

@@ -2,6 +2,7 @@
 
 #include "common/prompter.h"
 #include "ui/logo.h"
+#include "ui/screen_fit.h"
 #include "ui_about_window.h"
 
 #include <QFileInfo>
@@ -72,6 +73,7 @@ AboutWindow::AboutWindow(Prompter& prompter, QString modbusAboutText, QWidget* p
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->resizeColumnsToContents();
     resize(kAboutSize);
+    ui::fitToScreenOnShow(this);
 
     connect(m_ui->cmdOK, &QPushButton::clicked, this, [this] {
         emit closedByOk();

@@ -1,6 +1,7 @@
 #include "app/splash_window.h"
 
 #include "ui/logo.h"
+#include "ui/screen_fit.h"
 #include "ui_splash_window.h"
 
 namespace velto::app {
@@ -13,6 +14,7 @@ SplashWindow::SplashWindow(QWidget* parent)
     m_ui->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     m_ui->Logo->setPixmap(ui::veltoLogo(128));
+    ui::fitToScreenOnShow(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setSingleShot(true);
     Timer1->setInterval(kShowMs);

@@ -10,6 +10,7 @@
 #include "modbus/timeout_rule.h"
 #include "regtest/range_check.h"
 #include "ui/main_window.h"
+#include "ui/screen_fit.h"
 #include "ui/tool_window_exit.h"
 #include "ui_multiple_devices_window.h"
 
@@ -34,6 +35,8 @@ MultipleDevicesWindow::MultipleDevicesWindow(MainWindow& main, modbus::ModbusMas
     , m_rcv(new modbus::DebouncedTextCheck(this))
 {
     m_ui->setupUi(this);
+    compactLayouts(this);
+    fitToScreenOnShow(this);
     for (auto& check : m_ids)
         check = new modbus::DebouncedTextCheck(this);
     wireInputs();

@@ -10,6 +10,7 @@
 #include "regtest/range_check.h"
 #include "regtest/register_block_poller.h"
 #include "ui/main_window.h"
+#include "ui/screen_fit.h"
 #include "ui/tool_window_exit.h"
 #include "ui_registers_test_window.h"
 
@@ -43,6 +44,8 @@ RegistersTestWindow::RegistersTestWindow(MainWindow& main, modbus::ModbusMaster&
 {
     m_ui->setupUi(this);
     buildRegisterBoxes();
+    compactLayouts(this);
+    fitToScreenOnShow(this);
     wireInputs();
     wirePoller();
     Form_Load();

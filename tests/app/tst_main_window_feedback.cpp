@@ -82,6 +82,13 @@ class TestMainWindowFeedback : public QObject {
             if (!master.holdReplies)
                 QTRY_VERIFY(!master.busy());
         }
+        // One tick of a timer that the logic needs running (the Velto tick sends only then); its
+        // own next timeout lies an hour away.
+        void tickRunning(QTimer* timer)
+        {
+            timer->start(3600 * 1000);
+            QMetaObject::invokeMethod(timer, "timeout");
+        }
         bool marksShown()
         {
             return !f().RedPoint->isHidden() || !f().lineSens0->isHidden() || !f().lineSens5->isHidden();
@@ -170,10 +177,10 @@ private slots:
         QCOMPARE(fx.idBackground(first), plain);
         QCOMPARE(fx.idBackground(second), plain);
 
+        // Back to two sensors the alternation goes on from where it was: one box or the other is lit.
         fx.selectSensorCount(1);
         fx.tick(fx.window().TimerForJump2DevicesModbus);
-        fx.tick(fx.window().TimerForJump2DevicesModbus);
-        QCOMPARE(fx.idBackground(second), lightGreen);
+        QVERIFY((fx.idBackground(first) == lightGreen) != (fx.idBackground(second) == lightGreen));
         fx.trigger("mnuVeltoProtocol");
         QCOMPARE(fx.idBackground(first), plain);
         QCOMPARE(fx.idBackground(second), plain);
@@ -236,7 +243,7 @@ private slots:
         QSignalSpy ticks(&fx.controller.veltoReadings().poller(), &veltoproto::VeltoPoller::tickFinished);
         QLineEdit* status = fx.f().VeltoDevSta;
 
-        fx.tick(fx.window().TimerVeltoProtocol);
+        fx.tickRunning(fx.window().TimerVeltoProtocol);
         QTRY_COMPARE(ticks.size(), 1);
         QCOMPARE(fx.link.written.size(), 4);
         QCOMPARE(status->text(), QString("No Response"));
@@ -245,7 +252,7 @@ private slots:
 
         // One intelligible answer in a tick and the sensor's own status is back.
         fx.link.receive(kDistanceReply);
-        fx.tick(fx.window().TimerVeltoProtocol);
+        fx.tickRunning(fx.window().TimerVeltoProtocol);
         QTRY_COMPARE(ticks.size(), 2);
         QCOMPARE(status->text(), QString("O.K"));
         QCOMPARE(status->palette().color(QPalette::Text), kBlue);

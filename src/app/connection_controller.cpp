@@ -29,7 +29,8 @@ ConnectionController::ConnectionController(MainContext& ctx, PortScan scan, QObj
 
 void ConnectionController::mnuConnect_Click()
 {
-    if (m_portWindow) {
+    // A window closed by OK or Cancel waits for deletion and takes no more answers: open a new one.
+    if (m_portWindow && m_portWindow->isVisible()) {
         m_portWindow->raise();
         return;
     }

@@ -1,11 +1,11 @@
 #include "radar/monitoring_files.h"
 
+#include "common/whole_file.h"
 #include "radar/monitoring_folder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace velto::radar {
 
@@ -70,8 +70,8 @@ bool MonitoringFiles::write(const RadarInputs& inputs, RadarShared& shared, cons
     }
     text += crLfText(lines);
     // Written to a temporary file and renamed into place: a failing write leaves the file untouched.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit())
+    WholeFile file(path);
+    if (!file.open() || file.device().write(text) != text.size() || !file.commit())
         return fail(shared);
     shared.fileCreated = true;
     shared.fileOk = true;

@@ -7,6 +7,7 @@
 #include "radar/monitoring_folder.h"
 #include "radar/radar_controller.h"
 #include "radar/radar_fields.h"
+#include "serial/byte_link.h"
 #include "ui/box_updates.h"
 #include "ui/form_fft_or_raw_graph.h"
 #include "ui/screen_fit.h"
@@ -70,6 +71,7 @@ FormRendo::FormRendo(
         for (int i = 0; i < times; ++i)
             QApplication::beep();
     });
+    connect(&link, &serial::ByteLink::lineLost, this, &FormRendo::showLineLost);
     wireButtons();
     wireChecks();
     wireFields();
@@ -291,6 +293,18 @@ void FormRendo::setLogLayout(bool dump)
     QTextOption option = m_ui->TextTerminaTextBox->document()->defaultTextOption();
     option.setAlignment(dump ? Qt::AlignLeft : Qt::AlignHCenter);
     m_ui->TextTerminaTextBox->document()->setDefaultTextOption(option);
+}
+
+void FormRendo::showLineLost(const QString& text)
+{
+    // Without the line a run would resend its command for ever; it stops, and the commands wait
+    // until the operator has connected again and reopened the window.
+    if (m_sequence->running() || m_sequence->state() == radar::MeasurementSequence::State::Finished)
+        m_sequence->StartOrStopMeasCommand_Click();
+    m_controller->link().finishReply();
+    setConnected(false);
+    setLogLayout(false);
+    m_ui->TextTerminaTextBox->setPlainText(QStringLiteral("Serial line lost: %1").arg(text));
 }
 
 void FormRendo::DrawFFT(const radar::GraphRequest& request)

@@ -89,6 +89,7 @@ private:
     void applyControls(const radar::SequenceControls& controls);
     void applyEnabling();
     void setLogLayout(bool dump);
+    void showLineLost(const QString& text);
     void DrawFFT(const radar::GraphRequest& request);
 
     std::unique_ptr<Ui::FormRendo> m_ui;

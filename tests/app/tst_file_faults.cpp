@@ -1,21 +1,32 @@
 // The writers' files in a folder the user may not write to, chosen there or made read-only mid-run,
 // as an unprivileged user sees it: the writer's own message, nothing half written, and the polling
 // or listening around it goes on. (Deleted files, a folder in the file's place and a full disk are
-// tested with each writer.)
+// tested with each writer, and here for the radar's monitoring files and the traffic monitor's Save.)
 #include "app/main_controller.h"
 #include "debugterm/debug_terminal.h"
+#include "radar/measurement_sequence.h"
+#include "radar/radar_controller.h"
 #include "sim/manual_clock.h"
+#include "sim/radar_responder.h"
 #include "support/fake_byte_link.h"
 #include "support/fake_modbus_master.h"
 #include "support/fake_prompter.h"
+#include "support/full_device.h"
 #include "support/unprivileged_files.h"
+#include "traffic/traffic_recorder.h"
+#include "ui/form_rendo.h"
 #include "ui/taliq485_debug_window.h"
+#include "ui/traffic_monitor_window.h"
+#include "ui_form_rendo.h"
 #include "ui_main_window.h"
 #include "ui_port_setup_window.h"
 #include "ui_taliq485_debug_window.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -81,6 +92,54 @@ struct MainRig {
     qsizetype polls() const { return master.requests.size(); }
 };
 
+// The radar window's four-line message after a monitoring file failed.
+const QString kMonitoringFileError = QStringLiteral("One of following errors occurred:\r\n"
+                                                    "  1.  Problem to open/write\u2026 file.\r\n"
+                                                    "  2.  There is no file name in 'File Name' field.\r\n"
+                                                    "  3.  Change file name before click 'Stop' button.");
+
+// The radar window on a fake line whose simulated radar answers every command at once.
+struct RadarRig {
+    static constexpr radar::RadarController::ReplyWindows kFastWindows { 20, 40, 60 };
+    test::FakeByteLink link;
+    QTimer timerRx;
+    test::FakePrompter prompter;
+    sim::RadarResponder sensor;
+    ui::FormRendo window { link, timerRx, prompter };
+
+    RadarRig()
+    {
+        link.opened = true;
+        window.setConnected(true);
+        window.controller().setReplyWindows(kFastWindows);
+        QObject::connect(&window.controller(), &radar::RadarController::commandSent, &window, [this] {
+            const QByteArray frame = link.written.last();
+            QTimer::singleShot(0, &window, [this, frame] {
+                for (const sim::RadarReply& r : sensor.respond(frame, 0))
+                    link.receive(r.bytes);
+            });
+        });
+    }
+    Ui::FormRendo& f() { return window.form(); }
+    // A counted run of one measurement and the spectrum, into `path`; true when it completed.
+    bool run(QPushButton* button, const QString& path)
+    {
+        f().FileNameText->setText(path);
+        window.controller().inputs().numOfAutomeasurement = 1;
+        if (!f().SpectrumCheck->isChecked())
+            f().SpectrumCheck->click();
+        QSignalSpy ended(&window.sequence(), &radar::MeasurementSequence::ended);
+        QTest::mouseClick(button, Qt::LeftButton);
+        return ended.wait(kGuardMs) && ended.last().at(0).toBool();
+    }
+};
+
+// Folders beside the file's: only the file itself, no temporary left behind.
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
 } // namespace
 
 class TstFileFaults : public QObject {
@@ -89,6 +148,10 @@ private slots:
     void readingsLogChosenInAReadOnlyFolder();
     void readingsLogFolderMadeReadOnlyMidRun();
     void captureFileChosenInAReadOnlyFolder();
+    void radarMonitoringFileFails_data();
+    void radarMonitoringFileFails();
+    void trafficSaveFails_data();
+    void trafficSaveFails();
 };
 
 void TstFileFaults::readingsLogChosenInAReadOnlyFolder()
@@ -177,6 +240,126 @@ void TstFileFaults::captureFileChosenInAReadOnlyFolder()
     window.terminal().flushScreen();
     QVERIFY(window.form().DebugWindowText->toPlainText().contains("level 1200"));
     QVERIFY(window.terminal().isRunning());
+}
+
+void TstFileFaults::radarMonitoringFileFails_data()
+{
+    QTest::addColumn<QString>("fault");
+    for (const char* fault : { "full disk", "folder in its place", "read-only folder", "deleted mid-run" })
+        QTest::newRow(fault) << QString::fromLatin1(fault);
+}
+
+void TstFileFaults::radarMonitoringFileFails()
+{
+    QFETCH(QString, fault);
+    Folders folders(fault == "read-only folder" ? kReadOnly : kWritableByAll);
+    QString path = folders.file("run.txt");
+    RadarRig rig;
+    rig.window.setMonitoringFolder(folders.sub + QLatin1Char('/'));
+    std::optional<test::UnprivilegedFiles> asUser;
+    if (fault == "full disk") {
+        path = test::fullDeviceIn(folders.sub);
+        QVERIFY(!path.isEmpty());
+    } else if (fault == "folder in its place") {
+        QVERIFY(QDir().mkdir(path));
+    } else if (fault == "read-only folder") {
+        asUser.emplace();
+        if (!asUser->active())
+            QSKIP(qPrintable(asUser->whyNot()));
+    } else {
+        QVERIFY(rig.run(rig.f().StartOrStopMeasCommand, path));
+        QVERIFY(contents(path).endsWith("\r\n"));
+        QVERIFY(QFile::remove(path));
+        QVERIFY(rig.prompter.messages.isEmpty());
+    }
+    const QStringList before = entries(folders.sub);
+
+    QPushButton* button = fault == "deleted mid-run" ? rig.f().MoreCommand : rig.f().StartOrStopMeasCommand;
+    if (fault == "deleted mid-run")
+        QVERIFY(button->isEnabled());
+    QVERIFY(!rig.run(button, path));
+    QCOMPARE(rig.prompter.texts(), QStringList { kMonitoringFileError });
+    QVERIFY(!rig.window.controller().shared().fileOk);
+    QVERIFY(!rig.timerRx.isActive());
+    // Nothing under the file's name, nothing beside it.
+    QCOMPARE(entries(folders.sub), before);
+    if (fault == "full disk")
+        QVERIFY(test::isDevice(path));
+    else if (fault == "folder in its place")
+        QVERIFY(QFileInfo(path).isDir());
+    else
+        QVERIFY(!QFile::exists(path));
+
+    // The window goes on: a status reply is judged and shown.
+    QSignalSpy judged(&rig.window.controller(), &radar::RadarController::replyJudged);
+    QTest::mouseClick(rig.f().SendStatus, Qt::LeftButton);
+    QVERIFY(judged.wait(kGuardMs));
+    QVERIFY(judged.last().at(0).value<radar::JudgedReply>().accepted);
+    QCOMPARE(rig.prompter.messages.size(), 1);
+}
+
+void TstFileFaults::trafficSaveFails_data()
+{
+    QTest::addColumn<QString>("fault");
+    for (const char* fault : { "full disk", "folder in its place", "read-only folder" })
+        QTest::newRow(fault) << QString::fromLatin1(fault);
+}
+
+void TstFileFaults::trafficSaveFails()
+{
+    QFETCH(QString, fault);
+    Folders folders(fault == "read-only folder" ? kReadOnly : kWritableByAll);
+    QString path = folders.file("traffic.txt");
+    sim::ManualClock clock;
+    traffic::TrafficRecorder recorder(clock);
+    test::FakePrompter prompter;
+    ui::TrafficMonitorWindow window(recorder, prompter);
+    window.show();
+    for (int i = 0; i < 100; ++i) {
+        traffic::TrafficRow row;
+        row.direction = traffic::Direction::Rx;
+        row.protocol = traffic::Protocol::Radar;
+        row.bytes = QByteArray(64, char(i));
+        recorder.record(row);
+    }
+    std::optional<test::UnprivilegedFiles> asUser;
+    if (fault == "full disk") {
+        path = test::fullDeviceIn(folders.sub);
+        QVERIFY(!path.isEmpty());
+    } else if (fault == "folder in its place") {
+        QVERIFY(QDir().mkdir(path));
+    } else {
+        asUser.emplace();
+        if (!asUser->active())
+            QSKIP(qPrintable(asUser->whyNot()));
+    }
+    const QStringList before = entries(folders.sub);
+
+    QSignalSpy saved(&window, &ui::TrafficMonitorWindow::saved);
+    prompter.fileAnswers.enqueue(path);
+    window.SaveCommand_Click();
+    QVERIFY(saved.wait(kGuardMs));
+    const QString error = saved.last().at(1).toString();
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(prompter.texts(),
+        QStringList { QStringLiteral("The traffic could not be saved to %1: %2").arg(path, error) });
+    QCOMPARE(entries(folders.sub), before);
+    if (fault == "full disk")
+        QVERIFY(test::isDevice(path));
+    else if (fault == "folder in its place")
+        QVERIFY(QFileInfo(path).isDir());
+    else
+        QVERIFY(!QFile::exists(path));
+    // Saving again elsewhere works: the rows are still there.
+    asUser.reset();
+    QTemporaryDir elsewhere;
+    prompter.fileAnswers.enqueue(elsewhere.filePath("traffic.txt"));
+    window.SaveCommand_Click();
+    QVERIFY(saved.wait(kGuardMs));
+    QCOMPARE(saved.last().at(1).toString(), QString());
+    // The header, "Recording started" and the hundred rows.
+    QCOMPARE(window.shownRows().size(), 101);
+    QCOMPARE(contents(elsewhere.filePath("traffic.txt")).count("\r\n"), 102);
 }
 
 QTEST_MAIN(TstFileFaults)

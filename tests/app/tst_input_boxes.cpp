@@ -4,15 +4,19 @@
 // say; a box checked once the operator stops typing says nothing before then.
 #include "app/main_controller.h"
 #include "modbus/debounced_text_check.h"
+#include "radar/radar_controller.h"
 #include "regtest/register_block_poller.h"
 #include "support/fake_byte_link.h"
 #include "support/fake_modbus_master.h"
 #include "support/fake_prompter.h"
+#include "ui/form_rendo.h"
 #include "ui/multiple_devices_window.h"
 #include "ui/registers_test_window.h"
+#include "ui_form_rendo.h"
 #include "ui_main_window.h"
 #include "ui_port_setup_window.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -35,7 +39,7 @@ const QString kVeltoId
     = QStringLiteral("Wrong number. Enter your valid ID address between 0 to 255 sec (default value 1)");
 
 // Where a box lives: the window and, for the main window, the mode it is shown in.
-enum class Place { ModbusMode, VeltoMode, LogPanel, RegistersTest, MultipleDevices };
+enum class Place { ModbusMode, VeltoMode, LogPanel, RegistersTest, MultipleDevices, Radar };
 
 // What an empty or blank box means: refused like any other bad entry, not checked yet (the operator
 // is still typing an address), or a valid entry of its own (no logging rate).
@@ -96,6 +100,10 @@ public:
             trigger("mnu5Devices");
             tool = window().findChild<ui::MultipleDevicesWindow*>();
             break;
+        case Place::Radar:
+            trigger("mnuOperation");
+            tool = window().findChild<ui::FormRendo*>();
+            break;
         }
         if (place == Place::LogPanel) {
             prompter.fileAnswers.enqueue(dir.filePath("readings.csv"));
@@ -124,6 +132,12 @@ public:
         return pending;
     }
 };
+
+std::optional<int> radarInput(Rig& rig, double (*value)(const radar::RadarInputs&))
+{
+    auto* tool = qobject_cast<ui::FormRendo*>(rig.tool);
+    return tool ? std::optional<int>(int(value(tool->controller().inputs()))) : std::nullopt;
+}
 
 std::optional<int> registersPoller(Rig& rig, int (regtest::RegisterBlockPoller::*value)() const)
 {
@@ -191,6 +205,37 @@ QList<Box> boxes()
             } },
         { Place::MultipleDevices, "RcvTimeoutText", 1, 30000, "1000", kRcvTimeout, true, Empty::Refused, rx },
     };
+    // The radar window's boxes, checked a second after the last change.
+    using radar::RadarInputs;
+    auto radarValue = [](double (*value)(const RadarInputs&)) {
+        return [value](Rig& r) { return radarInput(r, value); };
+    };
+    out << Box { Place::Radar, "NumOfAutomeasurementText", 1, 32767, "5",
+        "Wrong value. Enter a valid no. of Measurement value, between 1 to 32767 (default value 5)", true,
+        Empty::Refused, radarValue([](const RadarInputs& in) { return double(in.numOfAutomeasurement); }) };
+    out << Box { Place::Radar, "TankHeightTextBox", 0, 40000, "0",
+        "Wrong value. Enter a valid tank height value, between 0 to 40000 mm (default value 0)", true,
+        Empty::Refused,
+        radarValue([](const RadarInputs& in) { return double(in.parameters.tankHeightMm); }) };
+    out << Box { Place::Radar, "CentralFrequencyText", 9500, 10600, "10050",
+        "Wrong value. Enter a valid central frequency value, between 9500 MHz to 10600 MHz (default value "
+        "10050 MHz)",
+        true, Empty::Refused,
+        radarValue([](const RadarInputs& in) { return double(in.parameters.centralFrequencyMHz); }) };
+    out << Box { Place::Radar, "BandTextBox", 50, 1100, "1100",
+        "Wrong value. Enter a valid band value, between 1100 MHz to 50 MHz (default value 1100 MHz)", true,
+        Empty::Refused, radarValue([](const RadarInputs& in) { return double(in.parameters.bandMHz); }) };
+    // Its wording is ours: the range and the default, as the other boxes say them.
+    out << Box { Place::Radar, "TrueLiquidHeightTextBox", 0, 40000, "0",
+        "Wrong value. Enter a valid true liquid height value, between 0 to 40000 mm (default value 0)", true,
+        Empty::Refused,
+        radarValue([](const RadarInputs& in) { return double(in.parameters.trueLiquidHeightMm); }) };
+    out << Box { Place::Radar, "RTSDelayText", 0, 10000000, "250000",
+        "Wrong value. Enter a valid RTS Delay value, between 0 to 10000000 (default value 250000)", true,
+        Empty::Refused, radarValue([](const RadarInputs& in) { return double(in.rtsDelayCount); }) };
+    out << Box { Place::Radar, "DistanceOffsetText", -1, 1, "0",
+        "Wrong value. Enter a valid Distance Offset value, between -1m to 1m (default value 0)", true,
+        Empty::Refused, radarValue([](const RadarInputs& in) { return in.distanceOffsetM; }) };
     for (int k = 1; k <= 5; ++k)
         out.append({ Place::MultipleDevices, QStringLiteral("ID%1Text").arg(k), 1, 255, "1",
             QStringLiteral("Wrong value. Enter a valid ID%1 value, between 1 to 255 (default value 1)")
@@ -212,6 +257,8 @@ const char* placeName(Place place)
         return "FormSingleMultiRegisters";
     case Place::MultipleDevices:
         return "FormMultipleDevicesModbus";
+    case Place::Radar:
+        return "FormRendo";
     }
     return "";
 }
@@ -244,6 +291,8 @@ private slots:
     void boxTakesOrRefuses();
     void settlesOnlyOnceTypingStops();
     void portBoxWantsAPort();
+    void radarBlockRangesCorrectSilently_data();
+    void radarBlockRangesCorrectSilently();
 };
 
 void TstInputBoxes::boxTakesOrRefuses_data()
@@ -342,6 +391,96 @@ void TstInputBoxes::portBoxWantsAPort()
     QVERIFY(rig.prompter.messages.isEmpty());
     QVERIFY(!rig.window().entry("mnuConnect")->isEnabled());
     QCOMPARE(rig.window().form().COMPortText->text(), QString("/dev/ttyTYPED0"));
+}
+
+void TstInputBoxes::radarBlockRangesCorrectSilently_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<int>("start");
+    QTest::addColumn<int>("end");
+    // From the defaults 1-4 (FFT) and 9-12 (RAW): a refused start falls back alone, a refused end takes
+    // the whole default range with it, an end above the last block only the default end.
+    const struct {
+        const char* box;
+        const char* entry;
+        int start;
+        int end;
+    } rows[] = {
+        { "FFTStartBlockText", "", 1, 4 },
+        { "FFTStartBlockText", "   ", 1, 4 },
+        { "FFTStartBlockText", "abc", 1, 4 },
+        { "FFTStartBlockText", "99999999999", 1, 4 },
+        { "FFTStartBlockText", "-5", 1, 4 },
+        { "FFTStartBlockText", "0", 1, 4 },
+        { "FFTStartBlockText", "2", 2, 4 },
+        { "FFTStartBlockText", "4", 4, 4 },
+        { "FFTStartBlockText", "5", 1, 4 },
+        { "FFTEndBlockText", "", 1, 4 },
+        { "FFTEndBlockText", "abc", 1, 4 },
+        { "FFTEndBlockText", "99999999999", 1, 4 },
+        { "FFTEndBlockText", "-5", 1, 4 },
+        { "FFTEndBlockText", "0", 1, 4 },
+        { "FFTEndBlockText", "1", 1, 1 },
+        { "FFTEndBlockText", "64", 1, 64 },
+        { "FFTEndBlockText", "65", 1, 4 },
+        { "FFTEndBlockText", "70", 1, 4 },
+        { "RAWStartBlockText", "", 9, 12 },
+        { "RAWStartBlockText", "abc", 9, 12 },
+        { "RAWStartBlockText", "-5", 9, 12 },
+        { "RAWStartBlockText", "8", 9, 12 },
+        { "RAWStartBlockText", "9", 9, 12 },
+        { "RAWStartBlockText", "12", 12, 12 },
+        { "RAWStartBlockText", "13", 9, 12 },
+        { "RAWEndBlockText", "", 9, 12 },
+        { "RAWEndBlockText", "abc", 9, 12 },
+        { "RAWEndBlockText", "99999999999", 9, 12 },
+        { "RAWEndBlockText", "8", 9, 12 },
+        { "RAWEndBlockText", "9", 9, 9 },
+        { "RAWEndBlockText", "235", 9, 235 },
+        { "RAWEndBlockText", "236", 9, 12 },
+    };
+    for (const auto& r : rows)
+        QTest::addRow("%s: '%s'", r.box, r.entry)
+            << QString::fromLatin1(r.box) << QString::fromLatin1(r.entry) << r.start << r.end;
+}
+
+void TstInputBoxes::radarBlockRangesCorrectSilently()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, entry);
+    QFETCH(int, start);
+    QFETCH(int, end);
+    Rig rig;
+    rig.bringUp(Place::Radar);
+    auto* radarWindow = qobject_cast<ui::FormRendo*>(rig.tool);
+    QVERIFY(radarWindow);
+    Ui::FormRendo& f = radarWindow->form();
+    // The ranges show while the graph and both data kinds are ticked.
+    for (QCheckBox* check : { f.PresentCheck, f.SpectrumCheck, f.TimeDomainCheck })
+        check->click();
+    const bool fft = box.startsWith("FFT");
+    QLineEdit* startBox = fft ? f.FFTStartBlockText : f.RAWStartBlockText;
+    QLineEdit* endBox = fft ? f.FFTEndBlockText : f.RAWEndBlockText;
+    QLineEdit* typed = rig.box(box);
+    QVERIFY(typed->isVisibleTo(radarWindow));
+
+    if (typed->text() == entry)
+        typed->setText(entry + QLatin1Char('0'));
+    typed->setText(entry);
+    const auto waiting = rig.waitingChecks();
+    QCOMPARE(waiting.size(), 1);
+    waiting.first()->settleNow();
+
+    QVERIFY(rig.prompter.messages.isEmpty());
+    QCOMPARE(startBox->text(), QString::number(start));
+    QCOMPARE(endBox->text(), QString::number(end));
+    const radar::BlockRange& applied
+        = fft ? radarWindow->controller().inputs().fft : radarWindow->controller().inputs().raw;
+    QCOMPARE(applied.start, start);
+    QCOMPARE(applied.end, end);
+    // Putting the corrected numbers back is no new entry.
+    QVERIFY(rig.waitingChecks().isEmpty());
 }
 
 QTEST_MAIN(TstInputBoxes)

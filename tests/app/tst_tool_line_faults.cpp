@@ -1,22 +1,38 @@
 // The tool windows that use a serial line, against a far end that misbehaves over a real
-// pseudo-terminal: it closes the line, floods it with garbage, or goes silent. Each window shows the
-// failure its own way, keeps ticking, does not spin, and its Start (or Connect) brings it back.
+// pseudo-terminal: it closes the line, floods it with garbage, answers wrongly, or goes silent. Each
+// window shows the failure its own way, keeps ticking, does not spin, and its Start (or Connect)
+// brings it back; the traffic monitor, open meanwhile, shows the faulty line and stays bounded.
+#include "app/main_controller.h"
 #include "calibration/calibration_message.h"
 #include "calibration/calibration_state.h"
 #include "debugterm/debug_terminal.h"
+#include "modbus/qt_modbus_master.h"
+#include "radar/measurement_sequence.h"
+#include "radar/radar_controller.h"
 #include "serial/qt_byte_link.h"
+#include "serial/tapped_byte_link.h"
 #include "support/fake_prompter.h"
 #include "support/line_flood.h"
 #include "support/loop_watch.h"
 #include "support/pty_pair.h"
+#include "support/scripted_radar_peer.h"
+#include "traffic/traffic_recorder.h"
+#include "ui/form_rendo.h"
 #include "ui/main_window.h"
 #include "ui/multi_sensor_calibration_window.h"
 #include "ui/taliq485_debug_window.h"
+#include "ui/traffic_monitor_window.h"
+#include "ui/traffic_table_model.h"
+#include "ui_form_rendo.h"
 #include "ui_multi_sensor_calibration_window.h"
+#include "ui_port_setup_window.h"
 #include "ui_taliq485_debug_window.h"
 
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -81,6 +97,88 @@ struct CalibrationRig {
     }
 };
 
+// The radar window opened from the main window on a real, tapped byte link, with a scripted radar on
+// the far side of the line and the traffic monitor watching.
+struct RadarRig {
+    using Answer = test::ScriptedRadarPeer::Answer;
+    // The replies' waits, shortened so the test does not idle: a spectrum takes 0.4 s at 115200.
+    static constexpr radar::RadarController::ReplyWindows kWindows { 250, 2000, 5000 };
+
+    modbus::QtModbusMaster master;
+    serial::QtByteLink port;
+    serial::TappedByteLink link { port };
+    test::FakePrompter prompter;
+    std::unique_ptr<test::ScriptedRadarPeer> peer;
+    QList<serial::PortChoice> ports;
+    app::MainController controller { { master, link, prompter, [this] { return ports; }, {}, {} } };
+    QPointer<ui::FormRendo> radarWindow;
+
+    ui::MainWindow& window() { return controller.window(); }
+    void trigger(const char* entry) { window().entry(entry)->trigger(); }
+    bool connected() { return !window().entry("mnuConnect")->isEnabled(); }
+    Ui::FormRendo& f() { return radarWindow->form(); }
+    QString log() { return f().TextTerminaTextBox->toPlainText(); }
+
+    bool plugInPeer()
+    {
+        peer = std::make_unique<test::ScriptedRadarPeer>();
+        ports = { { peer->devicePath(), peer->devicePath(), false } };
+        return peer->isValid();
+    }
+    void connect()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        trigger("mnuConnect");
+        Ui::PortSetup& p = controller.connection().portWindow()->form();
+        p.cmbPortNum->setCurrentIndex(p.cmbPortNum->findText(peer->devicePath()));
+        p.cmbBPS->setCurrentIndex(p.cmbBPS->findText("115200"));
+        QTest::mouseClick(p.btnOKPortSetUp, Qt::LeftButton);
+    }
+    bool openRadar()
+    {
+        trigger("mnuOperation");
+        radarWindow = window().findChild<ui::FormRendo*>(QStringLiteral("FormRendo"));
+        if (!radarWindow)
+            return false;
+        radarWindow->controller().setReplyWindows(kWindows);
+        return true;
+    }
+    void exitRadar()
+    {
+        QTest::mouseClick(f().ExitCommand, Qt::LeftButton);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // One command by hand; true once its reply has been judged for good.
+    bool judge(QPushButton* button, radar::JudgedReply* out = nullptr)
+    {
+        QSignalSpy judged(&radarWindow->controller(), &radar::RadarController::replyJudged);
+        QTest::mouseClick(button, Qt::LeftButton);
+        while (judged.wait(kGuardMs)) {
+            const auto reply = judged.last().at(0).value<radar::JudgedReply>();
+            if (!reply.incomplete) {
+                if (out)
+                    *out = reply;
+                return true;
+            }
+        }
+        return false;
+    }
+    ui::TrafficMonitorWindow* monitor()
+    {
+        return qobject_cast<ui::TrafficMonitorWindow*>(controller.tools().trafficMonitor());
+    }
+    // Failure rows of the radar's protocol the monitor holds, once its batch tick has run.
+    int radarFailures(ui::TrafficMonitorWindow* w)
+    {
+        w->TimerTrafficBatch_Timer();
+        int n = 0;
+        const traffic::RowRing& ring = w->rows().rows();
+        for (qsizetype i = 0; i < ring.size(); ++i)
+            n += ring.at(i).failure;
+        return n;
+    }
+};
+
 } // namespace
 
 class TstToolLineFaults : public QObject {
@@ -90,6 +188,8 @@ private slots:
     void debugTerminal();
     void calibration_data();
     void calibration();
+    void radar_data();
+    void radar();
 };
 
 void TstToolLineFaults::debugTerminal_data()
@@ -221,6 +321,128 @@ void TstToolLineFaults::calibration()
     QVERIFY(rig.open());
     rig.f().RelayNo3Check->click();
     QTRY_VERIFY_WITH_TIMEOUT(rig.farEndHas(calibration::relayMessage(3, true)), kGuardMs);
+}
+
+void TstToolLineFaults::radar_data()
+{
+    QTest::addColumn<QString>("fault");
+    for (const char* fault : { "closes mid-request", "floods garbage", "answers another command",
+             "answers another block", "goes silent" })
+        QTest::newRow(fault) << QString::fromLatin1(fault);
+}
+
+void TstToolLineFaults::radar()
+{
+    QFETCH(QString, fault);
+    using Answer = RadarRig::Answer;
+    RadarRig rig;
+    QVERIFY(rig.plugInPeer());
+    rig.connect();
+    QVERIFY(rig.connected());
+    QVERIFY(rig.openRadar());
+    ui::TrafficMonitorWindow* monitor = rig.monitor();
+    QVERIFY(monitor);
+    QVERIFY(rig.judge(rig.f().SendStatus));
+    const QString distance = rig.f().DistanceOrLevelText->text();
+    QVERIFY2(distance != "N/A", qPrintable(rig.log()));
+    const int failuresBefore = rig.radarFailures(monitor);
+    // StandBy clears the distance shown; nothing else may change it.
+    const bool standBySent
+        = fault == "closes mid-request" || fault == "answers another command" || fault == "goes silent";
+
+    LoopWatch watch;
+    if (fault == "closes mid-request") {
+        rig.peer->answer = Answer::Silent;
+        QSignalSpy heard(rig.peer.get(), &test::ScriptedRadarPeer::requestHeard);
+        QTest::mouseClick(rig.f().StartOrStopMeasCommand, Qt::LeftButton);
+        QVERIFY(rig.radarWindow->sequence().running());
+        QVERIFY(heard.wait(kGuardMs));
+        rig.peer->closeLine();
+        // The window says the line is gone, stops its run and offers no command on a dead line.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.log().startsWith("Serial line lost"), kGuardMs);
+        QVERIFY(!rig.radarWindow->sequence().running());
+        QCOMPARE(rig.f().StatusText->text(), QString("Wait for Start"));
+        for (QWidget* button : std::initializer_list<QWidget*> { rig.f().Standby, rig.f().SendStatus,
+                 rig.f().MonitoringCommand, rig.f().StartOrStopMeasCommand })
+            QVERIFY(!button->isEnabled());
+        QVERIFY(!rig.link.isOpen());
+        QVERIFY(!rig.connected());
+        QVERIFY(!rig.window().Timer_Rx->isActive());
+        const QString shown = rig.log();
+        watch.restart();
+        QTRY_VERIFY_WITH_TIMEOUT(watch.probeTicks() >= kQuietTicks, kGuardMs);
+        QCOMPARE(rig.log(), shown);
+    } else if (fault == "floods garbage") {
+        rig.peer->answer = Answer::Silent;
+        rig.peer->startFlood();
+        for (int i = 0; i < 3; ++i) {
+            radar::JudgedReply judged;
+            QVERIFY(rig.judge(rig.f().SendStatus, &judged));
+            // Random bytes hold a header now and then, never one whose checksum vouches for it.
+            QVERIFY2(!judged.accepted, qPrintable(rig.log()));
+            QVERIFY2(rig.log() == "Incorrect Send Status Header" || rig.log() == "Incorrect Checksum",
+                qPrintable(rig.log()));
+        }
+        rig.peer->stopFlood();
+        // What the monitor holds stays within its bound.
+        monitor->TimerTrafficBatch_Timer();
+        QVERIFY(monitor->rows().rows().size() <= monitor->rows().rows().capacity());
+    } else if (fault == "answers another command") {
+        rig.peer->answer = Answer::AnotherCommand;
+        QVERIFY(rig.judge(rig.f().SendStatus));
+        QCOMPARE(rig.log(), QString("Incorrect Send Status Header"));
+        QVERIFY(rig.judge(rig.f().Standby));
+        QCOMPARE(rig.log(), QString("Incorrect Standby Header"));
+        // A monitoring request answered with a status reply is too short to be one.
+        rig.f().SpectrumCheck->click();
+        QVERIFY(rig.judge(rig.f().MonitoringCommand));
+        QVERIFY2(rig.log().startsWith("Receive Buffer Length Too Short"), qPrintable(rig.log()));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.radarFailures(monitor) >= failuresBefore + 2, kGuardMs);
+    } else if (fault == "answers another block") {
+        rig.peer->answer = Answer::AnotherBlock;
+        rig.f().SpectrumCheck->click();
+        rig.f().OpenMonitoringFileCheck->click(); // nothing to save from a refused reply anyway
+        radar::JudgedReply judged;
+        QVERIFY(rig.judge(rig.f().MonitoringCommand, &judged));
+        QVERIFY(!judged.accepted);
+        QCOMPARE(rig.log(), QString("Incorrect Header Block Number 10"));
+        QCOMPARE(rig.f().StatusText->text(), QString("Calculating Data"));
+        QVERIFY(rig.radarWindow->controller().shared().lastReplyCode != 195);
+    } else {
+        rig.peer->answer = Answer::Silent;
+        QVERIFY(rig.judge(rig.f().SendStatus));
+        QCOMPARE(rig.log(), QString("No Response"));
+        // The run sends its StandBy again and again, unhurried, until Stop.
+        QTest::mouseClick(rig.f().StartOrStopMeasCommand, Qt::LeftButton);
+        const int heard = rig.peer->requestsHeard;
+        QTRY_VERIFY_WITH_TIMEOUT(rig.peer->requestsHeard >= heard + 3, kGuardMs);
+        QCOMPARE(rig.peer->lastCode, quint8(0x05));
+        QCOMPARE(rig.f().StatusText->text(), QString("Perform Measurments"));
+        QTest::mouseClick(rig.f().StartOrStopMeasCommand, Qt::LeftButton);
+        QVERIFY(!rig.radarWindow->sequence().running());
+        QVERIFY(!rig.window().Timer_Rx->isActive());
+        QCOMPARE(rig.f().StatusText->text(), QString("Wait for Start"));
+    }
+    // Nothing that was read was taken for a distance.
+    QCOMPARE(rig.f().DistanceOrLevelText->text(), standBySent ? QString("N/A") : distance);
+    QVERIFY2(watch.wakeupsPerSecond() < LoopWatch::kSpinWakeupsPerSecond, watch.describe());
+    QVERIFY2(watch.longestGapMs() < kHangMs, watch.describe());
+    QVERIFY(rig.prompter.messages.isEmpty());
+
+    // Exit, Disconnect and Connect, Operation: the radar answers again.
+    rig.peer->stopFlood();
+    if (fault == "closes mid-request")
+        QVERIFY(rig.plugInPeer());
+    rig.peer->answer = Answer::Right;
+    rig.exitRadar();
+    if (rig.connected())
+        rig.trigger("mnuDisConnect");
+    rig.connect();
+    QVERIFY(rig.openRadar());
+    radar::JudgedReply judged;
+    QVERIFY(rig.judge(rig.f().SendStatus, &judged));
+    QVERIFY2(judged.accepted, qPrintable(rig.log()));
+    QVERIFY(rig.f().DistanceOrLevelText->text() != "N/A");
 }
 
 QTEST_MAIN(TstToolLineFaults)

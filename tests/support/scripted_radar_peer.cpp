@@ -1,0 +1,136 @@
+#include "support/scripted_radar_peer.h"
+
+#include <QSocketNotifier>
+
+#include <unistd.h>
+
+namespace velto::test {
+
+namespace {
+using namespace sim::radar_wire;
+
+constexpr qsizetype kBlockBytes = 68;
+constexpr quint8 kSpectrumKind = 0x3C;
+constexpr quint8 kTimeDomainKind = 0xC3;
+// Each reply is made for a moment further on, so the distances move as on a real tank.
+constexpr qint64 kMsPerRequest = 1000;
+
+quint8 anotherCommand(quint8 code)
+{
+    switch (code) {
+    case kSendStatus:
+        return kTrack;
+    case kTrack:
+        return kStandBy;
+    case kStandBy:
+        return kSetParameters;
+    default:
+        return kSendStatus;
+    }
+}
+
+// The block keeps its checksum right for its own bytes: only its kind is wrong.
+void makeBlockOfOtherKind(QByteArray& reply, int blockNumber)
+{
+    const qsizetype at = (blockNumber - 1) * kBlockBytes;
+    if (reply.size() < at + kBlockBytes)
+        return;
+    const quint8 kind = quint8(reply[at]) == kSpectrumKind ? kTimeDomainKind : kSpectrumKind;
+    reply[at] = char(kind);
+    quint8 sum = 0;
+    for (qsizetype i = at; i < at + kBlockBytes; ++i)
+        if (i != at + 1)
+            sum = quint8(sum + quint8(reply[i]));
+    reply[at + 1] = char(sum);
+}
+} // namespace
+
+ScriptedRadarPeer::ScriptedRadarPeer(int charactersPerSecond, QObject* parent)
+    : QObject(parent)
+{
+    if (!m_line.isValid())
+        return;
+    m_writer = std::make_unique<sim::PacedWriter>([this](QByteArrayView bytes) { return writeSome(bytes); },
+        [charactersPerSecond] { return charactersPerSecond; });
+    m_notifier = std::make_unique<QSocketNotifier>(m_line.masterFd(), QSocketNotifier::Read);
+    connect(m_notifier.get(), &QSocketNotifier::activated, this, &ScriptedRadarPeer::onReadable);
+}
+
+ScriptedRadarPeer::~ScriptedRadarPeer() = default;
+
+void ScriptedRadarPeer::closeLine()
+{
+    m_flood.reset();
+    m_notifier.reset();
+    m_writer.reset();
+    m_line.closeKeeper();
+    m_line.closeMaster();
+}
+
+void ScriptedRadarPeer::startFlood()
+{
+    if (!m_line.isValid())
+        return;
+    if (!m_flood)
+        m_flood = std::make_unique<LineFlood>(m_line.masterFd());
+    m_flood->start();
+}
+
+void ScriptedRadarPeer::stopFlood()
+{
+    if (m_flood)
+        m_flood->stop();
+}
+
+qsizetype ScriptedRadarPeer::writeSome(QByteArrayView bytes)
+{
+    if (m_line.masterFd() < 0)
+        return bytes.size();
+    const ssize_t n = ::write(m_line.masterFd(), bytes.data(), size_t(bytes.size()));
+    return n > 0 ? qsizetype(n) : 0;
+}
+
+void ScriptedRadarPeer::onReadable()
+{
+    m_buffer += m_line.readMasterNow();
+    while (m_buffer.size() >= 3) {
+        if (quint8(m_buffer[0]) != kStart0 || quint8(m_buffer[1]) != kStart1) {
+            m_buffer.remove(0, 1);
+            continue;
+        }
+        const qsizetype length = frameLength(quint8(m_buffer[2]));
+        if (length == 0) {
+            m_buffer.remove(0, 1);
+            continue;
+        }
+        if (m_buffer.size() < length)
+            return;
+        const QByteArray frame = m_buffer.first(length);
+        m_buffer.remove(0, length);
+        if (isValidFrame(frame))
+            respond(frame);
+    }
+}
+
+void ScriptedRadarPeer::respond(const QByteArray& frame)
+{
+    ++requestsHeard;
+    lastCode = quint8(frame[2]);
+    m_ms += kMsPerRequest;
+    emit requestHeard(lastCode);
+    const QList<sim::RadarReply> replies = sensor.respond(frame, m_ms);
+    if (answer == Answer::Silent || !m_writer)
+        return;
+    for (sim::RadarReply reply : replies) {
+        const bool monitoring = lastCode == kMonitoring;
+        if (answer == Answer::AnotherCommand) {
+            const quint8 code = monitoring ? kSendStatus : anotherCommand(lastCode);
+            reply.bytes = sim::RadarResponder::statusReply(code, sensor.reportedTenthsOfMm(m_ms), 30, 1);
+        } else if (answer == Answer::AnotherBlock && monitoring) {
+            makeBlockOfOtherKind(reply.bytes, kAnotherBlockNumber);
+        }
+        m_writer->enqueue(reply.bytes, reply.delayMs);
+    }
+}
+
+} // namespace velto::test

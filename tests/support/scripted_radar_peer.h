@@ -1,0 +1,66 @@
+#pragma once
+
+#include "sim/paced_writer.h"
+#include "sim/radar_responder.h"
+#include "support/line_flood.h"
+#include "support/pty_pair.h"
+
+#include <QByteArray>
+#include <QObject>
+
+#include <memory>
+
+class QSocketNotifier;
+
+namespace velto::test {
+
+// A radar sensor on the far side of a pseudo-terminal that answers as a test sets it: rightly (the
+// simulated radar's replies, at the line's pace), with the reply of another command, with a block
+// of the other data kind inside a monitoring reply, or not at all; it can also flood the line or
+// close it.
+class ScriptedRadarPeer : public QObject {
+    Q_OBJECT
+public:
+    enum class Answer {
+        Right,
+        Silent,
+        AnotherCommand, // a status reply carries the next command's code; monitoring gets a status reply
+        AnotherBlock, // monitoring: block kAnotherBlockNumber is of the other data kind
+    };
+    static constexpr int kAnotherBlockNumber = 10;
+
+    // `charactersPerSecond`: the pace of the replies, as the port is set up.
+    explicit ScriptedRadarPeer(int charactersPerSecond = 11520, QObject* parent = nullptr);
+    ~ScriptedRadarPeer() override;
+
+    bool isValid() const { return m_line.isValid(); }
+    QString devicePath() const { return m_line.slavePath(); }
+
+    Answer answer = Answer::Right;
+    sim::RadarResponder sensor;
+    int requestsHeard = 0; // whole frames with a right checksum
+    quint8 lastCode = 0;
+
+    void closeLine();
+    void startFlood();
+    void stopFlood();
+    // Reply bytes not yet on the line.
+    qsizetype pending() const { return m_writer ? m_writer->pending() : 0; }
+
+signals:
+    void requestHeard(quint8 code);
+
+private:
+    void onReadable();
+    void respond(const QByteArray& frame);
+    qsizetype writeSome(QByteArrayView bytes);
+
+    PtyPair m_line;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<LineFlood> m_flood;
+    std::unique_ptr<sim::PacedWriter> m_writer;
+    QByteArray m_buffer;
+    qint64 m_ms = 0;
+};
+
+} // namespace velto::test

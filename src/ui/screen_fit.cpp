@@ -23,6 +23,8 @@ constexpr int kTitleGrip = 10;
 
 QMargins frameMargins(const QWidget* window)
 {
+    if (window->windowFlags().testFlag(Qt::FramelessWindowHint))
+        return {};
     if (const QWindow* handle = window->windowHandle()) {
         const QMargins real = handle->frameMargins();
         if (!real.isNull())

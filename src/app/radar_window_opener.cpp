@@ -1,7 +1,9 @@
 #include "app/radar_window_opener.h"
 
 #include "app/main_context.h"
+#include "app/traffic_monitor_opener.h"
 #include "ui/form_rendo.h"
+#include "ui_form_rendo.h"
 
 namespace velto::app {
 
@@ -15,6 +17,7 @@ void installRadarWindow(MainContext& ctx)
         auto* window = new ui::FormRendo(
             ctx.VeltoComm, *ctx.window.Timer_Rx, ctx.prompter, SystemClock::instance(), &ctx.window);
         *current = window;
+        openTrafficMonitorFrom(ctx, window->form().TrafficMonitorCommand);
         window->setLineSettings(ctx.state.serial.SerialSettings);
         window->setConnected(connected);
         if (connected) {

@@ -12,6 +12,19 @@ using traffic::TrafficRow;
 namespace {
 const QColor kFailureText(0xB0, 0x00, 0x00);
 const QColor kTxText(0x00, 0x30, 0x90);
+
+QByteArray shownBytes(const QByteArray& bytes)
+{
+    return bytes.first(std::min(bytes.size(), TrafficTableModel::kShownBytes));
+}
+
+QString withMoreMark(QString text, const QByteArray& bytes)
+{
+    if (bytes.size() > TrafficTableModel::kShownBytes)
+        text += QLatin1Char(' ') + TrafficTableModel::kMoreMark;
+    return text;
+}
+
 } // namespace
 
 TrafficTableModel::TrafficTableModel(qsizetype capacity, QObject* parent)
@@ -112,9 +125,9 @@ QVariant TrafficTableModel::data(const QModelIndex& index, int role) const
     case Length:
         return row.bytes.isEmpty() ? QVariant() : QVariant(row.bytes.size());
     case Hex:
-        return traffic::hexText(row.bytes);
+        return withMoreMark(traffic::hexText(shownBytes(row.bytes)), row.bytes);
     case Ascii:
-        return traffic::asciiText(row.bytes);
+        return withMoreMark(traffic::asciiText(shownBytes(row.bytes)), row.bytes);
     case Summary:
         return row.failure ? QStringLiteral("FAILURE: ") + row.summary : row.summary;
     default:

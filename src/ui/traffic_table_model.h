@@ -16,6 +16,11 @@ class TrafficTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { Time, SinceConnect, Gap, Dir, Protocol, Length, Hex, Ascii, Summary, ColumnCount };
+    // The hex and ASCII cells show a row's first bytes only, then kMoreMark; the tooltip, Copy and
+    // Save have them all. Every cell's text is laid out in full when painted, elided or not, so a
+    // view of 256-byte rows would spend most of each repaint on characters nobody sees.
+    static constexpr qsizetype kShownBytes = 32;
+    static constexpr QChar kMoreMark { 0x2026 };
 
     explicit TrafficTableModel(
         qsizetype capacity = traffic::RowRing::kDefaultCapacity, QObject* parent = nullptr);

@@ -9,11 +9,13 @@
 #include "support/fake_prompter.h"
 #include "support/offscreen_screen.h"
 #include "traffic/traffic_recorder.h"
+#include "ui/form_rendo.h"
 #include "ui/multi_sensor_calibration_window.h"
 #include "ui/registers_test_window.h"
 #include "ui/taliq485_debug_window.h"
 #include "ui/traffic_monitor_window.h"
 #include "ui/traffic_table_model.h"
+#include "ui_form_rendo.h"
 #include "ui_main_window.h"
 #include "ui_multi_sensor_calibration_window.h"
 #include "ui_port_setup_window.h"
@@ -66,6 +68,26 @@ struct Bench {
         const traffic::RowRing& ring = w->rows().rows();
         for (qsizetype i = 0; i < ring.size(); ++i)
             n += ring.at(i).protocol == protocol && ring.at(i).direction == direction;
+        return n;
+    }
+    // The first row of the protocol and direction whose summary starts so; an Event row when none.
+    traffic::TrafficRow rowStarting(
+        ui::TrafficMonitorWindow* w, Protocol protocol, Direction direction, const QString& start)
+    {
+        const traffic::RowRing& ring = w->rows().rows();
+        for (qsizetype i = 0; i < ring.size(); ++i) {
+            const traffic::TrafficRow& row = ring.at(i);
+            if (row.protocol == protocol && row.direction == direction && row.summary.startsWith(start))
+                return row;
+        }
+        return {};
+    }
+    int failures(ui::TrafficMonitorWindow* w)
+    {
+        int n = 0;
+        const traffic::RowRing& ring = w->rows().rows();
+        for (qsizetype i = 0; i < ring.size(); ++i)
+            n += ring.at(i).failure;
         return n;
     }
     bool hasRow(ui::TrafficMonitorWindow* w, const QString& summary)
@@ -134,6 +156,39 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(b.rows(w, Protocol::VeltoAscii, Direction::Rx) >= 1, kWaitMs);
         QVERIFY(b.rows(w, Protocol::VeltoAscii, Direction::Tx) >= 1);
         QVERIFY(b.hasRow(w, QStringLiteral("Port %1 opened at 9600,n,8,1").arg(b.line.devicePath())));
+        b.trigger("mnuDisConnect");
+    }
+
+    // The radar window's button opens the monitor; its commands and replies on the main window's line
+    // show as radar rows named by their command.
+    void radarWindowExchange()
+    {
+        Bench b;
+        b.window().show();
+        b.connectTo(b.line.devicePath());
+        b.trigger("mnuOperation");
+        auto* radar = b.window().findChild<ui::FormRendo*>(QStringLiteral("FormRendo"));
+        QVERIFY(radar);
+        QVERIFY(!b.window().findChild<ui::TrafficMonitorWindow*>());
+        radar->form().TrafficMonitorCommand->click();
+        auto* w = b.window().findChild<ui::TrafficMonitorWindow*>();
+        QVERIFY(w && w->isVisible());
+        QCOMPARE(b.monitor(), w);
+
+        radar->form().SendStatus->click();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !b.rowStarting(w, Protocol::Radar, Direction::Rx, "reply to Send Status").bytes.isEmpty(),
+            kWaitMs);
+        const traffic::TrafficRow sent = b.rowStarting(w, Protocol::Radar, Direction::Tx, "Send Status");
+        QCOMPARE(sent.bytes.size(), 18);
+        QVERIFY(sent.summary.endsWith("checksum ok"));
+        const traffic::TrafficRow reply
+            = b.rowStarting(w, Protocol::Radar, Direction::Rx, "reply to Send Status");
+        QCOMPARE(reply.bytes.size(), 13);
+        QVERIFY2(reply.summary.contains(": distance ") && reply.summary.endsWith("checksum ok"),
+            qPrintable(reply.summary));
+        QCOMPARE(b.failures(w), 0);
+        radar->form().ExitCommand->click();
         b.trigger("mnuDisConnect");
     }
 

@@ -1,6 +1,7 @@
 #include "sim/manual_clock.h"
 #include "support/fake_prompter.h"
 #include "support/offscreen_screen.h"
+#include "traffic/row_format.h"
 #include "traffic/traffic_recorder.h"
 #include "ui/traffic_filter_model.h"
 #include "ui/traffic_monitor_window.h"
@@ -119,6 +120,28 @@ private slots:
         QCOMPARE(cell(4, ui::TrafficTableModel::Summary),
             QString("FAILURE: Time-out: no response from slave 7 within 1000 ms"));
         QCOMPARE(cell(4, ui::TrafficTableModel::Time).size(), 12); // hh:mm:ss.zzz
+    }
+
+    // A long row shows its first bytes in the table; the tooltip and Copy have every byte.
+    void longRowsShowTheirStart()
+    {
+        Fixture fx;
+        const QByteArray bytes(ui::TrafficTableModel::kShownBytes + 1, 'A');
+        fx.recorder.record(row(Direction::Rx, Protocol::Debug, bytes));
+        fx.window.TimerTrafficBatch_Timer();
+        const QAbstractItemModel& m = fx.window.rows();
+        const int last = m.rowCount() - 1;
+        const QString more = QStringLiteral(" ") + ui::TrafficTableModel::kMoreMark;
+        QCOMPARE(m.data(m.index(last, ui::TrafficTableModel::Ascii)).toString(),
+            QString(ui::TrafficTableModel::kShownBytes, 'A') + more);
+        QCOMPARE(m.data(m.index(last, ui::TrafficTableModel::Hex)).toString(),
+            traffic::hexText(bytes.first(ui::TrafficTableModel::kShownBytes)) + more);
+        QCOMPARE(m.data(m.index(last, ui::TrafficTableModel::Length)).toInt(), bytes.size());
+        QVERIFY(m.data(m.index(last, ui::TrafficTableModel::Hex), Qt::ToolTipRole)
+                    .toString()
+                    .endsWith(traffic::hexText(bytes)));
+        fx.window.CopyCommand_Click();
+        QVERIFY(QApplication::clipboard()->text().contains(traffic::hexText(bytes)));
     }
 
     void filterByDirectionAndProtocol()

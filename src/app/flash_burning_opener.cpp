@@ -1,8 +1,10 @@
 #include "app/flash_burning_opener.h"
 
 #include "app/main_context.h"
+#include "app/traffic_monitor_opener.h"
 #include "flash/hex_order_runner.h"
 #include "ui/flash_burning_window.h"
+#include "ui_flash_burning_window.h"
 
 #include <QPointer>
 
@@ -21,6 +23,7 @@ void installFlashBurningOpener(MainContext& ctx)
             flash::HexOrderRunner::defaultProgram(), {}, &ctx.window);
         w->setAttribute(Qt::WA_DeleteOnClose);
         QObject::connect(w, &ui::FlashBurningWindow::unloaded, &ctx.window, &QWidget::show);
+        openTrafficMonitorFrom(ctx, w->form().TrafficMonitorCommand);
         *window = w;
         return w;
     };

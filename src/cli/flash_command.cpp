@@ -1,8 +1,10 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/signal_watcher.h"
+#include "cli/trace.h"
 #include "flash/flash_burner.h"
 #include "serial/qt_byte_link.h"
+#include "serial/tapped_byte_link.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -16,10 +18,11 @@ namespace {
 constexpr int kProgressSteps = 10;
 
 // Prints what the window would show: each new status text on stdout, a progress line on stderr at
-// every tenth of the file, the transcript on stderr with --trace; exits when the operation ends.
+// every tenth of the file, the window's transcript on stderr with --trace (besides the line's rows);
+// exits when the operation ends.
 class FlashRun : public QObject {
 public:
-    FlashRun(flash::FlashBurner& burner, bool trace)
+    explicit FlashRun(flash::FlashBurner& burner)
     {
         using flash::FlashBurner;
         connect(&burner, &FlashBurner::statusChanged, this, &FlashRun::onStatus);
@@ -28,7 +31,7 @@ public:
         connect(&burner, &FlashBurner::progressChanged, this, &FlashRun::onProgress);
         connect(&burner, &FlashBurner::messageBox, this,
             [](const QString& text, const QString&, Prompter::Icon) { printError(text); });
-        if (trace) {
+        if (tracing()) {
             connect(&burner, &FlashBurner::transcriptEntry, this,
                 [](const QString& entry) { std::fprintf(stderr, "DebugText: %s\n", qPrintable(entry)); });
         }
@@ -89,8 +92,6 @@ int runFlash(const QStringList& args, Operation operation)
     const QCommandLineOption converter(QStringLiteral("converter"),
         QStringLiteral("The HEX converter run on the file first (HexOrder next to this program)."),
         QStringLiteral("PATH"));
-    const QCommandLineOption trace(
-        QStringLiteral("trace"), QStringLiteral("Print the transcript on stderr."));
     parser.addOption(port);
     parser.addOption(baud.option);
     if (operation == Operation::Burn) {
@@ -98,7 +99,6 @@ int runFlash(const QStringList& args, Operation operation)
         parser.addOption(erase);
         parser.addOption(converter);
     }
-    parser.addOption(trace);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString command = args.value(0);
@@ -111,7 +111,9 @@ int runFlash(const QStringList& args, Operation operation)
     if (!error.isEmpty())
         return usageError(parser, command, error);
 
-    serial::QtByteLink link;
+    serial::QtByteLink serialPort;
+    serial::TappedByteLink link(serialPort);
+    traceLine(link, traffic::Protocol::Flash);
     if (!link.open(parser.value(port), lineSettings(*baudValue))) {
         printError(link.errorText());
         return kExitFailure;
@@ -119,7 +121,7 @@ int runFlash(const QStringList& args, Operation operation)
     QObject::connect(
         &link, &serial::ByteLink::errorOccurred, &link, [](const QString& text) { printError(text); });
     flash::FlashBurner burner(link);
-    FlashRun run(burner, parser.isSet(trace));
+    FlashRun run(burner);
     SignalWatcher watcher;
     QObject::connect(&watcher, &SignalWatcher::terminationRequested, &burner, &flash::FlashBurner::stop);
 

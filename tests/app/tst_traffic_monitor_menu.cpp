@@ -9,12 +9,14 @@
 #include "support/fake_prompter.h"
 #include "support/offscreen_screen.h"
 #include "traffic/traffic_recorder.h"
+#include "ui/flash_burning_window.h"
 #include "ui/form_rendo.h"
 #include "ui/multi_sensor_calibration_window.h"
 #include "ui/registers_test_window.h"
 #include "ui/taliq485_debug_window.h"
 #include "ui/traffic_monitor_window.h"
 #include "ui/traffic_table_model.h"
+#include "ui_flash_burning_window.h"
 #include "ui_form_rendo.h"
 #include "ui_main_window.h"
 #include "ui_multi_sensor_calibration_window.h"
@@ -189,6 +191,34 @@ private slots:
             qPrintable(reply.summary));
         QCOMPARE(b.failures(w), 0);
         radar->form().ExitCommand->click();
+        b.trigger("mnuDisConnect");
+    }
+
+    // The flash window's button opens the monitor; a flash erase on the main window's line shows as
+    // the bootloader's command and its answer, judged.
+    void flashWindowExchange()
+    {
+        Bench b;
+        b.window().show();
+        b.connectTo(b.line.devicePath());
+        b.trigger("mnuFlashBurning");
+        auto* flash = b.window().findChild<ui::FlashBurningWindow*>(QStringLiteral("FormFlashburning"));
+        QVERIFY(flash);
+        QVERIFY(!b.window().findChild<ui::TrafficMonitorWindow*>());
+        flash->form().TrafficMonitorCommand->click();
+        auto* w = b.window().findChild<ui::TrafficMonitorWindow*>();
+        QVERIFY(w && w->isVisible());
+
+        b.prompter.yesNoAnswers.enqueue(true);
+        flash->form().FlashEraseCommand->click();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !b.rowStarting(w, Protocol::Flash, Direction::Rx, "Flash Erase Succeeded").bytes.isEmpty(),
+            kWaitMs);
+        QCOMPARE(b.rowStarting(w, Protocol::Flash, Direction::Tx, "flash erase").bytes, QByteArray(">B4"));
+        QCOMPARE(b.rowStarting(w, Protocol::Flash, Direction::Rx, "Flash Erase Succeeded").bytes,
+            QByteArray("<\xB5"));
+        QCOMPARE(b.failures(w), 0);
+        flash->close();
         b.trigger("mnuDisConnect");
     }
 

@@ -1,7 +1,9 @@
 // --trace on the commands that talk to a line: the traffic monitor's rows on stderr, against the
 // simulated sensors in their own process.
 #include "cli_process.h"
+#include "sim/intel_hex.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -84,6 +86,47 @@ private slots:
         QCOMPARE(velto[0], QString("TX request distance (01) of address 10, sensor digit 0"));
         QVERIFY2(velto[1].startsWith("RX distance (01) = "), qPrintable(velto[1]));
         QVERIFY(velto[1].endsWith(", single sensor, checksum ok"));
+    }
+
+    // The flash commands' rows: the bootloader commands, each HEX record and every answer, judged.
+    void flashBurnAndErase()
+    {
+        QTemporaryDir dir;
+        QFile hex(dir.filePath("firmware.hex"));
+        QVERIFY(hex.open(QIODevice::WriteOnly));
+        const QByteArray file = velto::sim::sampleHexFile(3);
+        hex.write(file);
+        hex.close();
+        CliRun run = runCli({ "flash", "burn", "--port", m_sim.path(), "--hex", hex.fileName(), "--converter",
+            dir.filePath("none"), "--trace" });
+        QVERIFY(run.finished);
+        QCOMPARE(run.exitCode, 0);
+        const QList<QStringList> rows = traceRows(run);
+        QStringList flash = summaries(rows, "Flash");
+        QVERIFY2(flash.size() >= 9, qPrintable(flash.join('\n')));
+        QVERIFY2(flash[0].startsWith("-- Port "), qPrintable(flash[0]));
+        QCOMPARE(flash.mid(1, 2), (QStringList { "TX start burning", "RX Flash Start Burn" }));
+        QList<QByteArray> records;
+        for (const QByteArray& line : file.split('\n'))
+            records << line.trimmed();
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY2(flash[3 + 2 * i].startsWith("TX HEX record "), qPrintable(flash[3 + 2 * i]));
+            QVERIFY(flash[3 + 2 * i].endsWith(", checksum ok"));
+            QVERIFY(flash[4 + 2 * i] == "RX File Transfering... Please Wait"
+                || flash[4 + 2 * i] == "RX End of File");
+        }
+        // The record's own bytes, as they went.
+        for (const QStringList& row : rows) {
+            if (row.size() == kFields && row[8].startsWith("HEX record "))
+                QVERIFY(records.contains(row[7].toLatin1()));
+        }
+        // The window's transcript still comes with it.
+        QVERIFY(run.errors.contains("DebugText: >B0"));
+
+        run = runCli({ "flash", "erase", "--port", m_sim.path(), "--trace" });
+        QCOMPARE(run.exitCode, 0);
+        flash = summaries(traceRows(run), "Flash");
+        QCOMPARE(flash.mid(1), (QStringList { "TX flash erase", "RX Flash Erase Succeeded" }));
     }
 
     // Without --trace nothing of it shows; with a bad argument nothing is traced either.

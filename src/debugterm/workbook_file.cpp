@@ -32,6 +32,14 @@ WorkbookFile::~WorkbookFile() = default;
 
 bool WorkbookFile::create()
 {
+    // Checked before the run, not at its end: a folder or a device under the final name would
+    // refuse the finished workbook (or, a device, be replaced by it) after the other was replaced.
+    const QFileInfo final(m_finalPath);
+    if (final.exists() && !final.isFile()) {
+        m_error = QStringLiteral("%1: %2").arg(m_finalPath,
+            final.isDir() ? QStringLiteral("a folder is in its place") : QStringLiteral("it is not a file"));
+        return false;
+    }
     if (!m_temporary.open()) {
         m_error
             = QStringLiteral("%1: %2").arg(QFileInfo(m_finalPath).absolutePath(), m_temporary.errorString());

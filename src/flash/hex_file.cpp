@@ -41,8 +41,14 @@ HexFileRead readHexFile(const QString& path)
     const QString shown = QDir::toNativeSeparators(path);
     HexFileRead out;
     QFile file(path);
-    if (QFileInfo(path).isDir()) {
+    const QFileInfo info(path);
+    if (info.isDir()) {
         out.errorText = QStringLiteral("Cannot read the HEX file %1: it is a folder.").arg(shown);
+        return out;
+    }
+    // Opening a pipe waits for a writer and a device may never end: either would hold the window.
+    if (info.exists() && !info.isFile()) {
+        out.errorText = QStringLiteral("Cannot read the HEX file %1: it is not a file.").arg(shown);
         return out;
     }
     if (!file.open(QIODevice::ReadOnly)) {

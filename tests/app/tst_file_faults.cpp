@@ -4,21 +4,31 @@
 // tested with each writer, and here for the radar's monitoring files and the traffic monitor's Save.)
 #include "app/main_controller.h"
 #include "debugterm/debug_terminal.h"
+#include "debugterm/parsing_run.h"
+#include "flash/flash_burner.h"
+#include "flash/flash_result.h"
 #include "radar/measurement_sequence.h"
 #include "radar/radar_controller.h"
+#include "sim/intel_hex.h"
 #include "sim/manual_clock.h"
 #include "sim/radar_responder.h"
 #include "support/fake_byte_link.h"
 #include "support/fake_modbus_master.h"
 #include "support/fake_prompter.h"
 #include "support/full_device.h"
+#include "support/simulator_link.h"
+#include "support/stand_in_converter.h"
 #include "support/unprivileged_files.h"
 #include "traffic/traffic_recorder.h"
+#include "ui/flash_burning_window.h"
 #include "ui/form_rendo.h"
+#include "ui/parsing_window.h"
 #include "ui/taliq485_debug_window.h"
 #include "ui/traffic_monitor_window.h"
+#include "ui_flash_burning_window.h"
 #include "ui_form_rendo.h"
 #include "ui_main_window.h"
+#include "ui_parsing_window.h"
 #include "ui_port_setup_window.h"
 #include "ui_taliq485_debug_window.h"
 
@@ -31,6 +41,8 @@
 #include <QtTest>
 
 #include <optional>
+
+#include <sys/stat.h>
 
 using namespace velto;
 
@@ -152,6 +164,10 @@ private slots:
     void radarMonitoringFileFails();
     void trafficSaveFails_data();
     void trafficSaveFails();
+    void hexFileFails_data();
+    void hexFileFails();
+    void workbooksFail_data();
+    void workbooksFail();
 };
 
 void TstFileFaults::readingsLogChosenInAReadOnlyFolder()
@@ -360,6 +376,175 @@ void TstFileFaults::trafficSaveFails()
     // The header, "Recording started" and the hundred rows.
     QCOMPARE(window.shownRows().size(), 101);
     QCOMPARE(contents(elsewhere.filePath("traffic.txt")).count("\r\n"), 102);
+}
+
+void TstFileFaults::hexFileFails_data()
+{
+    QTest::addColumn<QString>("fault");
+    for (const char* fault : { "deleted before the burn", "unreadable", "folder in its place",
+             "device in its place", "pipe in its place", "deleted mid-burn" })
+        QTest::newRow(fault) << QString::fromLatin1(fault);
+}
+
+// The burn reads the chosen file whole before it sends anything; a file that cannot be read is said
+// so and nothing goes to the device, and one deleted once read burns on from what was read.
+void TstFileFaults::hexFileFails()
+{
+    QFETCH(QString, fault);
+    constexpr int kLines = 40;
+    Folders folders(kWritableByAll);
+    const QString path = folders.file("firmware.hex");
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(sim::sampleHexFile(kLines));
+    }
+    flash::FlashTimings timings;
+    timings.commandPauseMs = 0;
+    timings.slowWritePauseMs = 0;
+    timings.finishPauseMs = 0;
+    test::SimulatorLink link;
+    test::FakePrompter prompter;
+    ui::FlashBurningWindow window(
+        link, prompter, true, test::writeStandInConverter(folders.root.path()), timings);
+    window.show();
+    prompter.fileAnswers.enqueue(path);
+    QTest::mouseClick(window.form().BrowseCommand, Qt::LeftButton);
+    QVERIFY(window.form().SendHEXFileCommand->isEnabled());
+
+    std::optional<test::UnprivilegedFiles> asUser;
+    if (fault == "deleted before the burn") {
+        QVERIFY(QFile::remove(path));
+    } else if (fault == "unreadable") {
+        // Burnt once, so the converter has had its turn; then the file is taken from the user.
+        QSignalSpy first(&window.burner(), &flash::FlashBurner::finished);
+        QTest::mouseClick(window.form().SendHEXFileCommand, Qt::LeftButton);
+        QVERIFY(first.wait(kGuardMs * 3));
+        QVERIFY(first.first().first().value<flash::FlashResult>().accepted);
+        link.written.clear();
+        QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+        asUser.emplace();
+        if (!asUser->active())
+            QSKIP(qPrintable(asUser->whyNot()));
+    } else if (fault == "folder in its place") {
+        QVERIFY(QFile::remove(path) && QDir().mkdir(path));
+    } else if (fault == "device in its place") {
+        // A device of endless bytes: reading it to its end would never end.
+        QVERIFY(QFile::remove(path));
+        const QString device = test::fullDeviceIn(folders.sub);
+        if (device != folders.file("full"))
+            QSKIP("devices cannot be made here");
+        QVERIFY(QFile::rename(device, path));
+    } else if (fault == "pipe in its place") {
+        // Nobody writes to it: opening it to read would wait for ever.
+        QVERIFY(QFile::remove(path));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    }
+
+    QSignalSpy finished(&window.burner(), &flash::FlashBurner::finished);
+    QSignalSpy lineSent(&window.burner().exchange(), &flash::FlashExchange::messageSent);
+    if (fault == "deleted mid-burn") {
+        // Gone as soon as the burn has begun.
+        QObject::connect(&window.burner().exchange(), &flash::FlashExchange::messageSent, &window,
+            [&path] { QFile::remove(path); });
+    }
+    QTest::mouseClick(window.form().SendHEXFileCommand, Qt::LeftButton);
+    QVERIFY(finished.wait(kGuardMs * 3));
+    const auto result = finished.first().first().value<flash::FlashResult>();
+    if (fault == "deleted mid-burn") {
+        QVERIFY(result.accepted);
+        QVERIFY(prompter.messages.isEmpty());
+        QCOMPARE(window.form().FlashBurningStatusText->text(), QString("Flash Burning Succeeded"));
+        QCOMPARE(link.simulator.bootloader().records().size(), kLines);
+        QVERIFY(!QFile::exists(path));
+        return;
+    }
+    QVERIFY(!result.accepted);
+    QCOMPARE(prompter.messages.size(), 1);
+    const QString expected
+        = QStringLiteral("Cannot read the HEX file %1: ").arg(QDir::toNativeSeparators(path));
+    QVERIFY2(prompter.lastText().startsWith(expected), qPrintable(prompter.lastText()));
+    QCOMPARE(lineSent.size(), 0);
+    QVERIFY(link.written.isEmpty());
+    QVERIFY(window.form().BrowseCommand->isEnabled());
+    QVERIFY(window.form().SendHEXFileCommand->isEnabled());
+}
+
+void TstFileFaults::workbooksFail_data()
+{
+    QTest::addColumn<QString>("fault");
+    for (const char* fault : { "folder in the first's place", "folder in the second's place",
+             "device in the second's place", "read-only folder" })
+        QTest::newRow(fault) << QString::fromLatin1(fault);
+}
+
+// The parsing window's workbooks: the message names the workbook stage, and the workbooks of an
+// earlier run stay as they were, both of them, with nothing left beside them.
+void TstFileFaults::workbooksFail()
+{
+    QFETCH(QString, fault);
+    Folders folders(kWritableByAll);
+    const QByteArray record
+        = "D 1523 RD 1530 RD2 1528 P 45 G 12 Z 3 A 812 Th 150 N 4 Ti 2200 Tn 1800 Tx 2600 "
+          "Tp 23 M 1 C 1 S 0\t   12.50\r\n";
+    const QString log = folders.root.filePath("capture.txt");
+    {
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(record.repeated(50));
+    }
+    const QString all = folders.file("TaliqAllDebug.xlsx");
+    const QString current = folders.file("Taliq4_20Debug.xlsx");
+    for (const QString& path : { all, current }) {
+        QFile earlier(path);
+        QVERIFY(earlier.open(QIODevice::WriteOnly));
+        earlier.write("earlier");
+    }
+    QWidget main;
+    test::FakePrompter prompter;
+    ui::ParsingWindow window(main, prompter, [&folders] { return folders.sub; });
+    window.show();
+    prompter.fileAnswers.enqueue(log);
+    QTest::mouseClick(window.form().BrowseCommand, Qt::LeftButton);
+
+    std::optional<test::UnprivilegedFiles> asUser;
+    QString replaced;
+    if (fault == "folder in the first's place") {
+        replaced = all;
+        QVERIFY(QFile::remove(all) && QDir().mkdir(all));
+    } else if (fault == "folder in the second's place") {
+        replaced = current;
+        QVERIFY(QFile::remove(current) && QDir().mkdir(current));
+    } else if (fault == "device in the second's place") {
+        replaced = current;
+        const QString device = test::fullDeviceIn(folders.sub);
+        if (device != folders.file("full"))
+            QSKIP("devices cannot be made here");
+        QVERIFY(QFile::remove(current) && QFile::rename(device, current));
+    } else {
+        QVERIFY(QFile::setPermissions(folders.sub, kReadOnly));
+        asUser.emplace();
+        if (!asUser->active())
+            QSKIP(qPrintable(asUser->whyNot()));
+    }
+    const QStringList before = entries(folders.sub);
+
+    QSignalSpy finished(&window.run(), &debugterm::ParsingRun::finished);
+    QTest::mouseClick(window.form().SaveParameters, Qt::LeftButton);
+    QVERIFY(finished.wait(kGuardMs * 6));
+    QCOMPARE(prompter.texts(), QStringList { "Problen with Excel File" });
+    QCOMPARE(entries(folders.sub), before);
+    for (const QString& path : { all, current }) {
+        if (path == replaced)
+            continue;
+        QCOMPARE(contents(path), QByteArray("earlier"));
+    }
+    if (fault.startsWith("folder"))
+        QVERIFY(QFileInfo(replaced).isDir());
+    else if (fault.startsWith("device"))
+        QVERIFY(test::isDevice(replaced));
+    QVERIFY(window.form().SaveParameters->isEnabled());
+    QVERIFY(window.form().BrowseCommand->isEnabled());
 }
 
 QTEST_MAIN(TstFileFaults)

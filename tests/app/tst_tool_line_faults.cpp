@@ -6,23 +6,30 @@
 #include "calibration/calibration_message.h"
 #include "calibration/calibration_state.h"
 #include "debugterm/debug_terminal.h"
+#include "flash/flash_burner.h"
+#include "flash/flash_result.h"
 #include "modbus/qt_modbus_master.h"
 #include "radar/measurement_sequence.h"
 #include "radar/radar_controller.h"
 #include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
+#include "sim/intel_hex.h"
 #include "support/fake_prompter.h"
 #include "support/line_flood.h"
 #include "support/loop_watch.h"
 #include "support/pty_pair.h"
+#include "support/scripted_flash_peer.h"
 #include "support/scripted_radar_peer.h"
+#include "support/stand_in_converter.h"
 #include "traffic/traffic_recorder.h"
+#include "ui/flash_burning_window.h"
 #include "ui/form_rendo.h"
 #include "ui/main_window.h"
 #include "ui/multi_sensor_calibration_window.h"
 #include "ui/taliq485_debug_window.h"
 #include "ui/traffic_monitor_window.h"
 #include "ui/traffic_table_model.h"
+#include "ui_flash_burning_window.h"
 #include "ui_form_rendo.h"
 #include "ui_multi_sensor_calibration_window.h"
 #include "ui_port_setup_window.h"
@@ -37,6 +44,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
 
 using namespace velto;
 using test::LoopWatch;
@@ -179,6 +187,55 @@ struct RadarRig {
     }
 };
 
+// The flash burning window on a real byte link, the bootloader on the far side of the line.
+struct FlashRig {
+    static constexpr int kHexLines = 20;
+    QTemporaryDir dir;
+    std::unique_ptr<test::ScriptedFlashPeer> peer = std::make_unique<test::ScriptedFlashPeer>();
+    serial::QtByteLink link;
+    test::FakePrompter prompter;
+    ui::FlashBurningWindow window;
+
+    // answerLimitMs: patient where answers are expected, short where silence is.
+    explicit FlashRig(int answerLimitMs)
+        : window(link, prompter, true, test::writeStandInConverter(dir.path()), timings(answerLimitMs))
+    {
+        window.show();
+    }
+    static flash::FlashTimings timings(int answerLimitMs)
+    {
+        flash::FlashTimings t;
+        t.answerLimitMs = answerLimitMs;
+        t.commandPauseMs = 0;
+        t.slowWritePauseMs = 0;
+        t.finishPauseMs = 0;
+        return t;
+    }
+    Ui::FormFlashburning& f() { return window.form(); }
+    bool open() { return link.open(peer->devicePath(), "115200,n,8,1"); }
+    QString status() { return f().FlashBurningStatusText->text(); }
+    int heard() { return peer->device.commandsReceived() + peer->device.recordsReceived(); }
+    bool browseFirmware()
+    {
+        QFile file(dir.filePath("firmware.hex"));
+        if (!file.open(QIODevice::WriteOnly) || file.write(sim::sampleHexFile(kHexLines)) < 0)
+            return false;
+        file.close();
+        prompter.fileAnswers.enqueue(file.fileName());
+        QTest::mouseClick(f().BrowseCommand, Qt::LeftButton);
+        return f().SendHEXFileCommand->isEnabled();
+    }
+    // Start Burning; the burn's result once it has ended.
+    std::optional<flash::FlashResult> burn()
+    {
+        QSignalSpy finished(&window.burner(), &flash::FlashBurner::finished);
+        QTest::mouseClick(f().SendHEXFileCommand, Qt::LeftButton);
+        if (!finished.wait(kGuardMs * 3))
+            return std::nullopt;
+        return finished.first().first().value<flash::FlashResult>();
+    }
+};
+
 } // namespace
 
 class TstToolLineFaults : public QObject {
@@ -190,6 +247,8 @@ private slots:
     void calibration();
     void radar_data();
     void radar();
+    void flashBurning_data();
+    void flashBurning();
 };
 
 void TstToolLineFaults::debugTerminal_data()
@@ -443,6 +502,92 @@ void TstToolLineFaults::radar()
     QVERIFY(rig.judge(rig.f().SendStatus, &judged));
     QVERIFY2(judged.accepted, qPrintable(rig.log()));
     QVERIFY(rig.f().DistanceOrLevelText->text() != "N/A");
+}
+
+void TstToolLineFaults::flashBurning_data()
+{
+    QTest::addColumn<QString>("fault");
+    for (const char* fault :
+        { "closes mid-request", "floods garbage", "answers a wrong byte", "goes silent" })
+        QTest::newRow(fault) << QString::fromLatin1(fault);
+}
+
+void TstToolLineFaults::flashBurning()
+{
+    QFETCH(QString, fault);
+    constexpr int kPatientMs = 5000;
+    constexpr int kSilenceMs = 300;
+    constexpr quint8 kUnknownCode = 0x55;
+    FlashRig rig(fault == "goes silent" ? kSilenceMs : kPatientMs);
+    QVERIFY(rig.peer->isValid());
+    QVERIFY(rig.open());
+    QVERIFY(rig.browseFirmware());
+
+    LoopWatch watch;
+    std::optional<flash::FlashResult> result;
+    if (fault == "closes mid-request") {
+        rig.peer->silent = true;
+        QSignalSpy finished(&rig.window.burner(), &flash::FlashBurner::finished);
+        QTest::mouseClick(rig.f().SendHEXFileCommand, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.heard() >= 1, kGuardMs);
+        rig.peer->closeLine();
+        QVERIFY(finished.wait(kGuardMs));
+        QVERIFY(!finished.first().first().value<flash::FlashResult>().accepted);
+        QCOMPARE(rig.prompter.texts(), QStringList { "Flash Burning Error Occurs" });
+        QVERIFY(!rig.status().isEmpty());
+        QVERIFY(!rig.link.isOpen());
+        const QString shown = rig.status();
+        watch.restart();
+        QTRY_VERIFY_WITH_TIMEOUT(watch.probeTicks() >= kQuietTicks, kGuardMs);
+        QCOMPARE(rig.status(), shown);
+        QCOMPARE(rig.prompter.messages.size(), 1);
+    } else {
+        if (fault == "floods garbage") {
+            rig.peer->silent = true;
+            rig.peer->startFlood();
+        } else if (fault == "answers a wrong byte") {
+            // The first record's every try is answered with a code the bootloader does not have.
+            rig.peer->device.forcedLineCodes = { kUnknownCode, kUnknownCode, kUnknownCode, kUnknownCode };
+        } else {
+            rig.peer->silent = true;
+        }
+        result = rig.burn();
+        QVERIFY(result);
+        QVERIFY(!result->accepted);
+        QCOMPARE(rig.status(), QString("Error - Retry Four Times"));
+        QVERIFY(rig.prompter.messages.isEmpty());
+        if (fault == "answers a wrong byte") {
+            QStringList marks;
+            rig.window.flushTranscript();
+            for (const QString& line : rig.f().DebugText->toPlainText().split('\n'))
+                if (line.startsWith(':') && line.size() < 10)
+                    marks << line.trimmed();
+            QCOMPARE(marks, QStringList(4, ":UNKNOWN"));
+            QCOMPARE(rig.peer->device.records().size(), 0);
+        }
+        rig.peer->stopFlood();
+    }
+    // The window is ready for the next burn.
+    QVERIFY(rig.f().BrowseCommand->isEnabled());
+    QVERIFY(rig.f().SendHEXFileCommand->isEnabled());
+    QVERIFY(rig.f().EraseCheckBox->isEnabled());
+    QVERIFY2(watch.wakeupsPerSecond() < LoopWatch::kSpinWakeupsPerSecond, watch.describe());
+    QVERIFY2(watch.longestGapMs() < kHangMs, watch.describe());
+
+    // A line opened again, a bootloader that answers: the same file burns whole.
+    if (fault == "closes mid-request")
+        rig.peer = std::make_unique<test::ScriptedFlashPeer>();
+    rig.peer->silent = false;
+    rig.link.close();
+    QVERIFY(rig.open());
+    rig.prompter.messages.clear();
+    if (fault == "goes silent")
+        return; // its answers would have to come within the short limit on a busy machine
+    result = rig.burn();
+    QVERIFY(result);
+    QVERIFY2(result->accepted, qPrintable(rig.status()));
+    QCOMPARE(rig.status(), QString("Flash Burning Succeeded"));
+    QCOMPARE(rig.peer->device.records().size(), FlashRig::kHexLines);
 }
 
 QTEST_MAIN(TstToolLineFaults)

@@ -13,9 +13,11 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QScrollBar>
+#include <QStyle>
 #include <QThread>
 #include <QTimer>
 
+#include <algorithm>
 #include <memory>
 
 namespace velto::ui {
@@ -113,8 +115,15 @@ void TrafficMonitorWindow::setUpTable()
     QHeaderView* header = table->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(true);
-    for (const ColumnWidth& w : kColumnWidths)
-        table->setColumnWidth(w.column, metrics.horizontalAdvance(QLatin1Char('0')) * w.characters);
+    // Wide enough for its values and for its caption, which is read in the header's own font.
+    const QFontMetrics captionMetrics(header->font());
+    for (const ColumnWidth& w : kColumnWidths) {
+        const QString caption = m_shown->headerData(w.column, Qt::Horizontal).toString();
+        const int captionWidth = captionMetrics.horizontalAdvance(caption)
+            + 4 * header->style()->pixelMetric(QStyle::PM_HeaderMargin);
+        table->setColumnWidth(
+            w.column, std::max(metrics.horizontalAdvance(QLatin1Char('0')) * w.characters, captionWidth));
+    }
 }
 
 void TrafficMonitorWindow::showEvent(QShowEvent* event)

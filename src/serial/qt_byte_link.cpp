@@ -65,6 +65,10 @@ bool QtByteLink::open(const QString& portName, const QString& settings)
             m_errorText += QStringLiteral(". ") + advice;
         return false;
     }
+    // Bytes the driver queued before the port was ours answer no request of this session: a line
+    // flooded before a reconnect would otherwise hand them to the first reply.
+    m_port.clear(QSerialPort::Input);
+    m_port.clearError();
     m_errorText.clear();
     return true;
 }

@@ -109,8 +109,11 @@ struct CalibrationRig {
 // the far side of the line and the traffic monitor watching.
 struct RadarRig {
     using Answer = test::ScriptedRadarPeer::Answer;
-    // The replies' waits, shortened so the test does not idle: a spectrum takes 0.4 s at 115200.
-    static constexpr radar::RadarController::ReplyWindows kWindows { 250, 2000, 5000 };
+    // The replies' waits: patient where an answer is due, so a starved machine cannot turn a late
+    // answer into "No Response" (the peer answers from this same event loop); short where silence
+    // is the point. A spectrum takes 0.4 s at 115200.
+    static constexpr radar::RadarController::ReplyWindows kWindows { 1500, 4000, 8000 };
+    static constexpr radar::RadarController::ReplyWindows kSilenceWindows { 250, 2000, 5000 };
 
     modbus::QtModbusMaster master;
     serial::QtByteLink port;
@@ -469,6 +472,7 @@ void TstToolLineFaults::radar()
         QVERIFY(rig.radarWindow->controller().shared().lastReplyCode != 195);
     } else {
         rig.peer->answer = Answer::Silent;
+        rig.radarWindow->controller().setReplyWindows(RadarRig::kSilenceWindows);
         QVERIFY(rig.judge(rig.f().SendStatus));
         QCOMPARE(rig.log(), QString("No Response"));
         // The run sends its StandBy again and again, unhurried, until Stop.

@@ -1,11 +1,9 @@
 #include "support/scripted_flash_peer.h"
 
-#include <QSocketNotifier>
-
 namespace velto::test {
 
 ScriptedFlashPeer::ScriptedFlashPeer(QObject* parent)
-    : QObject(parent)
+    : ScriptedPeer(parent)
 {
     m_quiet.setSingleShot(true);
     m_quiet.setInterval(kQuietMs);
@@ -17,36 +15,9 @@ ScriptedFlashPeer::ScriptedFlashPeer(QObject* parent)
             m_buffer.clear();
         }
     });
-    if (!m_line.isValid())
-        return;
-    m_notifier = std::make_unique<QSocketNotifier>(m_line.masterFd(), QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &ScriptedFlashPeer::onReadable);
 }
 
 ScriptedFlashPeer::~ScriptedFlashPeer() = default;
-
-void ScriptedFlashPeer::closeLine()
-{
-    m_flood.reset();
-    m_notifier.reset();
-    m_line.closeKeeper();
-    m_line.closeMaster();
-}
-
-void ScriptedFlashPeer::startFlood()
-{
-    if (!m_line.isValid())
-        return;
-    if (!m_flood)
-        m_flood = std::make_unique<LineFlood>(m_line.masterFd());
-    m_flood->start();
-}
-
-void ScriptedFlashPeer::stopFlood()
-{
-    if (m_flood)
-        m_flood->stop();
-}
 
 void ScriptedFlashPeer::onReadable()
 {

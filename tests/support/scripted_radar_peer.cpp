@@ -1,7 +1,5 @@
 #include "support/scripted_radar_peer.h"
 
-#include <QSocketNotifier>
-
 #include <unistd.h>
 
 namespace velto::test {
@@ -46,40 +44,20 @@ void makeBlockOfOtherKind(QByteArray& reply, int blockNumber)
 } // namespace
 
 ScriptedRadarPeer::ScriptedRadarPeer(int charactersPerSecond, QObject* parent)
-    : QObject(parent)
+    : ScriptedPeer(parent)
 {
     if (!m_line.isValid())
         return;
     m_writer = std::make_unique<sim::PacedWriter>([this](QByteArrayView bytes) { return writeSome(bytes); },
         [charactersPerSecond] { return charactersPerSecond; });
-    m_notifier = std::make_unique<QSocketNotifier>(m_line.masterFd(), QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &ScriptedRadarPeer::onReadable);
 }
 
 ScriptedRadarPeer::~ScriptedRadarPeer() = default;
 
 void ScriptedRadarPeer::closeLine()
 {
-    m_flood.reset();
-    m_notifier.reset();
     m_writer.reset();
-    m_line.closeKeeper();
-    m_line.closeMaster();
-}
-
-void ScriptedRadarPeer::startFlood()
-{
-    if (!m_line.isValid())
-        return;
-    if (!m_flood)
-        m_flood = std::make_unique<LineFlood>(m_line.masterFd());
-    m_flood->start();
-}
-
-void ScriptedRadarPeer::stopFlood()
-{
-    if (m_flood)
-        m_flood->stop();
+    ScriptedPeer::closeLine();
 }
 
 qsizetype ScriptedRadarPeer::writeSome(QByteArrayView bytes)

@@ -2,15 +2,12 @@
 
 #include "sim/paced_writer.h"
 #include "sim/radar_responder.h"
-#include "support/line_flood.h"
-#include "support/pty_pair.h"
+#include "support/scripted_peer.h"
 
 #include <QByteArray>
 #include <QObject>
 
 #include <memory>
-
-class QSocketNotifier;
 
 namespace velto::test {
 
@@ -18,7 +15,7 @@ namespace velto::test {
 // simulated radar's replies, at the line's pace), with the reply of another command, with a block
 // of the other data kind inside a monitoring reply, or not at all; it can also flood the line or
 // close it.
-class ScriptedRadarPeer : public QObject {
+class ScriptedRadarPeer : public ScriptedPeer {
     Q_OBJECT
 public:
     enum class Answer {
@@ -33,31 +30,23 @@ public:
     explicit ScriptedRadarPeer(int charactersPerSecond = 11520, QObject* parent = nullptr);
     ~ScriptedRadarPeer() override;
 
-    bool isValid() const { return m_line.isValid(); }
-    QString devicePath() const { return m_line.slavePath(); }
-
     Answer answer = Answer::Right;
     sim::RadarResponder sensor;
     int requestsHeard = 0; // whole frames with a right checksum
     quint8 lastCode = 0;
 
-    void closeLine();
-    void startFlood();
-    void stopFlood();
     // Reply bytes not yet on the line.
     qsizetype pending() const { return m_writer ? m_writer->pending() : 0; }
+    void closeLine() override;
 
 signals:
     void requestHeard(quint8 code);
 
 private:
-    void onReadable();
+    void onReadable() override;
     void respond(const QByteArray& frame);
     qsizetype writeSome(QByteArrayView bytes);
 
-    PtyPair m_line;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    std::unique_ptr<LineFlood> m_flood;
     std::unique_ptr<sim::PacedWriter> m_writer;
     QByteArray m_buffer;
     qint64 m_ms = 0;

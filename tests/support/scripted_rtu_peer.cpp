@@ -2,7 +2,6 @@
 
 #include "sim/modbus_crc.h"
 
-#include <QSocketNotifier>
 #include <QTimer>
 
 namespace velto::test {
@@ -49,39 +48,12 @@ qsizetype frameLength(QByteArrayView bytes)
 } // namespace
 
 ScriptedRtuPeer::ScriptedRtuPeer(int address, QObject* parent)
-    : QObject(parent)
+    : ScriptedPeer(parent)
     , address(address)
 {
-    if (!m_line.isValid())
-        return;
-    m_notifier = std::make_unique<QSocketNotifier>(m_line.masterFd(), QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &ScriptedRtuPeer::onReadable);
 }
 
 ScriptedRtuPeer::~ScriptedRtuPeer() = default;
-
-void ScriptedRtuPeer::closeLine()
-{
-    m_flood.reset();
-    m_notifier.reset();
-    m_line.closeKeeper();
-    m_line.closeMaster();
-}
-
-void ScriptedRtuPeer::startFlood()
-{
-    if (!m_line.isValid())
-        return;
-    if (!m_flood)
-        m_flood = std::make_unique<LineFlood>(m_line.masterFd());
-    m_flood->start();
-}
-
-void ScriptedRtuPeer::stopFlood()
-{
-    if (m_flood)
-        m_flood->stop();
-}
 
 void ScriptedRtuPeer::onReadable()
 {
@@ -157,7 +129,7 @@ QByteArray ScriptedRtuPeer::answerFor(const Request& r, const Answer& how)
 void ScriptedRtuPeer::send(QByteArray bytes, int delayMs)
 {
     auto write = [this, bytes] {
-        if (m_notifier && m_line.writeMaster(bytes))
+        if (lineOpen() && m_line.writeMaster(bytes))
             emit answered(bytes);
     };
     if (delayMs <= 0)

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "support/line_flood.h"
-#include "support/pty_pair.h"
+#include "support/scripted_peer.h"
 
 #include <QByteArray>
 #include <QList>
@@ -10,8 +9,6 @@
 
 #include <memory>
 
-class QSocketNotifier;
-
 namespace velto::test {
 
 // A Modbus RTU slave on the far side of a pseudo-terminal that answers as a test scripts it: right,
@@ -19,7 +16,7 @@ namespace velto::test {
 // just before the next one. Qt's own server only ever answers right. It knows Read Holding
 // Registers, Write Single Register and Write Multiple Registers; requests to other addresses get no
 // answer, as on a real bus.
-class ScriptedRtuPeer : public QObject {
+class ScriptedRtuPeer : public ScriptedPeer {
     Q_OBJECT
 public:
     struct Request {
@@ -45,36 +42,22 @@ public:
     explicit ScriptedRtuPeer(int address = 1, QObject* parent = nullptr);
     ~ScriptedRtuPeer() override;
 
-    bool isValid() const { return m_line.isValid(); }
-    // The device the master opens.
-    QString devicePath() const { return m_line.slavePath(); }
-
     int address;
     QList<quint16> registers; // holding registers 0.., absent ones read 0
     QQueue<Answer> script; // one entry per request, in order
     Answer otherwise; // for requests the script no longer covers
     QList<Request> requests; // every well-formed request seen, for any slave
 
-    // The far end goes away: the master's side of the line fails.
-    void closeLine();
-    // Random bytes pour onto the line until stopped; requests are still heard and answered as
-    // scripted, in between the noise.
-    void startFlood();
-    void stopFlood();
-
 signals:
     void requestReceived(int index);
     void answered(const QByteArray& bytes);
 
 private:
-    void onReadable();
+    void onReadable() override;
     void handle(const QByteArray& frame);
     QByteArray answerFor(const Request& request, const Answer& how);
     void send(QByteArray bytes, int delayMs);
 
-    PtyPair m_line;
-    std::unique_ptr<QSocketNotifier> m_notifier;
-    std::unique_ptr<LineFlood> m_flood;
     QByteArray m_buffer;
     QByteArray m_held;
 };

@@ -2,8 +2,6 @@
 
 #include "sim/velto_ascii.h"
 
-#include <QSocketNotifier>
-
 namespace velto::test {
 
 namespace {
@@ -12,39 +10,12 @@ constexpr qsizetype kMaxPending = 64;
 } // namespace
 
 ScriptedVeltoPeer::ScriptedVeltoPeer(int address, QObject* parent)
-    : QObject(parent)
+    : ScriptedPeer(parent)
     , address(address)
 {
-    if (!m_line.isValid())
-        return;
-    m_notifier = std::make_unique<QSocketNotifier>(m_line.masterFd(), QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &ScriptedVeltoPeer::onReadable);
 }
 
 ScriptedVeltoPeer::~ScriptedVeltoPeer() = default;
-
-void ScriptedVeltoPeer::closeLine()
-{
-    m_flood.reset();
-    m_notifier.reset();
-    m_line.closeKeeper();
-    m_line.closeMaster();
-}
-
-void ScriptedVeltoPeer::startFlood()
-{
-    if (!m_line.isValid())
-        return;
-    if (!m_flood)
-        m_flood = std::make_unique<LineFlood>(m_line.masterFd());
-    m_flood->start();
-}
-
-void ScriptedVeltoPeer::stopFlood()
-{
-    if (m_flood)
-        m_flood->stop();
-}
 
 void ScriptedVeltoPeer::onReadable()
 {

@@ -6,9 +6,6 @@ namespace velto::sim {
 
 namespace {
 constexpr qsizetype kCountAt = 1;
-constexpr qsizetype kAddressAt = 3;
-constexpr qsizetype kTypeAt = 7;
-constexpr qsizetype kDataAt = 9;
 constexpr int kSampleLineBytes = 16;
 constexpr quint32 kSegmentSize = 0x10000;
 

@@ -91,12 +91,6 @@ private:
     quint32 m_state;
 };
 
-void putLe16(QByteArray& out, qsizetype at, int value)
-{
-    out[at] = char(value & 0xFF);
-    out[at + 1] = char((value >> 8) & 0xFF);
-}
-
 int le16(QByteArrayView frame, qsizetype at)
 {
     return quint8(frame[at]) | quint8(frame[at + 1]) << 8;

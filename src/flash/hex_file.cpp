@@ -7,13 +7,10 @@
 namespace velto::flash {
 
 namespace {
+// Any ASCII white space, a vertical tab or form feed too: such a line is no record to send.
 bool isBlank(QByteArrayView line)
 {
-    for (char c : line) {
-        if (c != ' ' && c != '\t')
-            return false;
-    }
-    return true;
+    return line.trimmed().isEmpty();
 }
 } // namespace
 

@@ -21,6 +21,8 @@ private slots:
         QTest::newRow("no end on the last line") << QByteArray(":00000001FF\r\n:020000040000FA") << two;
         QTest::newRow("blank lines left out")
             << QByteArray("\r\n:00000001FF\r\n  \r\n\r\n:020000040000FA\r\n\n") << two;
+        QTest::newRow("white space of any kind is blank")
+            << QByteArray(":00000001FF\r\n\v \r\n\f\t\n:020000040000FA") << two;
         QTest::newRow("other text kept as it is")
             << QByteArray("garbage \t\r\n:00000001FF ") << QList<QByteArray> { "garbage \t", ":00000001FF " };
         QTest::newRow("bytes are bytes")

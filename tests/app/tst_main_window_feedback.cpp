@@ -5,6 +5,7 @@
 #include "support/fake_byte_link.h"
 #include "support/fake_modbus_master.h"
 #include "support/fake_prompter.h"
+#include "support/main_window_rig.h"
 #include "ui/multiple_devices_window.h"
 #include "ui/registers_test_window.h"
 #include "ui_main_window.h"
@@ -50,17 +51,7 @@ QStringList fileLines(const QString& path)
 class TestMainWindowFeedback : public QObject {
     Q_OBJECT
 
-    struct Fixture {
-        test::FakeModbusMaster master;
-        test::FakeByteLink link;
-        test::FakePrompter prompter;
-        QList<serial::PortChoice> ports { { "/dev/ttyFAKE0", "/dev/ttyFAKE0", false } };
-        app::MainController controller { { master, link, prompter, [this] { return ports; },
-            [] { return QStringLiteral("/dev/simulated"); } } };
-
-        ui::MainWindow& window() { return controller.window(); }
-        Ui::ProtocolChoose& f() { return controller.window().form(); }
-        void trigger(const char* entry) { window().entry(entry)->trigger(); }
+    struct Fixture : test::MainWindowRig {
 
         void connect()
         {

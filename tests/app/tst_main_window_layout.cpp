@@ -4,6 +4,7 @@
 #include "support/fake_byte_link.h"
 #include "support/fake_modbus_master.h"
 #include "support/fake_prompter.h"
+#include "support/main_window_rig.h"
 #include "ui/eliding_line_edit.h"
 #include "ui_main_window.h"
 #include "ui_port_setup_window.h"
@@ -67,17 +68,7 @@ QStringList moved(const QMap<QString, QRect>& before, const QMap<QString, QRect>
 class TestMainWindowLayout : public QObject {
     Q_OBJECT
 
-    struct Fixture {
-        test::FakeModbusMaster master;
-        test::FakeByteLink link;
-        test::FakePrompter prompter;
-        QList<serial::PortChoice> ports { { "/dev/ttyFAKE0", "/dev/ttyFAKE0", false } };
-        app::MainController controller { { master, link, prompter, [this] { return ports; },
-            [] { return QStringLiteral("/dev/simulated"); } } };
-
-        ui::MainWindow& window() { return controller.window(); }
-        Ui::ProtocolChoose& f() { return controller.window().form(); }
-        void trigger(const char* entry) { window().entry(entry)->trigger(); }
+    struct Fixture : test::MainWindowRig {
 
         void connectAndShow()
         {

@@ -5,6 +5,7 @@
 #include "support/fake_byte_link.h"
 #include "support/fake_modbus_master.h"
 #include "support/fake_prompter.h"
+#include "support/main_window_rig.h"
 #include "ui/multiple_devices_window.h"
 #include "ui/registers_test_window.h"
 #include "ui_port_setup_window.h"
@@ -19,16 +20,7 @@ using namespace velto;
 class TestToolWindowsLayout : public QObject {
     Q_OBJECT
 
-    struct Fixture {
-        test::FakeModbusMaster master;
-        test::FakeByteLink link;
-        test::FakePrompter prompter;
-        QList<serial::PortChoice> ports { { "/dev/ttyFAKE0", "/dev/ttyFAKE0", false } };
-        app::MainController controller { { master, link, prompter, [this] { return ports; },
-            [] { return QStringLiteral("/dev/simulated"); } } };
-
-        ui::MainWindow& window() { return controller.window(); }
-        void trigger(const char* entry) { window().entry(entry)->trigger(); }
+    struct Fixture : test::MainWindowRig {
         // The main window placed off centre, so a window merely put mid-screen is told apart.
         void showOffCentre()
         {
@@ -43,7 +35,10 @@ class TestToolWindowsLayout : public QObject {
             QTest::mouseClick(controller.connection().portWindow()->form().btnOKPortSetUp, Qt::LeftButton);
             trigger("mnuOrvix25");
         }
-        template <typename T> T* tool(const char* name) { return window().findChild<T*>(QString::fromLatin1(name)); }
+        template <typename T> T* tool(const char* name)
+        {
+            return window().findChild<T*>(QString::fromLatin1(name));
+        }
     };
 
     static QRect screenArea() { return QGuiApplication::primaryScreen()->availableGeometry(); }

@@ -1,6 +1,7 @@
 #include "modbus/qt_modbus_master.h"
 
 #include "modbus/answer_check.h"
+#include "modbus/pdu_payload.h"
 #include "serial/port_access.h"
 #include "serial/serial_settings.h"
 
@@ -18,33 +19,6 @@ namespace {
 
 // QModbusClient ignores time-outs below this.
 constexpr int kMinStackTimeoutMs = 10;
-constexpr int kRegisterBytes = 2;
-
-void append16(QByteArray& bytes, quint16 v)
-{
-    bytes.append(char(v >> 8));
-    bytes.append(char(v & 0xFF));
-}
-
-QByteArray writeSinglePayload(int reg, quint16 value)
-{
-    QByteArray payload;
-    append16(payload, quint16(reg));
-    append16(payload, value);
-    return payload;
-}
-
-QByteArray writeMultiplePayload(int start, const QList<quint16>& values)
-{
-    // start, count, byte count, then the values, all big-endian as on the wire.
-    QByteArray payload;
-    append16(payload, quint16(start));
-    append16(payload, quint16(values.size()));
-    payload.append(char(quint8(values.size() * kRegisterBytes)));
-    for (quint16 v : values)
-        append16(payload, v);
-    return payload;
-}
 
 // The exception code of an exception answer, 0 otherwise. Read from the wire bytes: Qt keeps the
 // function code sign-extended, so its inline isException()/exceptionCode() trip the undefined-
@@ -85,13 +59,7 @@ int statusForReply(QModbusDevice::Error error, int exceptionCode)
     case QModbusDevice::TimeoutError:
         return StatusTimeout;
     case QModbusDevice::ProtocolError:
-        // A sensor whose menu is open on its keypad refuses writes with Server Device Busy; callers
-        // show that as "Device in Configuration".
-        if (exceptionCode == QModbusPdu::ServerDeviceBusy)
-            return StatusDeviceBusy;
-        if (exceptionCode > 0)
-            return StatusExceptionBase + exceptionCode;
-        return StatusInvalidResponse;
+        return exceptionCode > 0 ? statusForException(exceptionCode) : StatusInvalidResponse;
     case QModbusDevice::InvalidResponseError:
         return StatusInvalidResponse;
     case QModbusDevice::ReplyAbortedError:
@@ -106,47 +74,6 @@ int statusForReply(QModbusDevice::Error error, int exceptionCode)
         break;
     }
     return StatusStackError;
-}
-
-QString exceptionText(int exceptionCode)
-{
-    QString name;
-    switch (exceptionCode) {
-    case QModbusPdu::IllegalFunction:
-        name = QStringLiteral("Illegal Function");
-        break;
-    case QModbusPdu::IllegalDataAddress:
-        name = QStringLiteral("Illegal Data Address");
-        break;
-    case QModbusPdu::IllegalDataValue:
-        name = QStringLiteral("Illegal Data Value");
-        break;
-    case QModbusPdu::ServerDeviceFailure:
-        name = QStringLiteral("Server Device Failure");
-        break;
-    case QModbusPdu::Acknowledge:
-        name = QStringLiteral("Acknowledge");
-        break;
-    case QModbusPdu::ServerDeviceBusy:
-        name = QStringLiteral("Server Device Busy");
-        break;
-    case QModbusPdu::NegativeAcknowledge:
-        name = QStringLiteral("Negative Acknowledge");
-        break;
-    case QModbusPdu::MemoryParityError:
-        name = QStringLiteral("Memory Parity Error");
-        break;
-    case QModbusPdu::GatewayPathUnavailable:
-        name = QStringLiteral("Gateway Path Unavailable");
-        break;
-    case QModbusPdu::GatewayTargetDeviceFailedToRespond:
-        name = QStringLiteral("Gateway Target Device Failed To Respond");
-        break;
-    default:
-        name = QStringLiteral("Unknown Modbus Exception");
-        break;
-    }
-    return QStringLiteral("%1 (exception %2)").arg(name).arg(exceptionCode);
 }
 
 QtModbusMaster::QtModbusMaster(QObject* parent)

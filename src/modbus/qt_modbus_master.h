@@ -1,5 +1,6 @@
 #pragma once
 
+#include "modbus/modbus_exception.h"
 #include "modbus/modbus_master.h"
 
 #include <QModbusDevice>
@@ -18,8 +19,6 @@ namespace velto::modbus {
 // Maps a finished reply to the status callers see. exceptionCode is the Modbus exception in the
 // answer, 0 when the answer was not an exception.
 int statusForReply(QModbusDevice::Error error, int exceptionCode);
-// "Illegal Data Address (exception 2)" and so on.
-QString exceptionText(int exceptionCode);
 
 // The Modbus RTU master over Qt Serial Bus. Qt does the RTU framing, CRC and the 3.5-character
 // inter-frame silence; retries are off so a silent slave costs exactly one receive time-out.

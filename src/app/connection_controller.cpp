@@ -143,6 +143,7 @@ bool ConnectionController::OpenVeltoPort()
     if (m_ctx.VeltoComm.isOpen())
         m_ctx.VeltoComm.close();
     const QString port = portLocation();
+    m_ctx.VeltoComm.setRemoveEcho(m_ctx.state.serial.removeEcho);
     if (port.isEmpty() || !m_ctx.VeltoComm.open(port, m_ctx.state.serial.SerialSettings)) {
         reportOpenFailure(port, port.isEmpty() ? tr("no port chosen") : m_ctx.VeltoComm.errorText());
         return false;

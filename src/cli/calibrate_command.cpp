@@ -2,9 +2,8 @@
 #include "calibration/calibration_texts.h"
 #include "cli/cli_options.h"
 #include "cli/commands.h"
-#include "cli/trace.h"
+#include "cli/line_options.h"
 #include "common/number_text.h"
-#include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
 
 #include <QCoreApplication>
@@ -26,15 +25,16 @@ constexpr int kDrainPollMs = 10;
 // Against a port that never takes the bytes; six bytes leave in milliseconds at any baud rate.
 constexpr int kDrainGuardMs = 5000;
 
-const QString kUsage
-    = QStringLiteral("Usage: velto-cli calibrate param pulses|gain|threshold|tbmin|power|power10 (--code C | "
-                     "--value V) --port P\n"
-                     "       velto-cli calibrate current io1-4ma|io2-4ma|io3-4ma|io1-20ma|io2-20ma|io3-20ma "
-                     "(--code C | --ma X) "
-                     "--port P\n"
-                     "       velto-cli calibrate relay 1..6|multi on|off --port P\n"
-                     "       velto-cli calibrate defaults --port P\n"
-                     "Common options: --baud B (9600), --trace (line traffic on stderr).\n");
+const QString kUsage = QStringLiteral(
+    "Usage: velto-cli calibrate param pulses|gain|threshold|tbmin|power|power10 (--code C | "
+    "--value V) --port P\n"
+    "       velto-cli calibrate current io1-4ma|io2-4ma|io3-4ma|io1-20ma|io2-20ma|io3-20ma "
+    "(--code C | --ma X) "
+    "--port P\n"
+    "       velto-cli calibrate relay 1..6|multi on|off --port P\n"
+    "       velto-cli calibrate defaults --port P\n"
+    "Common options: --baud B (9600), --remove-echo (skip our own frames coming back), --trace (line "
+    "traffic on stderr).\n");
 
 struct NamedParameter {
     const char* name;
@@ -86,46 +86,15 @@ QStringList withoutWords(const QStringList& args, int count)
     return rest;
 }
 
-// The options every calibrate command shares.
-struct LineOptions {
-    QCommandLineOption port = portOption();
-    IntOption baud = baudOption();
-
-    void addTo(QCommandLineParser& parser) const
-    {
-        parser.addOption(port);
-        parser.addOption(baud.option);
-    }
-};
-
-struct Line {
-    QString port;
-    int baud = kDefaultBaud;
-};
-
-std::optional<Line> readLine(const QCommandLineParser& parser, const LineOptions& options, QString& error)
-{
-    const auto port = portValue(parser, options.port, error);
-    if (!port)
-        return std::nullopt;
-    const auto baud = intValue(parser, options.baud, error);
-    if (!baud)
-        return std::nullopt;
-    return Line { *port, *baud };
-}
-
 // Opens the line, runs one step of the session and waits until its messages (and a follow-up) have
 // left the port. Every message sent is printed as Sent="..". Exit 0 only when all of them went.
-int runStep(const Line& line, calibration::CalibrationState& state,
+int runStep(const LineChoice& choice, calibration::CalibrationState& state,
     const std::function<bool(CalibrationSession&)>& step, const std::function<void()>& afterSuccess = {})
 {
-    serial::QtByteLink serialPort;
-    serial::TappedByteLink link(serialPort);
-    traceLine(link, traffic::Protocol::Calibration);
-    if (!link.open(line.port, lineSettings(line.baud))) {
-        printError(link.errorText());
+    CommandLine line(choice, traffic::Protocol::Calibration);
+    serial::ByteLink& link = line.link();
+    if (!line.open())
         return kExitFailure;
-    }
     CalibrationSession session(link, state);
     QTimer drain;
     drain.setInterval(kDrainPollMs);
@@ -198,7 +167,7 @@ int runCalibrateParam(const QStringList& args)
         "Sends one transceiver parameter to the multi-sensor unit, then the 'M' follow-up one second later, "
         "as the calibration window's Update does. Prints the panel's texts, each message sent, and the "
         "parameter's value box."));
-    LineOptions lineOptions;
+    const LineOptions lineOptions;
     const QCommandLineOption code(
         QStringLiteral("code"), QStringLiteral("Slider code, decimal or 0x-hex."), QStringLiteral("C"));
     const QCommandLineOption value(QStringLiteral("value"),
@@ -237,7 +206,7 @@ int runCalibrateParam(const QStringList& args)
             return usageError(parser, command, QStringLiteral("Invalid Value '%1'").arg(parser.value(value)));
     }
     QString error;
-    const auto line = readLine(parser, lineOptions, error);
+    const auto line = lineOptions.read(parser, error);
     if (!line)
         return usageError(parser, command, error);
 
@@ -262,7 +231,7 @@ int runCalibrateCurrent(const QStringList& args)
         QStringLiteral("Trims one 4-20 mA output point of the multi-sensor unit with a D/A code, as the "
                        "calibration window's "
                        "current Update does. Prints the panel's texts and the message sent."));
-    LineOptions lineOptions;
+    const LineOptions lineOptions;
     const QCommandLineOption code(
         QStringLiteral("code"), QStringLiteral("D/A code 0..65535, decimal or 0x-hex."), QStringLiteral("C"));
     const QCommandLineOption ma(QStringLiteral("ma"),
@@ -292,7 +261,7 @@ int runCalibrateCurrent(const QStringList& args)
             return usageError(parser, command, QStringLiteral("Invalid Value '%1'").arg(parser.value(ma)));
     }
     QString error;
-    const auto line = readLine(parser, lineOptions, error);
+    const auto line = lineOptions.read(parser, error);
     if (!line)
         return usageError(parser, command, error);
 
@@ -310,7 +279,7 @@ int runCalibrateRelay(const QStringList& args)
     parser.setApplicationDescription(
         QStringLiteral("Switches relay 1..6 or the multi-sensor relay of the unit, as the calibration "
                        "window's check boxes do. Prints the message sent."));
-    LineOptions lineOptions;
+    const LineOptions lineOptions;
     lineOptions.addTo(parser);
     if (const int exit = parseOrExit(parser, withoutWords(args, int(words.size())), command); exit >= 0)
         return exit;
@@ -328,7 +297,7 @@ int runCalibrateRelay(const QStringList& args)
     if (state != QLatin1String("on") && state != QLatin1String("off"))
         return usageError(parser, command, QStringLiteral("switch the relay on or off"));
     QString error;
-    const auto line = readLine(parser, lineOptions, error);
+    const auto line = lineOptions.read(parser, error);
     if (!line)
         return usageError(parser, command, error);
 
@@ -344,12 +313,12 @@ int runCalibrateDefaults(const QStringList& args)
     parser.setApplicationDescription(QStringLiteral(
         "Restores the unit's default transceiver parameters: the 'N' message, then 'M' one second later, as "
         "the window's Default Paramrters does. Prints each message sent and the value boxes."));
-    LineOptions lineOptions;
+    const LineOptions lineOptions;
     lineOptions.addTo(parser);
     if (const int exit = parseOrExit(parser, args, command); exit >= 0)
         return exit;
     QString error;
-    const auto line = readLine(parser, lineOptions, error);
+    const auto line = lineOptions.read(parser, error);
     if (!line)
         return usageError(parser, command, error);
 

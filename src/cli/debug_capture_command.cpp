@@ -1,9 +1,8 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "cli/line_options.h"
 #include "cli/signal_watcher.h"
-#include "cli/trace.h"
 #include "debugterm/debug_terminal.h"
-#include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
 
 #include <QCoreApplication>
@@ -29,40 +28,36 @@ int runDebugCapture(const QStringList& args)
         "debug terminal writes: each line's text, a tab, the seconds since the start and CR LF. Prints "
         "each line as the terminal screen shows it, as DebugWindowText=..., and a summary at the end. "
         "Exits with 1 when the port cannot be opened or goes away, or the file cannot be written."));
-    const QCommandLineOption port = portOption();
-    const IntOption baud = baudOption();
+    const LineOptions lineOptions;
     const QCommandLineOption out(
         QStringLiteral("out"), QStringLiteral("Capture file to write (replaced)."), QStringLiteral("FILE"));
     const IntOption seconds { { QStringLiteral("seconds"),
                                   QStringLiteral("Seconds to listen; 0 listens until interrupted (0)."),
                                   QStringLiteral("S") },
         0, kMaxSeconds, 0 };
-    parser.addOption(port);
-    parser.addOption(baud.option);
+    lineOptions.addTo(parser);
     parser.addOption(out);
     parser.addOption(seconds.option);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString command = args.value(0);
-    if (!parser.isSet(port))
+    if (!lineOptions.portGiven(parser))
         return usageError(parser, command, QStringLiteral("--port is required"));
     if (!parser.isSet(out) || parser.value(out).isEmpty())
         return usageError(parser, command, QStringLiteral("--out is required"));
     QString error;
-    const auto baudValue = intValue(parser, baud, error);
+    const auto lineChoice = lineOptions.read(parser, error);
     const auto secondsValue = intValue(parser, seconds, error);
     if (!error.isEmpty())
         return usageError(parser, command, error);
 
-    serial::QtByteLink serialPort;
-    serial::TappedByteLink link(serialPort);
-    traceLine(link, traffic::Protocol::Debug);
-    debugterm::DebugTerminal terminal(link, SystemClock::instance());
+    CommandLine line(*lineChoice, traffic::Protocol::Debug);
+    debugterm::DebugTerminal terminal(line.link(), SystemClock::instance());
     // No screen here: the finished lines are printed one by one instead.
     terminal.setKeepLines(true);
 
     // The port first: a port that will not open leaves an earlier capture of that name alone.
-    if (!terminal.start(parser.value(port), lineSettings(*baudValue))) {
+    if (!terminal.start(lineChoice->port, lineChoice->settings())) {
         printError(terminal.errorText());
         return kExitFailure;
     }

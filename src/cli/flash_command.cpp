@@ -1,9 +1,9 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "cli/line_options.h"
 #include "cli/signal_watcher.h"
 #include "cli/trace.h"
 #include "flash/flash_burner.h"
-#include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
 
 #include <QCoreApplication>
@@ -83,8 +83,7 @@ int runFlash(const QStringList& args, Operation operation)
         + QStringLiteral(
             " Prints each status text as FlashBurningStatusText=text. Exits with 0 only when the "
             "device accepted everything and reported success."));
-    const QCommandLineOption port = portOption();
-    const IntOption baud = baudOption();
+    const LineOptions lineOptions;
     const QCommandLineOption hex(
         QStringLiteral("hex"), QStringLiteral("The HEX file to burn."), QStringLiteral("FILE"));
     const QCommandLineOption erase(
@@ -92,8 +91,7 @@ int runFlash(const QStringList& args, Operation operation)
     const QCommandLineOption converter(QStringLiteral("converter"),
         QStringLiteral("The HEX converter run on the file first (HexOrder next to this program)."),
         QStringLiteral("PATH"));
-    parser.addOption(port);
-    parser.addOption(baud.option);
+    lineOptions.addTo(parser);
     if (operation == Operation::Burn) {
         parser.addOption(hex);
         parser.addOption(erase);
@@ -102,22 +100,19 @@ int runFlash(const QStringList& args, Operation operation)
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString command = args.value(0);
-    if (!parser.isSet(port))
+    if (!lineOptions.portGiven(parser))
         return usageError(parser, command, QStringLiteral("--port is required"));
     if (operation == Operation::Burn && parser.value(hex).isEmpty())
         return usageError(parser, command, QStringLiteral("--hex is required"));
     QString error;
-    const auto baudValue = intValue(parser, baud, error);
+    const auto lineChoice = lineOptions.read(parser, error);
     if (!error.isEmpty())
         return usageError(parser, command, error);
 
-    serial::QtByteLink serialPort;
-    serial::TappedByteLink link(serialPort);
-    traceLine(link, traffic::Protocol::Flash);
-    if (!link.open(parser.value(port), lineSettings(*baudValue))) {
-        printError(link.errorText());
+    CommandLine line(*lineChoice, traffic::Protocol::Flash);
+    serial::ByteLink& link = line.link();
+    if (!line.open())
         return kExitFailure;
-    }
     QObject::connect(
         &link, &serial::ByteLink::errorOccurred, &link, [](const QString& text) { printError(text); });
     flash::FlashBurner burner(link);

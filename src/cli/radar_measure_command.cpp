@@ -1,11 +1,12 @@
 #include "cli/commands.h"
+#include "cli/line_options.h"
 #include "cli/panel_texts.h"
 #include "cli/radar_options.h"
 #include "cli/signal_watcher.h"
 #include "radar/measurement_sequence.h"
 #include "radar/monitoring_files.h"
 #include "radar/monitoring_folder.h"
-#include "serial/qt_byte_link.h"
+#include "serial/tapped_byte_link.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -104,8 +105,7 @@ int runRadarMeasure(const QStringList& args)
         "acknowledged, a counted (or periodical) series of Send Status, then the spectrum and/or "
         "time-domain data. Prints each judged reply as Name=text pairs and the final status. Exits with 1 "
         "when a step is not acknowledged within --attempts sends."));
-    const QCommandLineOption port = portOption();
-    const IntOption baud = baudOption();
+    const LineOptions lineOptions;
     const IntOption count { { QStringLiteral("count"), QStringLiteral("No. of Meas., 1-32767 (5)."),
                                 QStringLiteral("N") },
         1, kMaxCount, 5 };
@@ -127,9 +127,9 @@ int runRadarMeasure(const QStringList& args)
         QStringLiteral("Save Monitoring to File: a name in the data folder (~/Rendo Monitor), or a path."),
         QStringLiteral("NAME"));
     const RadarOptions radarOptions;
-    parser.addOption(port);
+    lineOptions.addTo(parser);
     parser.addOption(file);
-    for (const IntOption* o : { &baud, &count, &ticks, &attempts })
+    for (const IntOption* o : { &count, &ticks, &attempts })
         parser.addOption(o->option);
     for (const QCommandLineOption* o : { &spectrum, &timeDomain, &periodical })
         parser.addOption(*o);
@@ -137,10 +137,10 @@ int runRadarMeasure(const QStringList& args)
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString name = args.value(0);
-    if (!parser.isSet(port))
+    if (!lineOptions.portGiven(parser))
         return usageError(parser, name, QStringLiteral("--port is required"));
     QString error;
-    const auto baudValue = intValue(parser, baud, error);
+    const auto lineChoice = lineOptions.read(parser, error);
     const auto countValue = intValue(parser, count, error);
     const auto ticksValue = intValue(parser, ticks, error);
     const auto attemptsValue = intValue(parser, attempts, error);
@@ -152,7 +152,9 @@ int runRadarMeasure(const QStringList& args)
     if (parser.isSet(ticks.option) && !isPeriodical)
         return usageError(parser, name, QStringLiteral("--ticks goes with --periodical"));
 
-    serial::QtByteLink link;
+    // The radar prints its own frames for --trace.
+    CommandLine line(*lineChoice, traffic::Protocol::Radar, false);
+    serial::ByteLink& link = line.link();
     radar::RadarController controller(link, SystemClock::instance());
     if (!radarOptions.apply(parser, controller, error))
         return usageError(parser, name, error);
@@ -174,14 +176,12 @@ int runRadarMeasure(const QStringList& args)
             isPath ? QString() : radar::defaultMonitoringFolder(), [](const QString& m) { printError(m); });
         controller.setFileSink(files.get());
     }
-    const QString settings = lineSettings(*baudValue);
+    const QString settings = lineChoice->settings();
     controller.link().setLineSettings(settings);
     if (radarOptions.trace(parser))
         traceRadarLink(controller.link());
-    if (!link.open(parser.value(port), settings)) {
-        printError(link.errorText());
+    if (!line.open())
         return kExitFailure;
-    }
 
     radar::MeasurementSequence sequence(controller);
     sequence.setAttemptLimit(*attemptsValue);

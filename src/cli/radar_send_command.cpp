@@ -1,8 +1,9 @@
 #include "cli/commands.h"
+#include "cli/line_options.h"
 #include "cli/radar_options.h"
 #include "graph/graph_geometry.h"
 #include "graph/graph_painter.h"
-#include "serial/qt_byte_link.h"
+#include "serial/tapped_byte_link.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -65,8 +66,7 @@ int runRadarSend(const QStringList& args)
         "Sends one radar command (standby, track, status, parameters or monitor) and prints the judged "
         "reply as Name=text pairs under the radar window's control names. Exits with 1 unless the reply "
         "was accepted."));
-    const QCommandLineOption port = portOption();
-    const IntOption baud = baudOption();
+    const LineOptions lineOptions;
     const QCommandLineOption kind(QStringLiteral("kind"),
         QStringLiteral("monitor: spectrum or time (spectrum)."), QStringLiteral("K"),
         QStringLiteral("spectrum"));
@@ -74,8 +74,7 @@ int runRadarSend(const QStringList& args)
         QStringLiteral("monitor: also draw the accepted data as the graph window does, into a PNG file."),
         QStringLiteral("FILE"));
     const RadarOptions radarOptions;
-    parser.addOption(port);
-    parser.addOption(baud.option);
+    lineOptions.addTo(parser);
     parser.addOption(kind);
     parser.addOption(png);
     radarOptions.addTo(parser);
@@ -94,7 +93,7 @@ int runRadarSend(const QStringList& args)
         return usageError(parser, name,
             hasWord ? QStringLiteral("unknown radar command '%1'").arg(word)
                     : QStringLiteral("name a command: standby, track, status, parameters or monitor"));
-    if (!parser.isSet(port))
+    if (!lineOptions.portGiven(parser))
         return usageError(parser, name, QStringLiteral("--port is required"));
     const QString kindText = parser.value(kind);
     if (kindText != QLatin1String("spectrum") && kindText != QLatin1String("time"))
@@ -103,11 +102,13 @@ int runRadarSend(const QStringList& args)
     if (parser.isSet(png) && *command != radar::RadarCommand::Monitoring)
         return usageError(parser, name, QStringLiteral("--png goes with monitor"));
     QString error;
-    const auto baudValue = intValue(parser, baud, error);
-    if (!baudValue)
+    const auto lineChoice = lineOptions.read(parser, error);
+    if (!lineChoice)
         return usageError(parser, name, error);
 
-    serial::QtByteLink link;
+    // The radar prints its own frames for --trace.
+    CommandLine line(*lineChoice, traffic::Protocol::Radar, false);
+    serial::ByteLink& link = line.link();
     radar::RadarController controller(link, SystemClock::instance());
     if (!radarOptions.apply(parser, controller, error))
         return usageError(parser, name, error);
@@ -116,14 +117,12 @@ int runRadarSend(const QStringList& args)
     controller.inputs().timeDomain = !spectrum;
     controller.inputs().saveToFile = false;
     controller.inputs().graph = parser.isSet(png);
-    const QString settings = lineSettings(*baudValue);
+    const QString settings = lineChoice->settings();
     controller.link().setLineSettings(settings);
     if (radarOptions.trace(parser))
         traceRadarLink(controller.link());
-    if (!link.open(parser.value(port), settings)) {
-        printError(link.errorText());
+    if (!line.open())
         return kExitFailure;
-    }
 
     bool pictureFailed = false;
     QObject::connect(&controller, &radar::RadarController::graphRequested, &controller,

@@ -51,11 +51,12 @@ int runSim(const QStringList& args)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Runs the simulated sensors on a pseudo-terminal. Prints the device path on the first "
-                       "line, then serves Modbus RTU sensors at addresses %1..%2 and Velto ASCII units at "
-                       "%3 (single sensor) and %4 (two-sensor unit), and a flash bootloader (\">B0\", \">B1\", "
-                       "\">B4\" and HEX records), until interrupted. A multi-sensor unit "
-                       "takes calibration messages; a line per message shows what it received.")
+        QStringLiteral(
+            "Runs the simulated sensors on a pseudo-terminal. Prints the device path on the first "
+            "line, then serves Modbus RTU sensors at addresses %1..%2 and Velto ASCII units at "
+            "%3 (single sensor) and %4 (two-sensor unit), and a flash bootloader (\">B0\", \">B1\", "
+            "\">B4\" and HEX records), until interrupted. A multi-sensor unit "
+            "takes calibration messages; a line per message shows what it received.")
             .arg(sim::SensorSimulator::kFirstBusAddress)
             .arg(sim::SensorSimulator::kFirstBusAddress + sim::SensorSimulator::kBusSize - 1)
             .arg(sim::SensorSimulator::kAsciiSingleAddress)
@@ -92,8 +93,12 @@ int runSim(const QStringList& args)
     const IntOption seed { { QStringLiteral("seed"), QStringLiteral("Seed of the faults (1)."),
                                QStringLiteral("N") },
         0, std::numeric_limits<int>::max(), 1 };
+    const QCommandLineOption echo(QStringLiteral("echo"),
+        QStringLiteral("Send every byte the program sends straight back, as an RS-485 adapter that hears "
+                       "its own transmitter does."));
     parser.addOption(late.option);
     parser.addOption(seed.option);
+    parser.addOption(echo);
     parser.addOption(taliq485);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
@@ -117,6 +122,7 @@ int runSim(const QStringList& args)
     if (!error.isEmpty())
         return usageError(parser, args.value(0), error);
     faults.lateMs = *lateValue;
+    faults.echo = parser.isSet(echo);
 
     QList<int> menuAddresses;
     for (const QString& text : parser.values(menu)) {

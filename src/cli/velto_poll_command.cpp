@@ -1,10 +1,9 @@
 #include "cli/cli_options.h"
 #include "cli/cli_readings_log.h"
 #include "cli/commands.h"
+#include "cli/line_options.h"
 #include "cli/panel_texts.h"
 #include "cli/signal_watcher.h"
-#include "cli/trace.h"
-#include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
 #include "veltoproto/request_frame.h"
 #include "veltoproto/velto_poller.h"
@@ -109,8 +108,7 @@ int runVeltoPoll(const QStringList& args)
         "Runs the Velto ASCII tick (distance, tank height, temperature and level requests). After each "
         "tick prints the panel's boxes as Name=text pairs, the second sensor's too when the two-sensor "
         "layout is shown. Exits with 1 when a tick got no valid reply."));
-    const QCommandLineOption port = portOption();
-    const IntOption baud = baudOption();
+    const LineOptions lineOptions;
     const IntOption address { { QStringLiteral("address"), QStringLiteral("Unit address, 0-255 (1)."),
                                   QStringLiteral("A") },
         veltoproto::kMinVeltoAddress, veltoproto::kMaxVeltoAddress, 1 };
@@ -129,20 +127,19 @@ int runVeltoPoll(const QStringList& args)
     const QCommandLineOption unit(QStringLiteral("unit"), QStringLiteral("Meter, Inch or Feet (Meter)."),
         QStringLiteral("U"), QStringLiteral("Meter"));
     const LogOptions logOptions;
-    parser.addOption(port);
-    for (const IntOption* o : { &baud, &address, &ticks, &interval, &replyWait })
+    lineOptions.addTo(parser);
+    for (const IntOption* o : { &address, &ticks, &interval, &replyWait })
         parser.addOption(o->option);
     parser.addOption(unit);
     logOptions.addTo(parser);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString command = args.value(0);
-    if (!parser.isSet(port))
+    if (!lineOptions.portGiven(parser))
         return usageError(parser, command, QStringLiteral("--port is required"));
 
     QString error;
-    const auto portPath = portValue(parser, port, error);
-    const auto baudValue = intValue(parser, baud, error);
+    const auto lineChoice = lineOptions.read(parser, error);
     const auto addressValue = intValue(parser, address, error);
     const auto ticksValue = intValue(parser, ticks, error);
     const auto intervalValue = intValue(parser, interval, error);
@@ -162,13 +159,10 @@ int runVeltoPoll(const QStringList& args)
             return kExitFailure;
     }
 
-    serial::QtByteLink serialPort;
-    serial::TappedByteLink link(serialPort);
-    traceLine(link);
-    if (!link.open(*portPath, lineSettings(*baudValue))) {
-        printError(link.errorText());
+    CommandLine line(*lineChoice);
+    serial::ByteLink& link = line.link();
+    if (!line.open())
         return kExitFailure;
-    }
     veltoproto::VeltoPoller poller(link);
     poller.setProtocolMode(true);
     poller.setAddress(*addressValue);

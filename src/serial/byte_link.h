@@ -32,6 +32,12 @@ public:
     // Text of the last failure (open failed, line lost, ...), empty when none.
     virtual QString errorText() const = 0;
 
+    // Remove echo: our own frame coming back first (an RS-485 adapter that hears its own
+    // transmitter) is skipped before anyone reads it. Only a link that sees every byte as it comes
+    // can do that (TappedByteLink); the others refuse to be switched on and return false.
+    virtual bool setRemoveEcho(bool on) { return !on; }
+    virtual bool removesEcho() const { return false; }
+
 signals:
     void readyRead();
     // The driver took this many of the queued bytes; they are on their way out of the port now.

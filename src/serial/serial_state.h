@@ -23,6 +23,8 @@ struct SerialState {
     bool SettingsSaved = false;
     // Port, baud rate, data bits, parity and stop bits list positions at the last OK.
     std::array<int, 5> SavedListPositions { 0, 0, 0, 0, 0 };
+    // Remove echo: the links skip our own frames coming back (RS-485 adapters that echo).
+    bool removeEcho = false;
 
     // The port chosen at the last OK, or an empty location when there is none.
     PortChoice chosenPort() const

@@ -30,6 +30,7 @@ TappedByteLink::TappedByteLink(ByteLink& inner, QObject* parent)
 bool TappedByteLink::open(const QString& portName, const QString& settings)
 {
     m_incoming.clear();
+    m_echo.reset();
     const bool opened = m_inner.open(portName, settings);
     if (opened)
         emit lineEvent(QStringLiteral("Port %1 opened at %2").arg(portName, settings), false);
@@ -41,6 +42,7 @@ bool TappedByteLink::open(const QString& portName, const QString& settings)
 void TappedByteLink::close()
 {
     m_incoming.clear();
+    m_echo.reset();
     m_inner.close();
 }
 
@@ -56,12 +58,17 @@ QString TappedByteLink::portName() const
 
 bool TappedByteLink::write(const QByteArray& bytes)
 {
+    // What came before the frame is no echo of it.
+    if (m_removeEcho && takeIncoming())
+        QMetaObject::invokeMethod(this, &ByteLink::readyRead, Qt::QueuedConnection);
     if (!m_inner.write(bytes)) {
         const QString reason
             = m_inner.isOpen() ? m_inner.errorText() : QStringLiteral("the port is not open");
         emit sendFailed(bytes, reason.isEmpty() ? QStringLiteral("the port refused the bytes") : reason);
         return false;
     }
+    if (m_removeEcho)
+        m_echo.sent(bytes);
     emit sent(bytes);
     return true;
 }
@@ -74,7 +81,8 @@ QByteArray TappedByteLink::readAll()
 
 qint64 TappedByteLink::bytesAvailable() const
 {
-    return m_incoming.size() + m_inner.bytesAvailable();
+    // Bytes that may be our echo are not anyone's until they are told apart.
+    return m_incoming.size() + (m_echo.waiting() ? 0 : m_inner.bytesAvailable());
 }
 
 qint64 TappedByteLink::bytesToWrite() const
@@ -90,6 +98,7 @@ bool TappedByteLink::setRts(bool on)
 void TappedByteLink::clearInput()
 {
     m_incoming.clear();
+    m_echo.reset();
     m_inner.clearInput();
 }
 
@@ -98,13 +107,43 @@ QString TappedByteLink::errorText() const
     return m_inner.errorText();
 }
 
-void TappedByteLink::takeIncoming()
+bool TappedByteLink::setRemoveEcho(bool on)
+{
+    if (on == m_removeEcho)
+        return true;
+    m_removeEcho = on;
+    if (!on) {
+        const QByteArray held = m_echo.release();
+        if (!held.isEmpty()) {
+            pass(held);
+            QMetaObject::invokeMethod(this, &ByteLink::readyRead, Qt::QueuedConnection);
+        }
+    }
+    return true;
+}
+
+bool TappedByteLink::takeIncoming()
 {
     const QByteArray chunk = m_inner.readAll();
     if (chunk.isEmpty())
+        return false;
+    if (!m_echo.waiting()) {
+        pass(chunk);
+        return true;
+    }
+    const EchoSkipper::Split split = m_echo.take(chunk);
+    if (!split.echo.isEmpty())
+        emit echoSkipped(split.echo);
+    pass(split.passed);
+    return !split.passed.isEmpty();
+}
+
+void TappedByteLink::pass(const QByteArray& bytes)
+{
+    if (bytes.isEmpty())
         return;
-    m_incoming += chunk;
-    emit received(chunk);
+    m_incoming += bytes;
+    emit received(bytes);
 }
 
 } // namespace velto::serial

@@ -16,6 +16,9 @@ struct LineFaults {
     double garbage = 0; // a few random bytes go out before the reply
     int lateMs = 0; // every reply leaves this long after its request
     int splitGapMs = 20;
+    // Every byte the program sends comes straight back, before any reply: an RS-485 adapter that
+    // hears its own transmitter.
+    bool echo = false;
 
     bool any() const
     {

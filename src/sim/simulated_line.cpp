@@ -174,6 +174,8 @@ void SimulatedLine::onReadable()
     for (;;) {
         const ssize_t n = ::read(m_master, buf, sizeof buf);
         if (n > 0) {
+            if (m_faults.echo)
+                writeNow(QByteArray(buf, n));
             send(m_simulator.feed(QByteArrayView(buf, n)));
             for (const RadarReply& reply : m_simulator.takePacedReplies())
                 m_paced->enqueue(reply.bytes, reply.delayMs);

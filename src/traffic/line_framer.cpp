@@ -72,6 +72,19 @@ QList<TrafficRow> LineFramer::received(QByteArrayView bytes)
     return rows;
 }
 
+QList<TrafficRow> LineFramer::echoed(QByteArrayView bytes)
+{
+    // Whatever came before the echo is shown before it.
+    QList<TrafficRow> rows;
+    takeFrames(rows, true);
+    for (qsizetype at = 0; at < bytes.size(); at += kMaxRowBytes) {
+        const QByteArrayView part = bytes.sliced(at, std::min(kMaxRowBytes, bytes.size() - at));
+        rows.append(dataRow(Direction::Rx,
+            { receivingProtocol(), QStringLiteral("echo of what was sent, skipped"), {} }, part));
+    }
+    return rows;
+}
+
 QList<TrafficRow> LineFramer::lineQuiet()
 {
     QList<TrafficRow> rows;

@@ -25,6 +25,9 @@ public:
 
     QList<TrafficRow> sent(QByteArrayView bytes);
     QList<TrafficRow> received(QByteArrayView bytes);
+    // Our own bytes came back and the link skipped them (Remove echo): a row of their own, which
+    // answers nothing.
+    QList<TrafficRow> echoed(QByteArrayView bytes);
     // The line has been quiet: what waits becomes a row as it is.
     QList<TrafficRow> lineQuiet();
     bool hasPending() const { return !m_pending.isEmpty(); }

@@ -53,6 +53,10 @@ void TrafficRecorder::watchLine(serial::TappedByteLink& link, Protocol only)
         if (l->framer.hasPending())
             l->quiet.start();
     });
+    connect(&link, &serial::TappedByteLink::echoSkipped, this, [this, l](const QByteArray& bytes) {
+        if (m_recording)
+            recordAll(l->framer.echoed(bytes));
+    });
     connect(&link, &serial::TappedByteLink::sendFailed, this,
         [this, only](const QByteArray& bytes, const QString& reason) {
             if (!m_recording)

@@ -69,6 +69,7 @@ void PortSetupWindow::fillLists()
         }
         if (!m_state.typedPort.isEmpty())
             m_ui->cmbPortNum->setCurrentText(m_state.typedPort);
+        m_ui->chkRemoveEcho->setChecked(m_state.removeEcho);
     } else {
         for (QComboBox* list : lists)
             list->setCurrentIndex(list->count() > 0 ? 0 : -1);
@@ -93,6 +94,7 @@ void PortSetupWindow::onOk()
         m_ui->cmbParity->currentIndex(), m_ui->cmbStopBit->currentIndex() };
     m_state.SerialSettings = m_ui->cmbBPS->currentText() + ',' + m_ui->cmbParity->currentText().left(1) + ','
         + m_ui->cmbDataBit->currentText() + ',' + m_ui->cmbStopBit->currentText();
+    m_state.removeEcho = m_ui->chkRemoveEcho->isChecked();
 
     const ShownTexts texts { portText, m_ui->cmbBPS->currentText(), m_ui->cmbDataBit->currentText(),
         m_ui->cmbParity->currentText(), m_ui->cmbStopBit->currentText(),

@@ -168,9 +168,23 @@ private slots:
         QCOMPARE(p.cmbStopBit->currentText(), QString("2"));
         QCOMPARE(p.cmbTypeProtocol->currentText(), QString("Mod Bus"));
         QCOMPARE(p.cmbPortNum->itemText(2), QString("Simulated sensors"));
+        QVERIFY(!p.chkRemoveEcho->isChecked());
         QTest::mouseClick(p.btnCancel, Qt::LeftButton);
         QVERIFY(fx.enabled("mnuConnect"));
         QVERIFY(fx.window().isVisible() || QGuiApplication::platformName() == "offscreen");
+
+        // Remove echo: off until chosen, then kept with the settings and handed to the line opened.
+        QVERIFY(!fx.link.removeEcho);
+        fx.trigger("mnuConnect");
+        fx.portWindow()->form().chkRemoveEcho->setChecked(true);
+        QTest::mouseClick(fx.portWindow()->form().btnOKPortSetUp, Qt::LeftButton);
+        fx.trigger("mnuOrvix25");
+        fx.trigger("mnuVeltoProtocol");
+        QVERIFY(fx.link.isOpen());
+        QVERIFY(fx.link.removeEcho);
+        fx.trigger("mnuDisConnect");
+        fx.trigger("mnuConnect");
+        QVERIFY(fx.portWindow()->form().chkRemoveEcho->isChecked());
     }
 
     void noFreePortKeepsWindowOpen()

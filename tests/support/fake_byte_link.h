@@ -16,6 +16,7 @@ public:
     bool opened = false;
     bool rts = false;
     bool failOpen = false;
+    bool removeEcho = false;
     QString openedPort;
     QString openedSettings;
 
@@ -61,6 +62,12 @@ public:
     }
     void clearInput() override { incoming.clear(); }
     QString errorText() const override { return {}; }
+    bool setRemoveEcho(bool on) override
+    {
+        removeEcho = on;
+        return true;
+    }
+    bool removesEcho() const override { return removeEcho; }
 
     void receive(const QByteArray& bytes)
     {

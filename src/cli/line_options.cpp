@@ -1,0 +1,70 @@
+#include "cli/line_options.h"
+
+#include "cli/trace.h"
+#include "serial/qt_byte_link.h"
+#include "serial/tapped_byte_link.h"
+
+namespace velto::cli {
+
+QString LineChoice::settings() const
+{
+    return lineSettings(baud);
+}
+
+LineOptions::LineOptions()
+    : m_port(portOption())
+    , m_baud(baudOption())
+    , m_removeEcho(QStringLiteral("remove-echo"),
+          QStringLiteral("Skip our own frames coming back first (RS-485 adapters that echo what is sent)."))
+{
+}
+
+void LineOptions::addTo(QCommandLineParser& parser) const
+{
+    parser.addOption(m_port);
+    parser.addOption(m_baud.option);
+    parser.addOption(m_removeEcho);
+}
+
+bool LineOptions::portGiven(const QCommandLineParser& parser) const
+{
+    return parser.isSet(m_port);
+}
+
+std::optional<LineChoice> LineOptions::read(const QCommandLineParser& parser, QString& error) const
+{
+    QString why;
+    const std::optional<QString> port = portValue(parser, m_port, why);
+    const std::optional<int> baud = intValue(parser, m_baud, why);
+    if (!port || !baud) {
+        error = why;
+        return std::nullopt;
+    }
+    return LineChoice { *port, *baud, parser.isSet(m_removeEcho) };
+}
+
+CommandLine::CommandLine(LineChoice choice, traffic::Protocol only, bool traceRows)
+    : m_choice(std::move(choice))
+    , m_port(std::make_unique<serial::QtByteLink>())
+    , m_link(std::make_unique<serial::TappedByteLink>(*m_port))
+{
+    m_link->setRemoveEcho(m_choice.removeEcho);
+    if (traceRows)
+        traceLine(*m_link, only);
+}
+
+CommandLine::~CommandLine()
+{
+    // The tap goes before the port it wraps.
+    m_link.reset();
+}
+
+bool CommandLine::open()
+{
+    if (m_link->open(m_choice.port, m_choice.settings()))
+        return true;
+    printError(m_link->errorText());
+    return false;
+}
+
+} // namespace velto::cli

@@ -84,6 +84,7 @@ void MultiDevicePoller::finish(int device, const ModbusResult& result)
     emitCounters();
     emit errorTextChanged(shownErrorText(device, result));
 
+    emit deviceRead(device, m_slaveId, result);
     emit deviceValuesChanged(device, values);
     const QStringList names = valueBoxNames(device);
     QList<BoxUpdate> updates;

@@ -68,6 +68,8 @@ signals:
     void currentSlaveIdChanged(int id);
     // Eight texts for device 1..5: the registers as signed decimals, or "0" after a failure.
     void deviceValuesChanged(int device, const QStringList& values);
+    // The outcome of each request, for device 1..5 at the address it was sent to.
+    void deviceRead(int device, int slaveId, const velto::modbus::ModbusResult& result);
     // The same values as updates of the named boxes.
     void boxesUpdated(const QList<velto::BoxUpdate>& updates);
 

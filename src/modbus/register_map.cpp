@@ -241,4 +241,19 @@ QString scaleSigned(quint16 word, MeasurementUnit unit)
     return {};
 }
 
+double lengthValue(quint16 word, MeasurementUnit unit)
+{
+    switch (unit) {
+    case MeasurementUnit::Meter:
+    case MeasurementUnit::M3PerHr:
+        return double(word) / kMetreDivisor;
+    case MeasurementUnit::Feet:
+        return double(qint16(word)) / kFeetDivisor;
+    case MeasurementUnit::Inch:
+    case MeasurementUnit::Gpm:
+        return qint16(word);
+    }
+    return 0;
+}
+
 } // namespace velto::modbus

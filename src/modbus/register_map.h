@@ -101,5 +101,7 @@ QString formatDecimal(qint64 value, qint64 divisor);
 QString scaleLength(quint16 word, MeasurementUnit unit);
 // Sbd and interferences: always signed.
 QString scaleSigned(quint16 word, MeasurementUnit unit);
+// The number scaleLength shows, for a plot.
+double lengthValue(quint16 word, MeasurementUnit unit);
 
 } // namespace velto::modbus

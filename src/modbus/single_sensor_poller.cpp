@@ -72,6 +72,7 @@ void SingleSensorPoller::finish(GroupKind group, const ModbusResult& result)
     }
     ++m_valid;
     emitCounters();
+    emit groupRead(group, result.words);
     emit boxesUpdated(group, m_model.decode(group, result.words));
 }
 

@@ -54,6 +54,9 @@ signals:
     void errorTextChanged(const QString& text);
     void countersChanged(int polls, int valid, int timeouts);
     void boxesUpdated(velto::modbus::GroupKind group, const QList<velto::BoxUpdate>& updates);
+    // The words of a successful group read, just before they are decoded with the unit and mode that
+    // model() holds.
+    void groupRead(velto::modbus::GroupKind group, const QList<quint16>& words);
     void groupFailed(velto::modbus::GroupKind group, int status, const QString& text);
 
 private:

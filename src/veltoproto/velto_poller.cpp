@@ -10,6 +10,22 @@ namespace velto::veltoproto {
 namespace {
 // A single waiting byte is left for the next read: it cannot be a reply.
 constexpr qint64 kMinReadableBytes = 2;
+
+qint32 storedValue(const SensorReadings& readings, VeltoCommand command)
+{
+    switch (command) {
+    case VeltoCommand::Distance:
+        return readings.distance;
+    case VeltoCommand::Temperature:
+        return readings.temperature;
+    case VeltoCommand::TankHeight:
+        return readings.tankHeight;
+    case VeltoCommand::Level:
+        return readings.level;
+    }
+    return 0;
+}
+
 } // namespace
 
 VeltoPoller::VeltoPoller(serial::ByteLink& link, QObject* parent)
@@ -75,6 +91,7 @@ void VeltoPoller::sendNext()
 {
     while (m_step < static_cast<int>(kTickOrder.size())) {
         const auto frame = buildRequestFrame(m_address, m_sensorSelect, kTickOrder[m_step]);
+        m_askedSensor = m_sensorSelect ? 1 : 0;
         m_sensorSelect = !m_sensorSelect;
         ++m_step;
         // Once stopped, the remaining requests of the tick still flip the sensor digit but stay off
@@ -100,15 +117,23 @@ void VeltoPoller::replyWaitOver()
 
 void VeltoPoller::receive()
 {
+    const VeltoCommand asked = kTickOrder[static_cast<size_t>(std::max(m_step, 1) - 1)];
+    RequestOutcome outcome { m_address, asked, m_askedSensor };
     if (m_link.bytesAvailable() >= kMinReadableBytes) {
         const QByteArray reply = m_link.readAll();
         // An answer to another request is rejected whole, as a bad checksum is.
-        const VeltoCommand asked = kTickOrder[static_cast<size_t>(std::max(m_step, 1) - 1)];
         const UnpackResult result
             = fitsRequest(reply, m_address, asked) ? UnpackRecData(reply, m_state) : UnpackResult {};
         m_acceptedThisTick = m_acceptedThisTick || result.accepted;
+        outcome.accepted = result.accepted;
+        if (result.accepted && result.stored) {
+            outcome.stored = true;
+            outcome.sensor = m_state.replySensorIndex;
+            outcome.value = storedValue(m_state.sensors[outcome.sensor], asked);
+        }
         emit displayUpdated(displayForRead(result, m_state, m_units));
     }
+    emit requestFinished(outcome);
     // A slot of displayUpdated may have stopped the polling; sendNext then sends nothing.
     if (m_inTick && !m_replyTimer.isActive())
         sendNext();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/byte_link.h"
+#include "veltoproto/request_frame.h"
 #include "veltoproto/velto_display.h"
 #include "veltoproto/velto_state.h"
 
@@ -8,6 +9,17 @@
 #include <QTimer>
 
 namespace velto::veltoproto {
+
+// How one request of a tick ended.
+struct RequestOutcome {
+    int address = 0;
+    VeltoCommand command = VeltoCommand::Distance;
+    int askedSensor = 0; // the sensor digit of the request: 0 or 1
+    bool accepted = false; // a reply to it passed every check
+    bool stored = false; // ... and its value was stored
+    int sensor = 0; // the sensor the stored value belongs to: 0 or 1
+    qint32 value = 0; // millimetres or degrees Celsius, as stored
+};
 
 // The Velto mode's polling: every tick asks distance, tank height, temperature and level, one
 // request at a time, each followed by a short wait for its reply, and turns what arrived into panel
@@ -66,6 +78,8 @@ signals:
     void blink();
     // After every read that found more than one byte waiting.
     void displayUpdated(const velto::veltoproto::DisplayUpdate& update);
+    // The wait for a request's reply is over, with or without one.
+    void requestFinished(const velto::veltoproto::RequestOutcome& outcome);
     // The fourth reception is over, or a stop ended the tick early.
     void tickFinished();
     // All four requests of a tick went out and not one reply was accepted: nothing answers at this
@@ -89,6 +103,7 @@ private:
     bool m_inTick = false;
     int m_step = 0;
     int m_sentThisTick = 0;
+    int m_askedSensor = 0;
     bool m_acceptedThisTick = false;
 };
 

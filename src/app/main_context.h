@@ -14,6 +14,10 @@ namespace velto::traffic {
 class TrafficRecorder;
 }
 
+namespace velto::trend {
+class PollFeed;
+}
+
 namespace velto::app {
 
 // Windows of the tool menus: each opener shows its window and returns it, or is empty while that
@@ -27,6 +31,7 @@ struct ToolWindows {
     std::function<QWidget*()> debugTerminal; // FormTaliq485Debug
     std::function<QWidget*()> parsing; // FormTaliq485Parsing
     std::function<QWidget*()> trafficMonitor; // FormTrafficMonitor
+    std::function<QWidget*()> trend; // FormTrend
     std::function<void()> closeMultipleDevices;
 };
 
@@ -44,6 +49,8 @@ struct MainContext {
     std::function<QString()> debugSimulatorPath;
     // What the traffic monitor shows is recorded here, once the monitor is installed.
     traffic::TrafficRecorder* traffic = nullptr;
+    // What the pollers read goes into the trend through this, once the trend is installed.
+    trend::PollFeed* trendFeed = nullptr;
 
     // Connected exactly while the Connect entry is disabled.
     bool connected() const { return !window.entry(QStringLiteral("mnuConnect"))->isEnabled(); }

@@ -7,7 +7,9 @@
 #include "app/parsing_opener.h"
 #include "app/radar_window_opener.h"
 #include "app/traffic_monitor_opener.h"
+#include "app/trend_opener.h"
 #include "common/colors.h"
+#include "trend/poll_feed.h"
 #include "ui/modbus_config_panel.h"
 #include "ui/multiple_devices_window.h"
 #include "ui/one_sensor_branch.h"
@@ -76,6 +78,12 @@ MainController::MainController(Links links, QObject* parent)
                     [this] { return m_ctx.connected(); }, m_window.get());
                 connect(devices->get(), &ui::MultipleDevicesWindow::currentSlaveIdChanged, this, setSlaveId);
                 openTrafficMonitorFrom(m_ctx, (*devices)->form().TrafficMonitorCommand);
+                openTrendFrom(m_ctx, (*devices)->form().TrendCommand);
+                if (m_ctx.trendFeed) {
+                    m_ctx.trendFeed->watch((*devices)->poller());
+                    connect(devices->get(), &ui::MultipleDevicesWindow::exited, m_ctx.trendFeed,
+                        &trend::PollFeed::pollingStopped);
+                }
             }
             (*devices)->open(count);
             return devices->get();
@@ -119,6 +127,7 @@ MainController::MainController(Links links, QObject* parent)
     connect(m_modes.get(), &ModeController::veltoProtocolEntered, m_veltoReadings.get(),
         &VeltoReadingsController::TextVeltoLevel_Change);
     m_logPanel = std::make_unique<LogPanelController>(m_ctx, SystemClock::instance());
+    installTrend(m_ctx, m_modbusReadings->poller(), m_veltoReadings->poller());
 }
 
 MainController::~MainController() = default;

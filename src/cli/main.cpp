@@ -1,8 +1,11 @@
+#include "cli/cli_plot.h"
 #include "cli/commands.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -87,7 +90,14 @@ QString usageText()
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // A picture's text needs a GUI application's fonts; offscreen, for no window is ever shown.
+    std::unique_ptr<QCoreApplication> app;
+    if (velto::cli::CliPlot::wanted(argc, argv)) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    }
     QCoreApplication::setApplicationName(QStringLiteral("velto-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(VELTO_CLI_VERSION));
 

@@ -1,4 +1,5 @@
 #include "cli/cli_options.h"
+#include "cli/cli_plot.h"
 #include "cli/cli_readings_log.h"
 #include "cli/commands.h"
 #include "cli/panel_texts.h"
@@ -146,10 +147,12 @@ int runModbusPoll(const QStringList& args)
                                    QStringLiteral("MS") },
         modbus::QtModbusMaster::kMinTimeoutMs, kMaxIntervalMs, modbus::QtModbusMaster::kDefaultTxTimeoutMs };
     const LogOptions logOptions;
+    const QCommandLineOption plot = CliPlot::option();
     parser.addOption(port);
     for (const IntOption* o : { &baud, &slave, &rxTimeout, &ticks, &interval })
         parser.addOption(o->option);
     logOptions.addTo(parser);
+    parser.addOption(plot);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString command = args.value(0);
@@ -164,8 +167,18 @@ int runModbusPoll(const QStringList& args)
     const auto ticksValue = intValue(parser, ticks, error);
     const auto intervalValue = intValue(parser, interval, error);
     const auto logRequest = logOptions.read(parser, error);
+    if (parser.isSet(plot) && parser.value(plot).isEmpty())
+        error = QStringLiteral("--plot wants a file name");
     if (!error.isEmpty())
         return usageError(parser, command, error);
+
+    std::unique_ptr<CliPlot> picture;
+    if (parser.isSet(plot)) {
+        picture = std::make_unique<CliPlot>(parser.value(plot),
+            QStringLiteral("Modbus poll of slave %1 on %2").arg(*slaveValue).arg(*portPath));
+        if (!picture->prepare())
+            return kExitFailure;
+    }
 
     PanelTexts panel;
     std::unique_ptr<CliReadingsLog> log;
@@ -186,12 +199,17 @@ int runModbusPoll(const QStringList& args)
     }
     modbus::SingleSensorPoller poller(master);
     poller.setCurrentSlaveId(*slaveValue);
+    if (picture)
+        picture->feed().watch(poller);
 
     PollRun run(master, poller, panel, *ticksValue, *intervalValue, log.get());
     SignalWatcher watcher;
     QObject::connect(&watcher, &SignalWatcher::terminationRequested, &run, &PollRun::stop);
     QTimer::singleShot(0, &run, &PollRun::start);
-    return QCoreApplication::exec();
+    int code = QCoreApplication::exec();
+    if (picture && !picture->write())
+        code = kExitFailure;
+    return code;
 }
 
 } // namespace velto::cli

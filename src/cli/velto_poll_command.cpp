@@ -1,4 +1,5 @@
 #include "cli/cli_options.h"
+#include "cli/cli_plot.h"
 #include "cli/cli_readings_log.h"
 #include "cli/commands.h"
 #include "cli/line_options.h"
@@ -127,11 +128,13 @@ int runVeltoPoll(const QStringList& args)
     const QCommandLineOption unit(QStringLiteral("unit"), QStringLiteral("Meter, Inch or Feet (Meter)."),
         QStringLiteral("U"), QStringLiteral("Meter"));
     const LogOptions logOptions;
+    const QCommandLineOption plot = CliPlot::option();
     lineOptions.addTo(parser);
     for (const IntOption* o : { &address, &ticks, &interval, &replyWait })
         parser.addOption(o->option);
     parser.addOption(unit);
     logOptions.addTo(parser);
+    parser.addOption(plot);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString command = args.value(0);
@@ -147,8 +150,18 @@ int runVeltoPoll(const QStringList& args)
     const auto logRequest = logOptions.read(parser, error);
     if (!veltoproto::lengthUnitFromText(parser.value(unit)))
         error = QStringLiteral("--unit wants Meter, Inch or Feet, not '%1'").arg(parser.value(unit));
+    if (parser.isSet(plot) && parser.value(plot).isEmpty())
+        error = QStringLiteral("--plot wants a file name");
     if (!error.isEmpty())
         return usageError(parser, command, error);
+
+    std::unique_ptr<CliPlot> picture;
+    if (parser.isSet(plot)) {
+        picture = std::make_unique<CliPlot>(parser.value(plot),
+            QStringLiteral("Velto poll of address %1 on %2").arg(*addressValue).arg(lineChoice->port));
+        if (!picture->prepare())
+            return kExitFailure;
+    }
 
     PanelTexts panel;
     std::unique_ptr<CliReadingsLog> log;
@@ -170,6 +183,8 @@ int runVeltoPoll(const QStringList& args)
     poller.replyTimer().setInterval(*replyWaitValue);
     for (int sensor = 0; sensor < veltoproto::kSensorCount; ++sensor)
         poller.setUnitText(sensor, parser.value(unit));
+    if (picture)
+        picture->feed().watch(poller);
 
     VeltoRun run(poller, panel, *ticksValue, log.get());
     // A line that goes away ends the run as a failure instead of ticking into a closed port.
@@ -180,7 +195,10 @@ int runVeltoPoll(const QStringList& args)
     SignalWatcher watcher;
     QObject::connect(&watcher, &SignalWatcher::terminationRequested, &run, &VeltoRun::stop);
     QTimer::singleShot(0, &run, &VeltoRun::start);
-    return QCoreApplication::exec();
+    int code = QCoreApplication::exec();
+    if (picture && !picture->write())
+        code = kExitFailure;
+    return code;
 }
 
 } // namespace velto::cli

@@ -52,6 +52,8 @@ private:
 
         qint64 timeOf(qsizetype i) const { return baseMs + entries[size_t(i)].offsetMs; }
         Sample sampleAt(qsizetype i) const;
+        // Summary of the entries [from, to).
+        SpanSummary scan(qsizetype from, qsizetype to) const;
     };
 
     // The chunk holding `index` (relative to the first kept sample).

@@ -77,8 +77,11 @@ private slots:
         cli.start(QStringLiteral(VELTO_CLI_PATH), onSim({ "modbus", "poll", "--plot", path }));
         QVERIFY(cli.waitForStarted(velto::test::kCliWaitMs));
         // The static and the dynamic group have been read.
-        while (cli.readAllStandardOutput().count('\n') < 2 && cli.state() == QProcess::Running)
+        qsizetype lines = 0;
+        while (lines < 2 && cli.state() == QProcess::Running) {
             QVERIFY(cli.waitForReadyRead(velto::test::kCliWaitMs));
+            lines += cli.readAllStandardOutput().count('\n');
+        }
         ::kill(pid_t(cli.processId()), SIGINT);
         QVERIFY(cli.waitForFinished(velto::test::kCliWaitMs));
         checkPicture(path);

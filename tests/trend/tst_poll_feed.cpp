@@ -3,9 +3,12 @@
 #include "modbus/multi_device_poller.h"
 #include "modbus/single_sensor_poller.h"
 #include "sim/manual_clock.h"
+#include "sim/velto_ascii.h"
+#include "support/fake_byte_link.h"
 #include "support/fake_modbus_master.h"
 #include "trend/poll_feed.h"
 #include "trend/trend_export.h"
+#include "veltoproto/velto_poller.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -201,6 +204,49 @@ private slots:
         QCOMPARE(second.at(0).value, 10.0);
         const SampleSeries& first = store.samples(store.indexOf({ "Device 1 (ID 1) R1", "raw", "R1" }));
         QCOMPARE(first.at(0).kind, SampleKind::Failed);
+    }
+
+    // One Velto tick of a two-sensor unit: each answered request a value of the sensor that
+    // answered; an unanswered one a failure of the sensor it asked for, once the unit is known to
+    // have two.
+    void feedFromTheVeltoTick()
+    {
+        constexpr int kIdleMs = 3600 * 1000;
+        test::FakeByteLink link;
+        link.open("sim", "9600,n,8,1");
+        veltoproto::VeltoPoller poller(link);
+        poller.setProtocolMode(true);
+        poller.setAddress(20);
+        poller.start();
+        poller.tickTimer().setInterval(kIdleMs);
+        poller.replyTimer().setInterval(kIdleMs);
+        sim::ManualClock clock;
+        TrendStore store;
+        PollFeed feed(store, clock);
+        feed.watch(poller);
+
+        poller.tick(); // distance of sensor 1, tank height of 2, temperature of 1, level of 2
+        link.receive(sim::buildVeltoReply({ 20, 0, 1, 1500, 0, true }));
+        poller.replyWaitOver();
+        link.receive(sim::buildVeltoReply({ 20, 1, 6, 3000, 0, true }));
+        poller.replyWaitOver();
+        poller.replyWaitOver();
+        // A late answer to the temperature is no level.
+        link.receive(sim::buildVeltoReply({ 20, 0, 4, 21, 0, true }));
+        poller.replyWaitOver();
+        QVERIFY(!poller.tickInProgress());
+
+        auto only = [&](const SeriesInfo& info) {
+            const int index = store.indexOf(info);
+            return index >= 0 && store.samples(index).size() == 1
+                ? std::optional<Sample>(store.samples(index).at(0))
+                : std::nullopt;
+        };
+        QCOMPARE(store.seriesCount(), 4);
+        QCOMPARE(only({ "Address 20 Sensor 1 Distance", "meter", {} })->value, 1.5);
+        QCOMPARE(only({ "Address 20 Sensor 2 Tank Height", "meter", {} })->value, 3.0);
+        QCOMPARE(only({ "Address 20 Sensor 1 Temperature", "°C", {} })->kind, SampleKind::Failed);
+        QCOMPARE(only({ "Address 20 Sensor 2 Level", "meter", {} })->kind, SampleKind::Failed);
     }
 
     // Whole or not at all: a folder in the file's place leaves nothing and says why.

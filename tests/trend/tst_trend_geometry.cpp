@@ -223,7 +223,7 @@ private slots:
     // title and a legend entry per series; the crosshair reads time and each axis' value.
     void geometryAndReadout()
     {
-        const SampleSeries metres = seriesOf({ value(kTen, 1), value(kTen + 60000, 2) });
+        const SampleSeries metres = seriesOf({ value(kTen, 1), value(kTen + 59999, 2) });
         const SampleSeries degrees = seriesOf({ value(kTen, 20), value(kTen + 60000, 20) });
         PlotRequest request;
         request.size = QSize(800, 400);

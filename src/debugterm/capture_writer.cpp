@@ -8,12 +8,37 @@
 
 namespace velto::debugterm {
 
+namespace {
+
+constexpr char kLineEnd = '\n'; // the capture's own CR LF ends every line; the LF ends it last
+
+bool isPipeOrSocket(const QString& path)
+{
+#ifdef Q_OS_UNIX
+    struct stat info { };
+    // Following links: a link to a pipe is the pipe.
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0
+        && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
+#else
+    Q_UNUSED(path);
+    return false;
+#endif
+}
+
+} // namespace
+
 bool CaptureWriter::open(const QString& path)
 {
     close();
     m_path = path;
     m_written = 0;
+    m_held.clear();
     m_errorText.clear();
+    if (isPipeOrSocket(path)) {
+        m_errorText = QStringLiteral("The capture file %1 could not be created: it is a pipe, not a file")
+                          .arg(QDir::toNativeSeparators(path));
+        return false;
+    }
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         m_errorText = QStringLiteral("The capture file %1 could not be created: %2")
@@ -27,6 +52,23 @@ bool CaptureWriter::write(QByteArrayView bytes)
 {
     if (!m_file.isOpen())
         return false;
+    const qsizetype end = bytes.lastIndexOf(kLineEnd);
+    if (end < 0) {
+        m_held.append(bytes);
+        if (m_held.size() <= kMaxHeldBytes)
+            return true;
+        return writeThrough(std::exchange(m_held, {}));
+    }
+    const QByteArrayView whole = bytes.first(end + 1);
+    const bool ok = m_held.isEmpty() ? writeThrough(whole) : writeThrough(m_held.append(whole));
+    if (!ok)
+        return false;
+    m_held = bytes.sliced(end + 1).toByteArray();
+    return true;
+}
+
+bool CaptureWriter::writeThrough(QByteArrayView bytes)
+{
     if (bytes.isEmpty())
         return true;
     const qint64 n = m_file.write(bytes.data(), bytes.size());
@@ -40,6 +82,7 @@ bool CaptureWriter::write(QByteArrayView bytes)
 
 void CaptureWriter::close()
 {
+    m_held.clear();
     if (m_file.isOpen())
         m_file.close();
 }
@@ -48,6 +91,7 @@ bool CaptureWriter::fail(const QString& what)
 {
     m_errorText = QStringLiteral("The capture file %1 could not be written: %2")
                       .arg(QDir::toNativeSeparators(m_path), what);
+    m_held.clear();
     // Whatever QFile still buffers cannot go anywhere either.
     m_file.close();
     return false;

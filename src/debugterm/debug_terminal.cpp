@@ -68,6 +68,8 @@ void DebugTerminal::stop()
     // Whatever arrived before Stop still belongs to the screen and the file.
     onReadyRead();
     m_link.close();
+    // Bytes after the next Start do not continue the line cut here.
+    m_capture.dropUnfinishedLine();
     m_stopping = false;
     if (m_running) {
         m_running = false;
@@ -86,6 +88,7 @@ bool DebugTerminal::openCapture(const QString& path)
         m_errorText = m_capture.errorText();
         return false;
     }
+    m_stamper.captureStarted();
     m_errorText.clear();
     emit capturingChanged(true);
     return true;
@@ -162,6 +165,7 @@ void DebugTerminal::onLinkClosed()
     if (!m_running || m_stopping)
         return;
     m_running = false;
+    m_capture.dropUnfinishedLine();
     const QString reason = m_link.errorText();
     m_errorText = reason.isEmpty() ? tr("The port was closed.") : reason;
     emit runningChanged(false);

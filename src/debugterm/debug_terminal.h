@@ -31,13 +31,13 @@ public:
     void load();
     // Start: opens the port for listening. False (nothing changed, errorText set) when it won't open.
     bool start(const QString& port, const QString& settings);
-    // Stop: closes the port.
+    // Stop: closes the port. The capture file keeps the whole lines only.
     void stop();
     bool isRunning() const;
 
     // Open: creates the capture file. False (capture stays off, errorText set) when it can't be made.
     bool openCapture(const QString& path);
-    // Close: stops capture and closes the file.
+    // Close: stops capture and closes the file, which ends with the last whole line.
     void closeCapture();
     bool isCapturing() const { return m_capture.isOpen(); }
     QString capturePath() const { return m_capture.path(); }

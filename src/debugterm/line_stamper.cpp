@@ -55,8 +55,9 @@ StampedChunk LineStamper::feed(QByteArrayView bytes, qint64 elapsedMs, bool capt
             if (m_keepLines)
                 keepPartial(out, shown);
             show(out, shown);
-            if (capturing)
+            if (capturing && !m_skipCaptureLine)
                 out.capture.append(run);
+            m_atCaptureLineStart = false;
         }
         if (end == n)
             break;
@@ -70,10 +71,14 @@ StampedChunk LineStamper::feed(QByteArrayView bytes, qint64 elapsedMs, bool capt
             ++out.lines;
             if (m_lines.lineShown())
                 emptyScreen(out);
-        } else if (capturing) {
-            out.capture.append(kTab);
-            out.capture.append(stampText().toLatin1());
-            out.capture.append("\r\n");
+        } else {
+            if (capturing && !m_skipCaptureLine) {
+                out.capture.append(kTab);
+                out.capture.append(stampText().toLatin1());
+                out.capture.append("\r\n");
+            }
+            m_skipCaptureLine = false;
+            m_atCaptureLineStart = true;
         }
         i = end + 1;
     }

@@ -28,7 +28,9 @@ struct StampedChunk {
 // - a line feed shows three spaces, the stamp and a line break ("\n"), and counts a line;
 // - a carriage return shows nothing; the capture gets a tab, the stamp and CR LF;
 // - anything else shows (control characters as visible symbols) and goes to the capture as is.
-// The stamp is the time since the terminal opened at the moment the piece is handled.
+// The stamp is the time since the terminal opened at the moment the piece is handled. A capture
+// that starts while a line is under way starts with the next line: the file never opens on half of
+// one.
 class LineStamper {
 public:
     // Beyond this many characters without the line limit emptying it (a stream without line feeds)
@@ -37,6 +39,9 @@ public:
     static constexpr char kStampGap[] = "   ";
 
     StampedChunk feed(QByteArrayView bytes, qint64 elapsedMs, bool capturing);
+
+    // Capture is starting: the bytes for the file begin after the line under way, if any.
+    void captureStarted() { m_skipCaptureLine = !m_atCaptureLineStart; }
 
     // Clear Screen: the screen is empty now; the line count goes on.
     void screenEmptied() { m_screenChars = 0; }
@@ -58,6 +63,9 @@ private:
     ScreenLineCounter m_lines;
     qsizetype m_screenChars = 0;
     bool m_keepLines = false;
+    // Capture lines end at CR (a lone LF adds nothing to the file).
+    bool m_atCaptureLineStart = true;
+    bool m_skipCaptureLine = false;
     QString m_partialLine;
 };
 

@@ -16,7 +16,9 @@ int runDebugParse(const QStringList& args)
     parser.setApplicationDescription(QStringLiteral(
         "Turns a captured debug log into TaliqAllDebug.xlsx (every record) and Taliq4_20Debug.xlsx (records "
         "whose C value is 1), replacing earlier ones. Prints Lines=N AllRows=N CurrentRows=N and the two "
-        "paths; on a failure Message=text as the parsing window shows it, and the reason on stderr."));
+        "paths, then Message=text as the parsing window shows it; on a failure Message=text and the "
+        "reason on stderr. A last line without a line end (a capture cut short) is left out and named. "
+        "Only a regular file is read; an interrupt ends the run and saves nothing."));
     parser.addPositionalArgument(QStringLiteral("LOG"), QStringLiteral("The captured debug log."));
     const QCommandLineOption outDir(QStringLiteral("out-dir"),
         QStringLiteral("Folder for the workbooks (\"Rendo Monitor\" in the home folder), made when missing."),
@@ -56,11 +58,15 @@ int runDebugParse(const QStringList& args)
                               .arg(outcome.currentRows)
                               .arg(namedText(QStringLiteral("AllWorkbook"), paths.allWorkbook),
                                   namedText(QStringLiteral("CurrentWorkbook"), paths.currentWorkbook)));
+                printLine(
+                    namedText(QStringLiteral("Message"), debugterm::parsingSavedMessage(outcome, paths)));
                 QCoreApplication::exit(kExitOk);
                 return;
             case debugterm::ParsingOutcome::Result::Failed:
                 printLine(namedText(QStringLiteral("Message"), outcome.message));
                 printError(outcome.detail);
+                if (const QString note = debugterm::unfinishedLineNote(outcome); !note.isEmpty())
+                    printError(note);
                 break;
             case debugterm::ParsingOutcome::Result::Cancelled:
                 printError(QStringLiteral("interrupted; no workbook was saved"));

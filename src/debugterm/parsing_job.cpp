@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <optional>
 
@@ -46,10 +47,35 @@ QString parsingStageMessage(ParsingStage stage)
         return QStringLiteral("Problen with Excel File");
     case ParsingStage::Parsing:
         return QStringLiteral("Incorrect TXT File Format");
+    case ParsingStage::NoRecords:
+        return QStringLiteral("TXT File Holds No Records: the Workbooks Were Kept");
     case ParsingStage::Done:
         break;
     }
     return {};
+}
+
+QString unfinishedLineNote(const ParsingOutcome& outcome)
+{
+    if (outcome.unfinishedLine == 0)
+        return {};
+    return QStringLiteral(
+        "The last line (line %1) has no line end, as when a capture is cut short: it was left out.")
+        .arg(outcome.unfinishedLine);
+}
+
+QString parsingSavedMessage(const ParsingOutcome& outcome, const ParsingPaths& paths)
+{
+    const QFileInfo all(paths.allWorkbook);
+    const QFileInfo current(paths.currentWorkbook);
+    QString text = QStringLiteral("%1 rows saved to %2 and %3 rows to %4 in %5.")
+                       .arg(outcome.allRows)
+                       .arg(all.fileName())
+                       .arg(outcome.currentRows)
+                       .arg(current.fileName(), QDir::toNativeSeparators(all.absolutePath()));
+    if (const QString note = unfinishedLineNote(outcome); !note.isEmpty())
+        text += QLatin1Char(' ') + note;
+    return text;
 }
 
 ParsingPaths ParsingPaths::inFolder(const QString& log, const QString& folder)
@@ -84,6 +110,11 @@ ParsingOutcome ParsingJob::cancelled()
 ParsingOutcome ParsingJob::run()
 {
     m_outcome = {};
+    // Opening a pipe waits for a writer and a device may never end: either would hold the run.
+    if (const QFileInfo info(m_paths.log); info.exists() && !info.isFile())
+        return fail(ParsingStage::OpenLog,
+            QStringLiteral("%1: %2").arg(m_paths.log,
+                info.isDir() ? QStringLiteral("it is a folder") : QStringLiteral("it is not a file")));
     QFile log(m_paths.log);
     if (!log.open(QIODevice::ReadOnly))
         return fail(ParsingStage::OpenLog, QStringLiteral("%1: %2").arg(m_paths.log, log.errorString()));
@@ -91,13 +122,13 @@ ParsingOutcome ParsingJob::run()
     // The bar runs from line 1 to the last line, so the lines are counted first.
     qint64 lineCount = 0;
     {
-        ParsingLineReader counter(log);
+        ParsingLineReader counter(log, &m_cancel);
         std::string_view text;
         bool cut = false;
-        while (counter.next(text, cut)) {
-            if (++lineCount % kProgressEveryLines == 0 && cancelRequested())
-                return cancelled();
-        }
+        while (counter.next(text, cut))
+            ++lineCount;
+        if (counter.cancelled())
+            return cancelled();
         if (counter.failed() || !log.seek(0))
             return fail(ParsingStage::OpenLog, QStringLiteral("%1: %2").arg(m_paths.log, log.errorString()));
     }
@@ -135,15 +166,23 @@ ParsingOutcome ParsingJob::run()
         return fail(ParsingStage::FirstWorkbook, QStringLiteral("a workbook row could not be written"));
     };
 
-    ParsingLineReader reader(log);
+    ParsingLineReader reader(log, &m_cancel);
     std::string_view text;
     bool cut = false;
     while (reader.next(text, cut)) {
+        if (reader.unfinished()) {
+            // Whatever it holds, a line cut short cannot be trusted: "S 0\t 12" was "S 0\t 12.50".
+            m_outcome.unfinishedLine = m_outcome.lines + 1;
+            break;
+        }
         ++m_outcome.lines;
         const ParsingLogLine line = readLine(text, cut);
-        if (line.kind == ParsingLogLine::Kind::Malformed)
-            return fail(ParsingStage::Parsing,
-                QStringLiteral("line %1: %2").arg(m_outcome.lines).arg(line.problemText()));
+        if (line.kind == ParsingLogLine::Kind::Malformed) {
+            const QString problem = line.problemText();
+            fail(ParsingStage::Parsing, QStringLiteral("line %1: %2").arg(m_outcome.lines).arg(problem));
+            m_outcome.message += QStringLiteral(" in line %1 (%2)").arg(m_outcome.lines).arg(problem);
+            return m_outcome;
+        }
         if (const auto step = cursor.add(line); step != ParsingRowCursor::Step::Ok)
             return stepFailure(step);
         if (m_outcome.lines % kProgressEveryLines == 0) {
@@ -153,12 +192,20 @@ ParsingOutcome ParsingJob::run()
                 m_progress(m_outcome.lines, lineCount);
         }
     }
+    if (reader.cancelled())
+        return cancelled();
     if (reader.failed())
         return fail(ParsingStage::OpenLog, QStringLiteral("%1: %2").arg(m_paths.log, log.errorString()));
     if (const auto step = cursor.finish(); step != ParsingRowCursor::Step::Ok)
         return stepFailure(step);
     m_outcome.allRows = cursor.allRows();
     m_outcome.currentRows = cursor.currentRows();
+    // A file chosen by mistake (a HEX file) must not replace the workbooks with empty ones.
+    if (m_outcome.allRows == 0)
+        return fail(ParsingStage::NoRecords,
+            QStringLiteral("%1: no record line (a line beginning with \"D\") in %2 lines")
+                .arg(m_paths.log)
+                .arg(m_outcome.lines));
     if (m_progress && m_outcome.lines % kProgressEveryLines != 0)
         m_progress(m_outcome.lines, lineCount);
 

@@ -19,9 +19,13 @@ struct ParsingPaths {
     static ParsingPaths inFolder(const QString& log, const QString& folder);
 };
 
+// What a saved run tells: the rows each workbook got, the folder, and a line left out.
+QString parsingSavedMessage(const ParsingOutcome& outcome, const ParsingPaths& paths);
+
 // One whole conversion of a log into the two workbooks, run start to end on the calling thread
 // (never the UI thread: a big log takes seconds). The workbooks replace the old ones only when
-// every line was read and both were written.
+// every line was read, at least one record found and both were written. A last line without a
+// line end (a capture cut short) is left out and named; a bad line before it fails the run.
 class ParsingJob {
 public:
     static constexpr qint64 kProgressEveryLines = 8192;

@@ -15,14 +15,20 @@ std::string_view withoutCr(std::string_view line)
 }
 } // namespace
 
-ParsingLineReader::ParsingLineReader(QIODevice& device)
+ParsingLineReader::ParsingLineReader(QIODevice& device, const std::atomic<bool>* cancel)
     : m_device(device)
+    , m_cancel(cancel)
 {
     m_block.reserve(kBlockBytes);
 }
 
 bool ParsingLineReader::fill()
 {
+    if (m_cancel && m_cancel->load(std::memory_order_relaxed)) {
+        m_cancelled = true;
+        m_block.clear();
+        return false;
+    }
     m_block.resize(kBlockBytes);
     const qint64 got = m_device.read(m_block.data(), kBlockBytes);
     if (got < 0) {
@@ -43,8 +49,9 @@ bool ParsingLineReader::next(std::string_view& line, bool& cut)
         if (m_pos >= m_block.size()) {
             if (m_atEnd || !fill()) {
                 m_atEnd = true;
-                if (m_failed || (m_carry.empty() && !cut))
+                if (m_failed || m_cancelled || (m_carry.empty() && !cut))
                     return false;
+                m_unfinished = true;
                 line = withoutCr(m_carry);
                 return true;
             }

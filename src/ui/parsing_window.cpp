@@ -13,6 +13,8 @@ namespace velto::ui {
 
 namespace {
 const QString kLogFilter = QStringLiteral("HEX Files (*.txt)");
+// A capture saved under another suffix (or none) can still be chosen.
+const QString kLogFilters = kLogFilter + QStringLiteral(";;All Files (*)");
 const QString kDialogTitle = QStringLiteral("Open");
 } // namespace
 
@@ -43,7 +45,7 @@ ParsingWindow::~ParsingWindow() = default;
 
 void ParsingWindow::BrowseCommand_Click()
 {
-    const QString path = m_prompter.openFileName(kDialogTitle, kLogFilter, kLogFilter);
+    const QString path = m_prompter.openFileName(kDialogTitle, kLogFilters, kLogFilter);
     m_ui->SaveToExcelProgressBar->hide();
     // A cancelled dialog keeps the log chosen before.
     if (path.isEmpty())
@@ -70,7 +72,8 @@ void ParsingWindow::SaveParameters_Click()
     // Busy until the lines are counted.
     m_ui->SaveToExcelProgressBar->setRange(0, 0);
     m_ui->SaveToExcelProgressBar->show();
-    m_run->start(debugterm::ParsingPaths::inFolder(m_logFilePath, folder));
+    m_paths = debugterm::ParsingPaths::inFolder(m_logFilePath, folder);
+    m_run->start(m_paths);
 }
 
 void ParsingWindow::showProgress(qint64 linesDone, qint64 lineCount)
@@ -84,8 +87,21 @@ void ParsingWindow::showProgress(qint64 linesDone, qint64 lineCount)
 void ParsingWindow::runFinished(const debugterm::ParsingOutcome& outcome)
 {
     showIdle();
-    if (outcome.result == debugterm::ParsingOutcome::Result::Failed)
-        m_prompter.message(outcome.message);
+    switch (outcome.result) {
+    case debugterm::ParsingOutcome::Result::Failed: {
+        QString text = outcome.message;
+        if (const QString note = debugterm::unfinishedLineNote(outcome); !note.isEmpty())
+            text += QLatin1Char('\n') + note;
+        m_prompter.message(text);
+        break;
+    }
+    case debugterm::ParsingOutcome::Result::Saved:
+        m_prompter.message(
+            debugterm::parsingSavedMessage(outcome, m_paths), windowTitle(), Prompter::Icon::Information);
+        break;
+    case debugterm::ParsingOutcome::Result::Cancelled:
+        break;
+    }
 }
 
 void ParsingWindow::showIdle()

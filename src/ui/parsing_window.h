@@ -1,5 +1,6 @@
 #pragma once
 
+#include "debugterm/parsing_job.h"
 #include "debugterm/parsing_outcome.h"
 
 #include <QWidget>
@@ -54,6 +55,7 @@ private:
     std::unique_ptr<Ui::FormTaliq485Parsing> m_ui;
     debugterm::ParsingRun* m_run;
     QString m_logFilePath;
+    debugterm::ParsingPaths m_paths; // of the run under way or last run
     qint64 m_barScale = 1; // lines per bar step, above 1 only past the bar's int range
 };
 

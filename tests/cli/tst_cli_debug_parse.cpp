@@ -2,7 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 
 using namespace velto::test;
 
@@ -47,7 +50,9 @@ class TstCliDebugParse : public QObject {
 private slots:
     void writesBothWorkbooksIntoTheFolder();
     void defaultsToTheDataFolder();
-    void aBadLogFailsWithTheWindowsMessage();
+    void aCutLastLineIsLeftOut();
+    void badLogsFailWithTheWindowsMessage_data();
+    void badLogsFailWithTheWindowsMessage();
     void badArguments();
 };
 
@@ -59,7 +64,7 @@ void TstCliDebugParse::writesBothWorkbooksIntoTheFolder()
     const CliRun run = runCli({ "debug", "parse", log, "--out-dir", out });
     QVERIFY(run.finished);
     QCOMPARE(run.exitCode, 0);
-    QCOMPARE(run.lines.size(), 1);
+    QCOMPARE(run.lines.size(), 2);
     const auto texts = namedTexts(run.lines.first());
     QCOMPARE(texts.value("Lines"), QString("4"));
     QCOMPARE(texts.value("AllRows"), QString("2"));
@@ -68,6 +73,25 @@ void TstCliDebugParse::writesBothWorkbooksIntoTheFolder()
     QCOMPARE(texts.value("CurrentWorkbook"), out + "/Taliq4_20Debug.xlsx");
     QVERIFY(QFile::exists(out + "/TaliqAllDebug.xlsx"));
     QVERIFY(QFile::exists(out + "/Taliq4_20Debug.xlsx"));
+    QCOMPARE(run.lines.last(),
+        "Message=\"2 rows saved to TaliqAllDebug.xlsx and 1 rows to Taliq4_20Debug.xlsx in " + out + ".\"");
+}
+
+// A capture stopped inside a line: the line is left out and named, the rest saved.
+void TstCliDebugParse::aCutLastLineIsLeftOut()
+{
+    QTemporaryDir dir;
+    const QString log = writeLog(dir, kCapture + "D 1525 RD 1532 RD2 15");
+    const CliRun run = runCli({ "debug", "parse", log, "--out-dir", dir.path() });
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.lines.size(), 2);
+    const auto texts = namedTexts(run.lines.first());
+    QCOMPARE(texts.value("Lines"), QString("4"));
+    QCOMPARE(texts.value("AllRows"), QString("2"));
+    QVERIFY2(
+        run.lines.last().endsWith(
+            "The last line (line 5) has no line end, as when a capture is cut short: it was left out.\""),
+        qPrintable(run.lines.last()));
 }
 
 void TstCliDebugParse::defaultsToTheDataFolder()
@@ -80,19 +104,54 @@ void TstCliDebugParse::defaultsToTheDataFolder()
         QStringList({ "Taliq4_20Debug.xlsx", "TaliqAllDebug.xlsx" }));
 }
 
-void TstCliDebugParse::aBadLogFailsWithTheWindowsMessage()
+void TstCliDebugParse::badLogsFailWithTheWindowsMessage_data()
 {
-    QTemporaryDir dir;
-    const QString log = writeLog(dir, kCapture + "D 7 RD 9 R P x G\r\n");
-    const CliRun run = runCli({ "debug", "parse", log, "--out-dir", dir.path() });
-    QCOMPARE(run.exitCode, 1);
-    QCOMPARE(run.lines, QStringList("Message=\"Incorrect TXT File Format\""));
-    QVERIFY2(run.errors.contains("line 5: P: not a number"), qPrintable(run.errors));
-    QCOMPARE(QDir(dir.path()).entryList({ "*.xlsx", ".*.xlsx" }, QDir::Files | QDir::Hidden), QStringList());
+    QTest::addColumn<QByteArray>("log"); // null: see logAt
+    QTest::addColumn<QString>("logAt"); // "fifo", "missing", or a device
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("reason"); // on stderr
 
-    const CliRun missing = runCli({ "debug", "parse", dir.filePath("none.txt"), "--out-dir", dir.path() });
-    QCOMPARE(missing.exitCode, 1);
-    QCOMPARE(missing.lines, QStringList("Message=\"Problen to Open TXT File\""));
+    QTest::newRow("bad line") << kCapture + "D 7 RD 9 R P x G\r\n"
+                              << ""
+                              << "Incorrect TXT File Format in line 5 (P: not a number)"
+                              << "line 5: P: not a number";
+    QTest::newRow("missing") << QByteArray() << "missing"
+                             << "Problen to Open TXT File"
+                             << "none.txt";
+    QTest::newRow("a HEX file") << QByteArray(":020000040000FA\r\n:00000001FF\r\n") << ""
+                                << "TXT File Holds No Records: the Workbooks Were Kept"
+                                << "no record line";
+    // Neither may hang: a pipe waits for a writer, a device never ends.
+    QTest::newRow("a pipe") << QByteArray() << "fifo"
+                            << "Problen to Open TXT File"
+                            << "it is not a file";
+    QTest::newRow("a device") << QByteArray() << "/dev/zero"
+                              << "Problen to Open TXT File"
+                              << "it is not a file";
+}
+
+void TstCliDebugParse::badLogsFailWithTheWindowsMessage()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(QString, logAt);
+    QFETCH(QString, message);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QString path = dir.filePath("none.txt");
+    if (!log.isNull())
+        path = writeLog(dir, log);
+    else if (logAt == "fifo")
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (logAt != "missing")
+        path = logAt;
+    if (!QFileInfo::exists(path) && logAt != "missing")
+        QSKIP("no such device here");
+    const CliRun run = runCli({ "debug", "parse", path, "--out-dir", dir.path() });
+    QVERIFY(run.finished);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.lines, QStringList("Message=\"" + message + "\""));
+    QVERIFY2(run.errors.contains(reason), qPrintable(run.errors));
+    QCOMPARE(QDir(dir.path()).entryList({ "*.xlsx", ".*.xlsx" }, QDir::Files | QDir::Hidden), QStringList());
 }
 
 void TstCliDebugParse::badArguments()

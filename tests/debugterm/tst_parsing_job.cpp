@@ -3,8 +3,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 using namespace velto::debugterm;
 using velto::test::readXlsxSheet;
@@ -85,6 +88,8 @@ class TstParsingJob : public QObject {
     Q_OBJECT
 private slots:
     void captureBecomesTwoWorkbooks();
+    void cutLastLineIsLeftOut_data();
+    void cutLastLineIsLeftOut();
     void failedStagesSaveNothing_data();
     void failedStagesSaveNothing();
     void cancelledRunSavesNothing();
@@ -136,44 +141,128 @@ void TstParsingJob::captureBecomesTwoWorkbooks()
     QCOMPARE(current.lastRow, 3);
 }
 
+// A capture stopped inside a line: that line is left out and named, the rest is saved.
+void TstParsingJob::cutLastLineIsLeftOut_data()
+{
+    QTest::addColumn<QByteArray>("log");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("allRows");
+    QTest::addColumn<int>("currentRows");
+    QTest::addColumn<QString>("note");
+
+    const QByteArray good = captureBytes(kCapture);
+    const QString note13
+        = " The last line (line 13) has no line end, as when a capture is cut short: it was left out.";
+    QTest::newRow("ends with its line end") << good << 12 << 4 << 2 << "";
+    QTest::newRow("cut inside a record") << good + "D 1800 RD 18" << 12 << 4 << 2 << note13;
+    // It would read as a record, with the time 12 where 12.50 was coming.
+    QTest::newRow("cut inside the stamp")
+        << good + record(1800, 1, "   12").toLatin1() << 12 << 4 << 2 << note13;
+    QTest::newRow("cut between CR and LF")
+        << good + record(1800, 1, "   12.50").toLatin1() + "\r" << 12 << 4 << 2 << note13;
+    QTest::newRow("cut in a line that would be ignored") << good + "R_SEARCH : Occ" << 12 << 4 << 2 << note13;
+}
+
+void TstParsingJob::cutLastLineIsLeftOut()
+{
+    QFETCH(QByteArray, log);
+    QFETCH(int, lines);
+    QFETCH(int, allRows);
+    QFETCH(int, currentRows);
+    QFETCH(QString, note);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString logPath = dir.filePath("capture.txt");
+    writeFile(logPath, log);
+    const ParsingPaths paths = ParsingPaths::inFolder(logPath, dir.path());
+    std::atomic<bool> cancel = false;
+    const ParsingOutcome outcome = ParsingJob(paths, cancel).run();
+    QVERIFY2(outcome.saved(), qPrintable(outcome.message + " / " + outcome.detail));
+    QCOMPARE(outcome.lines, lines);
+    QCOMPARE(outcome.allRows, allRows);
+    QCOMPARE(outcome.currentRows, currentRows);
+    QCOMPARE(parsingSavedMessage(outcome, paths),
+        QStringLiteral("4 rows saved to TaliqAllDebug.xlsx and 2 rows to Taliq4_20Debug.xlsx in %1.")
+                .arg(QDir::toNativeSeparators(dir.path()))
+            + note);
+    QCOMPARE(readXlsxSheet(paths.allWorkbook).lastRow, 1 + allRows);
+}
+
 void TstParsingJob::failedStagesSaveNothing_data()
 {
     QTest::addColumn<QByteArray>("log"); // empty: no log file at all
+    QTest::addColumn<QString>("logAt"); // empty: capture.txt holding the log; "fifo"; or a device
     QTest::addColumn<QString>("allFolder"); // relative to the test folder
     QTest::addColumn<QString>("currentFolder");
     QTest::addColumn<ParsingStage>("stage");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<QString>("detail"); // how it starts
+    QTest::addColumn<QString>("detail"); // what it holds
 
     const QByteArray good = captureBytes(kCapture);
     QStringList bad = kCapture;
     bad[6].replace("Th 150", "Th 15O");
-    QTest::newRow("empty log") << QByteArray("") << "out"
+    const QString noRecords = "TXT File Holds No Records: the Workbooks Were Kept";
+    QTest::newRow("empty log") << QByteArray("") << ""
+                               << "out"
                                << "out" << ParsingStage::Empty << "TXT File is Empty"
                                << "";
-    QTest::newRow("no log") << QByteArray() << "out"
+    QTest::newRow("no log") << QByteArray() << ""
+                            << "out"
                             << "out" << ParsingStage::OpenLog << "Problen to Open TXT File"
                             << "";
+    QTest::newRow("a pipe") << QByteArray() << "fifo"
+                            << "out"
+                            << "out" << ParsingStage::OpenLog << "Problen to Open TXT File"
+                            << "it is not a file";
+    QTest::newRow("a device without end") << QByteArray() << "/dev/zero"
+                                          << "out"
+                                          << "out" << ParsingStage::OpenLog << "Problen to Open TXT File"
+                                          << "it is not a file";
     QTest::newRow("first workbook's folder cannot be written")
-        << good << "file"
+        << good << ""
+        << "file"
         << "out" << ParsingStage::FirstWorkbook << "Problen with Excel File"
         << "";
     QTest::newRow("second workbook's folder cannot be written")
-        << good << "out"
+        << good << ""
+        << "out"
         << "file" << ParsingStage::SecondWorkbook << "Problen with Excel File"
         << "";
-    QTest::newRow("bad value") << captureBytes(bad) << "out"
-                               << "out" << ParsingStage::Parsing << "Incorrect TXT File Format"
+    QTest::newRow("bad value") << captureBytes(bad) << ""
+                               << "out"
+                               << "out" << ParsingStage::Parsing
+                               << "Incorrect TXT File Format in line 7 (Th: not a number)"
                                << "line 7: Th: not a number";
-    QTest::newRow("record line too long") << "noise\r\nD 1 " + QByteArray(2 << 20, ' ') + "R\r\n"
-                                          << "out"
-                                          << "out" << ParsingStage::Parsing << "Incorrect TXT File Format"
-                                          << "line 2: line too long";
+    QTest::newRow("bad line before a cut last line")
+        << good + "D 1 RD x R\r\nD 2 RD"
+        << ""
+        << "out"
+        << "out" << ParsingStage::Parsing << "Incorrect TXT File Format in line 13 (RD: not a number)"
+        << "line 13: RD: not a number";
+    QTest::newRow("record line too long")
+        << "noise\r\nD 1 " + QByteArray(2 << 20, ' ') + "R\r\n"
+        << ""
+        << "out"
+        << "out" << ParsingStage::Parsing << "Incorrect TXT File Format in line 2 (line too long to be read)"
+        << "line 2: line too long";
+    QTest::newRow("a HEX file chosen by mistake")
+        << QByteArray(":020000040000FA\r\n:10000000000102030405060708090A0B0C0D0E0F78\r\n:00000001FF\r\n")
+        << ""
+        << "out"
+        << "out" << ParsingStage::NoRecords << noRecords << "no record line";
+    QTest::newRow("search lines only") << QByteArray("R_SEARCH : Occur jump\t 1.00\r\n") << ""
+                                       << "out"
+                                       << "out" << ParsingStage::NoRecords << noRecords << "in 1 lines";
+    QTest::newRow("one record, cut") << QByteArray("D 1523 RD 15") << ""
+                                     << "out"
+                                     << "out" << ParsingStage::NoRecords << noRecords << "in 0 lines";
 }
 
 void TstParsingJob::failedStagesSaveNothing()
 {
     QFETCH(QByteArray, log);
+    QFETCH(QString, logAt);
     QFETCH(QString, allFolder);
     QFETCH(QString, currentFolder);
     QFETCH(ParsingStage, stage);
@@ -184,9 +273,15 @@ void TstParsingJob::failedStagesSaveNothing()
     QVERIFY(dir.isValid());
     QVERIFY(QDir(dir.path()).mkdir("out"));
     writeFile(dir.filePath("file"), "a file where a folder should be");
-    const QString logPath = dir.filePath("capture.txt");
+    QString logPath = dir.filePath("capture.txt");
     if (!log.isNull())
         writeFile(logPath, log);
+    if (logAt == "fifo")
+        QCOMPARE(mkfifo(QFile::encodeName(logPath).constData(), 0600), 0);
+    else if (!logAt.isEmpty())
+        logPath = logAt;
+    if (!QFileInfo::exists(logPath) && !logAt.isEmpty())
+        QSKIP("no such device here");
     const ParsingPaths paths { logPath, dir.filePath(allFolder + "/TaliqAllDebug.xlsx"),
         dir.filePath(currentFolder + "/Taliq4_20Debug.xlsx") };
     // An earlier run's workbook stays as it was.
@@ -197,8 +292,8 @@ void TstParsingJob::failedStagesSaveNothing()
     QCOMPARE(outcome.result, ParsingOutcome::Result::Failed);
     QCOMPARE(outcome.stage, stage);
     QCOMPARE(outcome.message, message);
-    QCOMPARE(outcome.message, parsingStageMessage(stage));
-    QVERIFY2(outcome.detail.startsWith(detail), qPrintable(outcome.detail));
+    QVERIFY(outcome.message.startsWith(parsingStageMessage(stage)));
+    QVERIFY2(outcome.detail.contains(detail), qPrintable(outcome.detail));
     QCOMPARE(entries(dir.filePath("out")), QStringList("TaliqAllDebug.xlsx"));
     QFile earlier(dir.filePath("out/TaliqAllDebug.xlsx"));
     QVERIFY(earlier.open(QIODevice::ReadOnly));

@@ -3,6 +3,8 @@
 #include <QBuffer>
 #include <QTest>
 
+#include <cstring>
+
 using namespace velto::debugterm;
 
 namespace {
@@ -10,6 +12,7 @@ namespace {
 struct Line {
     QByteArray text;
     bool cut;
+    bool unfinished = false; // the last line, without a line end
     bool operator==(const Line&) const = default;
 };
 
@@ -23,7 +26,7 @@ QList<Line> readAll(const QByteArray& bytes, bool* failed = nullptr)
     std::string_view text;
     bool cut = false;
     while (reader.next(text, cut))
-        lines.append({ QByteArray(text.data(), qsizetype(text.size())), cut });
+        lines.append({ QByteArray(text.data(), qsizetype(text.size())), cut, reader.unfinished() });
     if (failed)
         *failed = reader.failed();
     return lines;
@@ -51,6 +54,34 @@ private:
     bool m_served = false;
 };
 
+// /dev/zero as a device: one line without end, for ever. Asks to cancel once it has served
+// cancelAfter reads, as an interrupt would while a run reads on.
+class EndlessDevice final : public QIODevice {
+public:
+    EndlessDevice(std::atomic<bool>& cancel, int cancelAfter)
+        : m_cancel(cancel)
+        , m_cancelAfter(cancelAfter)
+    {
+        open(QIODevice::ReadOnly);
+    }
+    bool isSequential() const override { return true; }
+    int reads = 0;
+
+protected:
+    qint64 readData(char* data, qint64 max) override
+    {
+        if (++reads == m_cancelAfter)
+            m_cancel = true;
+        memset(data, 0, size_t(max));
+        return max;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    std::atomic<bool>& m_cancel;
+    int m_cancelAfter;
+};
+
 } // namespace
 
 class TstParsingLineReader : public QObject {
@@ -60,6 +91,7 @@ private slots:
     void linesAcrossBlocks();
     void overlongLinesAreCut();
     void readFailureIsReported();
+    void cancelStopsAnEndlessLine();
 };
 
 void TstParsingLineReader::lineEnds()
@@ -67,7 +99,8 @@ void TstParsingLineReader::lineEnds()
     QCOMPARE(readAll(""), QList<Line>());
     QCOMPARE(readAll("a\n"), QList<Line>({ { "a", false } }));
     QCOMPARE(readAll("a\r\nb\n\nc"),
-        QList<Line>({ { "a", false }, { "b", false }, { "", false }, { "c", false } }));
+        QList<Line>({ { "a", false }, { "b", false }, { "", false }, { "c", false, true } }));
+    QCOMPARE(readAll("a\r\nb\r"), QList<Line>({ { "a", false }, { "b", false, true } }));
     // Only the CR of a CR LF goes; one inside a line stays.
     QCOMPARE(readAll("a\rb\r\r\n"), QList<Line>({ { "a\rb\r", false } }));
     QCOMPARE(readAll(QByteArray("x\0y\n", 4)), QList<Line>({ { QByteArray("x\0y", 3), false } }));
@@ -82,7 +115,7 @@ void TstParsingLineReader::linesAcrossBlocks()
     QCOMPARE(lines.size(), 3);
     QCOMPARE(lines[0], (Line { longest, false }));
     QCOMPARE(lines[1], (Line { "next", false }));
-    QCOMPARE(lines[2], (Line { "last", false }));
+    QCOMPARE(lines[2], (Line { "last", false, true }));
 }
 
 void TstParsingLineReader::overlongLinesAreCut()
@@ -96,6 +129,7 @@ void TstParsingLineReader::overlongLinesAreCut()
     QCOMPARE(lines[2], (Line { "z", false }));
     QCOMPARE(lines[3].text.size(), ParsingLineReader::kMaxLineBytes);
     QVERIFY(lines[3].cut);
+    QVERIFY(lines[3].unfinished);
 }
 
 void TstParsingLineReader::readFailureIsReported()
@@ -108,6 +142,20 @@ void TstParsingLineReader::readFailureIsReported()
     QCOMPARE(QByteArray(text.data(), qsizetype(text.size())), QByteArray("one"));
     QVERIFY(!reader.next(text, cut));
     QVERIFY(reader.failed());
+}
+
+void TstParsingLineReader::cancelStopsAnEndlessLine()
+{
+    constexpr int kReadsBeforeCancel = 5;
+    std::atomic<bool> cancel = false;
+    EndlessDevice device(cancel, kReadsBeforeCancel);
+    ParsingLineReader reader(device, &cancel);
+    std::string_view text;
+    bool cut = false;
+    QVERIFY(!reader.next(text, cut));
+    QVERIFY(reader.cancelled());
+    QVERIFY(!reader.failed());
+    QCOMPARE(device.reads, kReadsBeforeCancel);
 }
 
 QTEST_GUILESS_MAIN(TstParsingLineReader)

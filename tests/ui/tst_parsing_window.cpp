@@ -98,7 +98,9 @@ void TstParsingWindow::browseChoosesTheLog()
 {
     Rig rig;
     rig.browse("/logs/capture.txt");
-    QCOMPARE(rig.prompter.fileDialogFilters, QStringList("HEX Files (*.txt)"));
+    // The description's filter first; a capture saved under another name can still be chosen.
+    QCOMPARE(rig.prompter.fileDialogFilters, QStringList("HEX Files (*.txt);;All Files (*)"));
+    QCOMPARE(rig.prompter.fileDialogSelectedFilters, QStringList("HEX Files (*.txt)"));
     QCOMPARE(rig.f.TxtFileNameText->text(), QString("/logs/capture.txt"));
     QVERIFY(rig.f.SaveParameters->isEnabled());
     // Cancelling the dialog keeps the log chosen before.
@@ -133,7 +135,14 @@ void TstParsingWindow::startWritesBothWorkbooksWhileTheBarMoves()
     QCOMPARE(outcome.allRows, lines / 3 * 2);
     QCOMPARE(outcome.currentRows, lines / 3);
     QCOMPARE(rig.workbooks(), QStringList({ "Taliq4_20Debug.xlsx", "TaliqAllDebug.xlsx" }));
-    QVERIFY(rig.prompter.messages.isEmpty());
+    // Says what went where.
+    QCOMPARE(rig.prompter.texts(),
+        QStringList(
+            QStringLiteral("%1 rows saved to TaliqAllDebug.xlsx and %2 rows to Taliq4_20Debug.xlsx in %3.")
+                .arg(lines / 3 * 2)
+                .arg(lines / 3)
+                .arg(QDir::toNativeSeparators(rig.folder))));
+    QCOMPARE(rig.prompter.messages.first().icon, Prompter::Icon::Information);
     QVERIFY(rig.idle());
     QVERIFY(bar.size() >= 3);
     QCOMPARE(bar.first(), qMakePair(1, lines));
@@ -153,7 +162,14 @@ void TstParsingWindow::failuresNameTheirStage_data()
     QTest::newRow("empty") << QByteArray("") << true << "TXT File is Empty";
     QTest::newRow("gone") << QByteArray() << true << "Problen to Open TXT File";
     QTest::newRow("no folder") << kRecordPair << false << "Problen with Excel File";
-    QTest::newRow("bad line") << kRecordPair + "D 1 RD x R\r\n" << true << "Incorrect TXT File Format";
+    QTest::newRow("bad line") << kRecordPair + "D 1 RD x R\r\n"
+                              << true << "Incorrect TXT File Format in line 4 (RD: not a number)";
+    QTest::newRow("a HEX file chosen by mistake") << QByteArray(":020000040000FA\r\n:00000001FF\r\n") << true
+                                                  << "TXT File Holds No Records: the Workbooks Were Kept";
+    QTest::newRow("a record cut short and nothing else")
+        << QByteArray("D 1523 RD 1530 RD2") << true
+        << "TXT File Holds No Records: the Workbooks Were Kept\nThe last line (line 1) has no line end, as "
+           "when a capture is cut short: it was left out.";
 }
 
 void TstParsingWindow::failuresNameTheirStage()
@@ -164,6 +180,15 @@ void TstParsingWindow::failuresNameTheirStage()
     Rig rig;
     if (!folderAvailable)
         rig.folder = rig.dir.filePath("capture.txt/cannot be under a file");
+    // The workbooks of an earlier run are kept as they were.
+    const QStringList earlier
+        = folderAvailable ? QStringList { "Taliq4_20Debug.xlsx", "TaliqAllDebug.xlsx" } : QStringList();
+    QVERIFY(!folderAvailable || QDir().mkpath(rig.folder));
+    for (const QString& name : earlier) {
+        QFile workbook(QDir(rig.folder).filePath(name));
+        QVERIFY(workbook.open(QIODevice::WriteOnly));
+        workbook.write("earlier");
+    }
     rig.browse(log.isNull() ? rig.dir.filePath("gone.txt") : rig.writeLog(log));
     if (folderAvailable)
         QVERIFY(rig.runToEnd());
@@ -172,7 +197,12 @@ void TstParsingWindow::failuresNameTheirStage()
     QCOMPARE(rig.prompter.texts(), QStringList(message));
     QCOMPARE(rig.prompter.messages.first().title, QString());
     QVERIFY(rig.idle());
-    QCOMPARE(rig.workbooks(), QStringList());
+    QCOMPARE(rig.workbooks(), earlier);
+    for (const QString& name : earlier) {
+        QFile workbook(QDir(rig.folder).filePath(name));
+        QVERIFY(workbook.open(QIODevice::ReadOnly));
+        QCOMPARE(workbook.readAll(), QByteArray("earlier"));
+    }
 }
 
 void TstParsingWindow::closingDuringARunCancelsIt()

@@ -43,8 +43,9 @@ BoxUpdate valueBoxText(TransceiverParameter parameter, const CalibrationState& s
     case TransceiverParameter::Power:
         return textOf(box, powerText(state.code(TransceiverParameter::Power), state.powerX10()));
     case TransceiverParameter::PowerX10:
-        // The switch itself; the Power box carries its effect.
-        return textOf(box, QString::number(state.powerX10()));
+        // The value the switch gives, as the panel shows it for the row: never the bare 0 or 1.
+        return textOf(
+            box, transceiverValueText(parameter, state.powerX10(), state.code(TransceiverParameter::Power)));
     default:
         return textOf(box, transceiverValueText(parameter, state.code(parameter), 0));
     }
@@ -56,6 +57,27 @@ QList<BoxUpdate> valueBoxTexts(const CalibrationState& state)
     for (const TransceiverRow& row : transceiverRows())
         out << valueBoxText(row.parameter, state);
     return out;
+}
+
+} // namespace velto::calibration
+
+namespace velto::calibration {
+
+QString invalidTransceiverValueText(TransceiverParameter parameter)
+{
+    const TransceiverRow& row = transceiverRow(parameter);
+    QString range = QStringLiteral("from %1 to %2")
+                        .arg(transceiverValueText(parameter, row.minCode, 0),
+                            transceiverValueText(parameter, row.maxCode, 0));
+    if (*row.unit)
+        range += QLatin1Char(' ') + QString::fromUtf8(row.unit);
+    return QStringLiteral("Invalid Value: enter a %1 value %2").arg(QString::fromLatin1(row.text), range);
+}
+
+QString invalidCurrentText()
+{
+    return QStringLiteral("Invalid Value: enter a current from %1 to %2 mA")
+        .arg(milliampsText(kMinCurrentCode), milliampsText(kMaxCurrentCode));
 }
 
 } // namespace velto::calibration

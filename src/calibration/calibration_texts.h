@@ -21,4 +21,8 @@ BoxUpdate valueBoxText(TransceiverParameter parameter, const CalibrationState& s
 // All six value boxes (PulsesText ... PowerX10Text).
 QList<BoxUpdate> valueBoxTexts(const CalibrationState& state);
 
+// "Invalid Value" with what the box takes: the values of the slider's two ends, with the unit.
+QString invalidTransceiverValueText(TransceiverParameter parameter);
+QString invalidCurrentText();
+
 } // namespace velto::calibration

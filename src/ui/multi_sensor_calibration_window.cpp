@@ -11,15 +11,12 @@
 #include "ui_multi_sensor_calibration_window.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QSignalBlocker>
 
 namespace velto::ui {
 
 using calibration::TransceiverParameter;
-
-namespace {
-const QString kInvalidValue = QStringLiteral("Invalid Value");
-} // namespace
 
 MultiSensorCalibrationWindow::MultiSensorCalibrationWindow(MainWindow& main, serial::ByteLink& link,
     calibration::CalibrationState& state, Prompter& prompter, QWidget* parent)
@@ -213,7 +210,7 @@ void MultiSensorCalibrationWindow::TransceiverActualValueText_LostFocus()
     box->setModified(false);
     const auto code = calibration::transceiverCodeFromText(selectedParameter(), box->text());
     if (!code) {
-        invalidValue();
+        m_prompter.message(calibration::invalidTransceiverValueText(selectedParameter()));
         TransceiverSlider_Change();
         return;
     }
@@ -230,17 +227,12 @@ void MultiSensorCalibrationWindow::ActualCurrentText_LostFocus()
     box->setModified(false);
     const auto code = calibration::currentCodeFromText(box->text());
     if (!code) {
-        invalidValue();
+        m_prompter.message(calibration::invalidCurrentText());
         Current4_20Slider_Change();
         return;
     }
     m_ui->Current4_20Slider->setValue(*code);
     Current4_20Slider_Change();
-}
-
-void MultiSensorCalibrationWindow::invalidValue()
-{
-    m_prompter.message(kInvalidValue);
 }
 
 void MultiSensorCalibrationWindow::showValueBoxes()
@@ -251,8 +243,34 @@ void MultiSensorCalibrationWindow::showValueBoxes()
 void MultiSensorCalibrationWindow::setCommandsEnabled(bool enabled)
 {
     Ui::FormMultiSensorCalibration& f = *m_ui;
-    for (QPushButton* command : { f.Current4_20Command, f.TxRxParametersCommand, f.DefaultParamrtersCommand })
+    const std::initializer_list<QPushButton*> commands
+        = { f.Current4_20Command, f.TxRxParametersCommand, f.DefaultParamrtersCommand };
+    // A disabled button hands its focus to the next control, a relay box that Space would switch:
+    // the window holds it meanwhile, and the button gets it back.
+    if (!enabled) {
+        for (QPushButton* command : commands) {
+            if (command->hasFocus()) {
+                m_focusedCommand = command;
+                setFocus(Qt::OtherFocusReason);
+            }
+        }
+    }
+    for (QPushButton* command : commands)
         command->setEnabled(enabled);
+    if (enabled && m_focusedCommand) {
+        if (hasFocus())
+            m_focusedCommand->setFocus(Qt::OtherFocusReason);
+        m_focusedCommand = nullptr;
+    }
+}
+
+void MultiSensorCalibrationWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void MultiSensorCalibrationWindow::closeEvent(QCloseEvent* event)

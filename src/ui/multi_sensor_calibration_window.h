@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QPointer>
+#include <QPushButton>
 #include <QWidget>
 
 #include <memory>
@@ -50,6 +52,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void wire();
@@ -67,7 +70,6 @@ private:
     void ActualCurrentText_LostFocus();
     void showValueBoxes();
     void setCommandsEnabled(bool enabled);
-    void invalidValue();
 
     MainWindow& m_main;
     Prompter& m_prompter;
@@ -76,6 +78,7 @@ private:
     calibration::CalibrationSession* m_session;
     QList<QCheckBox*> m_relayChecks; // relay 1..6, then the multi-sensor relay
     bool m_RestoringRelays = false;
+    QPointer<QPushButton> m_focusedCommand; // had the focus when the commands were disabled
 };
 
 } // namespace velto::ui

@@ -43,6 +43,11 @@ void PortSetupWindow::keyPressEvent(QKeyEvent* event)
         onOk();
         return;
     }
+    // And Escape cancels.
+    if (event->key() == Qt::Key_Escape) {
+        onCancel();
+        return;
+    }
     QWidget::keyPressEvent(event);
 }
 

@@ -1,10 +1,14 @@
 #include "ui/qt_prompter.h"
 
+#include "common/file_suffix.h"
+
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QStyle>
 
 namespace velto::ui {
 
@@ -31,6 +35,23 @@ QString titleOrAppName(const QString& title)
     return title.isEmpty() ? QApplication::applicationName() : title;
 }
 
+// Room beside the title for the frame's icon and its buttons.
+constexpr int kTitleBarButtons = 4;
+
+// A box is as wide as its text: a short text ("Invalid Value") under the program's name would clip
+// the name in the title bar. The box is made at least as wide as the title needs.
+void keepTitleWhole(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid)
+        return;
+    const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+    const int width = metrics.horizontalAdvance(box.windowTitle())
+        + kTitleBarButtons * box.style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, &box);
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0,
+        1, grid->columnCount());
+}
+
 enum class FileDialogKind { Open, OpenOrNew, Save };
 
 QString askFileName(QWidget* owner, FileDialogKind kind, const QString& title, const QString& filter,
@@ -45,6 +66,9 @@ QString askFileName(QWidget* owner, FileDialogKind kind, const QString& title, c
         if (entry.simplified() == selectedFilter.simplified())
             dialog.selectNameFilter(entry);
     }
+    // The dialog adds it before it asks about replacing a file, so it asks about the right one.
+    if (kind == FileDialogKind::Save)
+        dialog.setDefaultSuffix(filterSuffix(selectedFilter.isEmpty() ? filter : selectedFilter));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();
@@ -73,6 +97,7 @@ void QtPrompter::message(const QString& text, const QString& title, Icon icon)
     if (m_open.contains(key))
         return;
     auto* box = new QMessageBox(toQt(icon), titleOrAppName(title), text, QMessageBox::Ok, owner());
+    keepTitleWhole(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setObjectName(QStringLiteral("PrompterMessage"));
     m_open.insert(key);
@@ -82,13 +107,16 @@ void QtPrompter::message(const QString& text, const QString& title, Icon icon)
 
 bool QtPrompter::askYesNo(const QString& text, const QString& title)
 {
-    return QMessageBox::question(owner(), titleOrAppName(title), text, QMessageBox::Yes | QMessageBox::No)
-        == QMessageBox::Yes;
+    QMessageBox box(
+        QMessageBox::Question, titleOrAppName(title), text, QMessageBox::Yes | QMessageBox::No, owner());
+    keepTitleWhole(box);
+    return box.exec() == QMessageBox::Yes;
 }
 
 bool QtPrompter::askYesNoDefaultNo(const QString& text, const QString& title, Icon icon)
 {
     QMessageBox box(toQt(icon), titleOrAppName(title), text, QMessageBox::Yes | QMessageBox::No, owner());
+    keepTitleWhole(box);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
 }

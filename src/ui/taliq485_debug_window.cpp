@@ -1,5 +1,6 @@
 #include "ui/taliq485_debug_window.h"
 
+#include "common/file_suffix.h"
 #include "common/prompter.h"
 #include "debugterm/debug_terminal.h"
 #include "ui_taliq485_debug_window.h"
@@ -85,7 +86,8 @@ void Taliq485DebugWindow::Form_Load()
 
 void Taliq485DebugWindow::mnuOpen_Click()
 {
-    const QString path = m_prompter.saveFileName(tr("Save As"), QString::fromLatin1(kCaptureFilter));
+    const QString filter = QString::fromLatin1(kCaptureFilter);
+    const QString path = withFilterSuffix(m_prompter.saveFileName(tr("Save As"), filter), filter);
     if (path.isEmpty())
         return;
     if (!m_terminal->openCapture(path))

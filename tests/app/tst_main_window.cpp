@@ -187,6 +187,24 @@ private slots:
         QVERIFY(fx.portWindow()->form().chkRemoveEcho->isChecked());
     }
 
+    // Escape is Cancel, from any list of the port window, the typed port's box too.
+    void escapeCancelsPortSetup()
+    {
+        Fixture fx;
+        for (const bool inPortBox : { false, true }) {
+            fx.trigger("mnuConnect");
+            QVERIFY(fx.portWindow());
+            Ui::PortSetup& p = fx.portWindow()->form();
+            if (inPortBox)
+                QTest::keyClick(p.cmbPortNum->lineEdit(), Qt::Key_Escape);
+            else
+                QTest::keyClick(p.cmbBPS, Qt::Key_Escape);
+            QVERIFY(fx.enabled("mnuConnect"));
+            QTRY_VERIFY(!fx.portWindow());
+            QVERIFY(!fx.controller.state().serial.SettingsSaved);
+        }
+    }
+
     void noFreePortKeepsWindowOpen()
     {
         Fixture fx;

@@ -269,12 +269,13 @@ void TstCalibrationMessage::defaultValueBoxes()
     QCOMPARE(boxText(boxes, "ThresholdText"), QString("1.27"));
     QCOMPARE(boxText(boxes, "TBMinText"), QString("750"));
     QCOMPARE(boxText(boxes, "PowerText"), QString("17.65"));
-    QCOMPARE(boxText(boxes, "PowerX10Text"), QString("0"));
+    // The switch's box shows the value it gives, not the switch.
+    QCOMPARE(boxText(boxes, "PowerX10Text"), QString("17.65"));
     state.setCode(TransceiverParameter::PowerX10, 1);
     state.setCode(TransceiverParameter::Power, 255);
     boxes = valueBoxTexts(state);
     QCOMPARE(boxText(boxes, "PowerText"), QString("300~"));
-    QCOMPARE(boxText(boxes, "PowerX10Text"), QString("1"));
+    QCOMPARE(boxText(boxes, "PowerX10Text"), QString("300~"));
     state.restoreTransceiverDefaults();
     QCOMPARE(state.codes, CalibrationState::defaultCodes());
 }

@@ -9,6 +9,7 @@
 #include "ui_multi_sensor_calibration_window.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -81,6 +82,7 @@ private slots:
     void rowsSetCaptionsRangeAndPosition();
     void gainUpdateSendsTheMessageThenM();
     void defaultsSendNThenMAndShowTheDefaults();
+    void escapeCloses();
     void relaysSendTheirState();
     void reopeningRestoresWithoutSending();
     void typedValuesMoveTheSlider();
@@ -119,6 +121,7 @@ void TstMultiSensorCalibrationWindow::opensWithTheListsAndDefaults()
     QCOMPARE(b.f.ThresholdText->text(), QString("1.27"));
     QCOMPARE(b.f.TBMinText->text(), QString("750"));
     QCOMPARE(b.f.PowerText->text(), QString("17.65"));
+    QCOMPARE(b.f.PowerX10Text->text(), QString("17.65"));
     QCOMPARE(b.f.Current4_20Command->text(), QString("Update "));
     QCOMPARE(b.f.DefaultParamrtersCommand->text(), QString("Default Paramrters"));
     QVERIFY(b.state.CalibrationShownBefore);
@@ -215,7 +218,8 @@ void TstMultiSensorCalibrationWindow::gainUpdateSendsTheMessageThenM()
     QTest::mouseClick(b.f.TxRxParametersCommand, Qt::LeftButton);
     QCOMPARE(b.sent().last(), QString("21 46 10 00 77 40"));
     QCOMPARE(b.f.PowerText->text(), QString("176.47~"));
-    QCOMPARE(b.f.PowerX10Text->text(), QString("1"));
+    // The switch's box shows its value too, not the switch's 1.
+    QCOMPARE(b.f.PowerX10Text->text(), QString("176.47~"));
     QVERIFY(finished.wait(kGuardMs));
     QCOMPARE(b.sent().last(), kFollowUp);
     QVERIFY(b.prompter.messages.isEmpty());
@@ -227,19 +231,39 @@ void TstMultiSensorCalibrationWindow::defaultsSendNThenMAndShowTheDefaults()
     b.state.setCode(calibration::TransceiverParameter::Pulses, 40);
     b.state.setCode(calibration::TransceiverParameter::TBMin, 200);
     b.window.Form_Load(true);
+    b.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&b.window));
     QCOMPARE(b.f.PulsesText->text(), QString("40"));
     QCOMPARE(b.f.TransceiverSlider->value(), 40);
     QSignalSpy finished(&b.window.session(), &calibration::CalibrationSession::sequenceFinished);
-    QTest::mouseClick(b.f.DefaultParamrtersCommand, Qt::LeftButton);
+    // Pressed from the keyboard: the focus must not pass to a relay box, which Space would switch.
+    b.f.DefaultParamrtersCommand->setFocus();
+    QTest::keyClick(b.f.DefaultParamrtersCommand, Qt::Key_Space);
     QCOMPARE(b.sent(), QStringList { "21 4E 00 00 6F 40" });
     QVERIFY(b.commandsDisabled());
+    QVERIFY(!qobject_cast<QCheckBox*>(QApplication::focusWidget()));
     QCOMPARE(b.f.PulsesText->text(), QString("40"));
     QVERIFY(finished.wait(kGuardMs));
     QCOMPARE(b.sent(), (QStringList { "21 4E 00 00 6F 40", kFollowUp }));
     QVERIFY(b.commandsEnabled());
+    QCOMPARE(QApplication::focusWidget(), b.f.DefaultParamrtersCommand);
     QCOMPARE(b.f.PulsesText->text(), QString("14"));
     QCOMPARE(b.f.TBMinText->text(), QString("750"));
     QCOMPARE(b.f.TransceiverSlider->value(), 14);
+    QVERIFY(!b.f.RelayNo1Check->isChecked());
+}
+
+// Escape closes the window as its frame's close button does, the main window comes back.
+void TstMultiSensorCalibrationWindow::escapeCloses()
+{
+    Bench b;
+    b.main.hide();
+    b.window.Form_Load(true);
+    QSignalSpy closed(&b.window, &ui::MultiSensorCalibrationWindow::closed);
+    QTest::keyClick(b.f.RxTxParametersCombo, Qt::Key_Escape);
+    QCOMPARE(closed.size(), 1);
+    QVERIFY(b.window.isHidden());
+    QVERIFY(b.main.isVisible());
 }
 
 void TstMultiSensorCalibrationWindow::relaysSendTheirState()
@@ -323,13 +347,22 @@ void TstMultiSensorCalibrationWindow::invalidTypedValuesMoveNothing_data()
     QTest::addColumn<bool>("current");
     QTest::addColumn<int>("row");
     QTest::addColumn<QString>("typed");
-    QTest::newRow("gain above the slider") << false << 1 << "300";
-    QTest::newRow("pulses below the slider") << false << 0 << "4";
-    QTest::newRow("threshold not a number") << false << 2 << "abc";
-    QTest::newRow("TBMin empty") << false << 3 << "";
-    QTest::newRow("current above the slider") << true << 0 << "25";
-    QTest::newRow("current below the slider") << true << 0 << "-1";
-    QTest::newRow("current not a number") << true << 0 << "4 mA";
+    QTest::addColumn<QString>("message"); // names what the box takes
+    const QString current = "Invalid Value: enter a current from -0.66 to 23.31 mA";
+    QTest::newRow("gain above the slider") << false << 1 << "300"
+                                           << "Invalid Value: enter a Gain value from 5 to 255";
+    QTest::newRow("pulses below the slider") << false << 0 << "4"
+                                             << "Invalid Value: enter a Pulses value from 5 to 40";
+    QTest::newRow("threshold not a number") << false << 2 << "abc"
+                                            << "Invalid Value: enter a Threshold value from 0 to 5 Vdc";
+    QTest::newRow("TBMin empty") << false << 3 << ""
+                                 << QString::fromUtf8(
+                                        "Invalid Value: enter a TBMin value from 255 to 6000 \u00b5s");
+    QTest::newRow("power above the slider") << false << 4 << "31"
+                                            << "Invalid Value: enter a Power value from 0 to 30 Vp-p";
+    QTest::newRow("current above the slider") << true << 0 << "25" << current;
+    QTest::newRow("current below the slider") << true << 0 << "-1" << current;
+    QTest::newRow("current not a number") << true << 0 << "4 mA" << current;
 }
 
 void TstMultiSensorCalibrationWindow::invalidTypedValuesMoveNothing()
@@ -337,6 +370,7 @@ void TstMultiSensorCalibrationWindow::invalidTypedValuesMoveNothing()
     QFETCH(bool, current);
     QFETCH(int, row);
     QFETCH(QString, typed);
+    QFETCH(QString, message);
     Bench b;
     b.window.Form_Load(true);
     QSlider* slider = current ? b.f.Current4_20Slider : b.f.TransceiverSlider;
@@ -346,7 +380,7 @@ void TstMultiSensorCalibrationWindow::invalidTypedValuesMoveNothing()
     const int before = slider->value();
     const QString shown = box->text();
     b.type(box, typed);
-    QCOMPARE(b.prompter.texts(), QStringList { "Invalid Value" });
+    QCOMPARE(b.prompter.texts(), QStringList { message });
     QCOMPARE(b.prompter.messages.first().title, QString());
     QCOMPARE(slider->value(), before);
     QCOMPARE(box->text(), shown);

@@ -3,6 +3,9 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -33,6 +36,9 @@ struct DialogAnswer {
             poll->deleteLater();
             selectedFilter = dialog->selectedNameFilter();
             dialog->selectFile(path);
+            // selectFile leaves the name box alone while it has the focus, as in a second dialog.
+            if (auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+                name->setText(QFileInfo(path).fileName());
             answered = true;
             static_cast<QDialog*>(dialog)->accept(); // QFileDialog hides its accept(); it still runs
         });
@@ -61,6 +67,43 @@ private slots:
         QCOMPARE(answer.selectedFilter.simplified(), kCsvEntry.simplified());
         QCOMPARE(chosen, answer.path);
         QVERIFY(!QFileInfo::exists(chosen)); // the caller creates it
+    }
+
+    // A name typed without a suffix gets the filter's, so the dialog asks about replacing the file
+    // that will really be written.
+    void saveDialogAddsTheFilterSuffix()
+    {
+        QTemporaryDir dir;
+        ui::QtPrompter prompter;
+        DialogAnswer answer { dir.filePath("capture1") };
+        answer.arm();
+        QCOMPARE(prompter.saveFileName("Save As", "TXT Files (*.txt)", {}, dir.path()),
+            dir.filePath("capture1.txt"));
+        DialogAnswer kept { dir.filePath("capture1.log") };
+        kept.arm();
+        QCOMPARE(prompter.saveFileName("Save As", "TXT Files (*.txt)", {}, dir.path()),
+            dir.filePath("capture1.log"));
+    }
+
+    // A short text under a long title: the box is wide enough for the title beside the frame's
+    // buttons, not just for the text.
+    void messageBoxTitleIsNotClipped()
+    {
+        ui::QtPrompter prompter;
+        const QString title = QStringLiteral("Velto PC Control Application");
+        prompter.message(QStringLiteral("Invalid Value"), title, Prompter::Icon::None);
+        QMessageBox* box = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->objectName() == "PrompterMessage")
+                box = qobject_cast<QMessageBox*>(w);
+        }
+        QVERIFY(box);
+        QVERIFY(QTest::qWaitForWindowExposed(box));
+        const QFontMetrics metrics(QApplication::font("QMdiSubWindowTitleBar"));
+        const int needed = metrics.horizontalAdvance(title)
+            + 4 * box->style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, box);
+        QVERIFY2(box->width() >= needed, qPrintable(QString("%1 < %2").arg(box->width()).arg(needed)));
+        box->close();
     }
 
     void openDialogStillWantsAnExistingFile()

@@ -6,8 +6,10 @@
 #include "ui_taliq485_debug_window.h"
 
 #include <QFile>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,12 +52,19 @@ private slots:
         for (const auto& [menu, title] : menus)
             QCOMPARE(menu->title(), title);
         const QList<std::pair<QAction*, QString>> entries { { f.mnuOpen, "&Open" }, { f.mnuClose, "&Close" },
-            { f.mnuExit, "&Exit" }, { f.mnuStart, "&Start" }, { f.mnuStop, "&Stop" },
+            { f.mnuExit, "&Exit" }, { f.mnuStart, "&Start" }, { f.mnuStop, "St&op" },
             { f.mnuClearScreen, "&Clear Screen" }, { f.mnuClearBuffer, "&Clear Buffer" },
             { f.mnuFont, "&Font" }, { f.mnuColor, "&Color" } };
         for (const auto& [action, text] : entries)
             QCOMPARE(action->text(), text);
         QVERIFY(f.mnuSep->isSeparator());
+        // Start and Stop sit in one menu: one key each, and none shared in that menu.
+        QCOMPARE(QKeySequence::mnemonic(f.mnuStart->text()), QKeySequence(Qt::ALT | Qt::Key_S));
+        QCOMPARE(QKeySequence::mnemonic(f.mnuStop->text()), QKeySequence(Qt::ALT | Qt::Key_O));
+        QSet<QKeySequence> keys;
+        for (const QAction* action : f.mnuOperation->actions())
+            keys.insert(QKeySequence::mnemonic(action->text()));
+        QCOMPARE(keys.size(), f.mnuOperation->actions().size());
         QCOMPARE(f.mnuFile->actions(), QList<QAction*>({ f.mnuOpen, f.mnuClose, f.mnuSep, f.mnuExit }));
 
         QVERIFY(f.mnuStart->isEnabled());
@@ -120,14 +129,17 @@ private slots:
         QVERIFY(!f.mnuClose->isEnabled());
 
         QTemporaryDir dir;
+        // Typed without a suffix, the name gets the filter's: the parsing window lists it then.
         const QString path = dir.filePath("taliq.txt");
-        fx.prompter.fileAnswers.enqueue(path);
+        fx.prompter.fileAnswers.enqueue(dir.filePath("taliq"));
         f.mnuOpen->trigger();
         QVERIFY(!f.mnuOpen->isEnabled());
         QVERIFY(f.mnuClose->isEnabled());
+        QVERIFY(!QFile::exists(dir.filePath("taliq")));
         f.mnuStart->trigger();
         fx.clock.advance(500);
-        fx.link.receive("xyz\r\n");
+        // Closed inside a line: the file ends with the last whole line.
+        fx.link.receive("xyz\r\nD 1523 RD 15");
         f.mnuClose->trigger();
         QVERIFY(f.mnuOpen->isEnabled());
         QVERIFY(!f.mnuClose->isEnabled());

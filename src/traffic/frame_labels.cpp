@@ -44,16 +44,14 @@ FrameLabel labelReceived(QByteArrayView frame, Protocol protocol, LabelContext& 
         return labelRadarReply(frame, context);
     case Protocol::Flash:
         return labelFlashAnswer(frame);
-    case Protocol::Debug: {
-        // A line of debug text needs no summary; only say when it does not end as a line does.
-        const bool whole = frame.endsWith(kLineFeed);
-        return { Protocol::Debug, whole ? QString() : QStringLiteral("no line end yet"), {} };
-    }
+    case Protocol::Debug:
+        return labelDebugLine(frame);
     case Protocol::Calibration:
         // The unit never answers its calibration messages.
         return { Protocol::Calibration, QStringLiteral("unexpected: the unit does not answer"), {} };
     case Protocol::ModbusRtu:
     case Protocol::Unknown:
+    case Protocol::State:
         break;
     }
     return { protocol, QStringLiteral("no request before it"), {} };
@@ -73,6 +71,7 @@ qsizetype receivedFrameLength(QByteArrayView pending, Protocol protocol)
     case Protocol::Calibration:
     case Protocol::ModbusRtu:
     case Protocol::Unknown:
+    case Protocol::State:
         break;
     }
     // Nothing to frame by: the bytes as they came.

@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
+
 namespace velto::traffic {
 
 // What one frame of a byte protocol is.
@@ -34,6 +36,8 @@ bool expectsAnswer(Protocol protocol);
 
 // The protocols one by one (the dispatch above picks them).
 FrameLabel labelVeltoRequest(QByteArrayView frame);
+// The address of a well-formed Velto request; nothing for any other bytes.
+std::optional<int> veltoRequestAddress(QByteArrayView frame);
 FrameLabel labelVeltoReply(QByteArrayView frame);
 FrameLabel labelCalibrationMessage(QByteArrayView frame);
 FrameLabel labelRadarCommand(QByteArrayView frame, LabelContext& context);
@@ -42,5 +46,7 @@ qsizetype radarFrameLength(QByteArrayView pending);
 FrameLabel labelFlashMessage(QByteArrayView frame);
 FrameLabel labelFlashAnswer(QByteArrayView frame);
 qsizetype flashFrameLength(QByteArrayView pending);
+// A line of the sensor's debug text: what the parsing of a capture makes of it, and the line.
+FrameLabel labelDebugLine(QByteArrayView frame);
 
 } // namespace velto::traffic

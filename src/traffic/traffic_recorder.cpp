@@ -61,7 +61,9 @@ void TrafficRecorder::watchLine(serial::TappedByteLink& link, Protocol only)
         [this, only](const QByteArray& bytes, const QString& reason) {
             if (!m_recording)
                 return;
-            TrafficRow row = eventRow(only, QStringLiteral("Not sent: %1").arg(reason), true);
+            LabelContext scratch; // the bytes never went out: nothing to remember of them
+            const Protocol protocol = only != Protocol::Unknown ? only : labelSent(bytes, scratch).protocol;
+            TrafficRow row = eventRow(protocol, QStringLiteral("Not sent: %1").arg(reason), true);
             row.bytes = bytes;
             recordAll({ row });
         });
@@ -72,7 +74,7 @@ void TrafficRecorder::watchLine(serial::TappedByteLink& link, Protocol only)
             // Whatever waited belongs to the line as it was.
             QList<TrafficRow> rows = l->framer.lineQuiet();
             l->framer.reset();
-            rows.append(eventRow(only, text, failure));
+            rows.append(eventRow(only != Protocol::Unknown ? only : Protocol::State, text, failure));
             recordAll(rows);
         });
     connect(&link, &QObject::destroyed, this, [this, l] {
@@ -99,7 +101,7 @@ void TrafficRecorder::setRecording(bool on)
         return;
     if (!on) {
         flushQuietLines();
-        record(eventRow(Protocol::Unknown, QStringLiteral("Recording stopped"), false));
+        record(eventRow(Protocol::State, QStringLiteral("Recording stopped"), false));
         m_recording = false;
         m_modbusTap.reset();
         return;
@@ -110,13 +112,13 @@ void TrafficRecorder::setRecording(bool on)
     m_modbusRows.reset();
     if (m_master)
         startModbusTap();
-    record(eventRow(Protocol::Unknown, QStringLiteral("Recording started"), false));
+    record(eventRow(Protocol::State, QStringLiteral("Recording started"), false));
 }
 
 void TrafficRecorder::markConnected(const QString& what)
 {
     m_connectedAtMs = m_clock.monotonicMs();
-    record(eventRow(Protocol::Unknown, what, false));
+    record(eventRow(Protocol::State, what, false));
 }
 
 void TrafficRecorder::record(TrafficRow row)

@@ -30,6 +30,8 @@ QString protocolName(Protocol protocol)
         return QStringLiteral("Calibration");
     case Protocol::Debug:
         return QStringLiteral("Debug");
+    case Protocol::State:
+        return QStringLiteral("State");
     case Protocol::Unknown:
         break;
     }

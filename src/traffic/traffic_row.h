@@ -8,9 +8,11 @@ namespace velto::traffic {
 
 enum class Direction { Tx, Rx, Event };
 
-// Which protocol a row belongs to; Unknown for bytes that fit none and follow no request.
-enum class Protocol { Unknown, ModbusRtu, VeltoAscii, Radar, Flash, Calibration, Debug };
+// Which protocol a row belongs to; Unknown for bytes that fit none and follow no request; State for
+// the monitor's and the lines' own events (recording, connection, a port opened or closed).
+enum class Protocol { Unknown, ModbusRtu, VeltoAscii, Radar, Flash, Calibration, Debug, State };
 
+// The protocols a line carries (State is none).
 inline constexpr int kProtocolCount = int(Protocol::Debug) + 1;
 
 // One frame or chunk on a line, or a failure there (time-out, no answer, bad checksum, line lost).

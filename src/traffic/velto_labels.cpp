@@ -86,6 +86,22 @@ QString rejection(QByteArrayView frame)
 
 } // namespace
 
+std::optional<int> veltoRequestAddress(QByteArrayView frame)
+{
+    for (const qsizetype addressDigits : { 2, 3 }) {
+        const int address = number(frame, 1, addressDigits);
+        const qsizetype sensorAt = 1 + addressDigits;
+        const int command = number(frame, sensorAt + 4, 2);
+        if (address < 0 || command < 0 || sensorAt >= frame.size())
+            continue;
+        const std::optional<QByteArray> built = veltoproto::buildRequestFrame(
+            address, frame[sensorAt] == '1', veltoproto::VeltoCommand(command));
+        if (built && *built == frame)
+            return address;
+    }
+    return std::nullopt;
+}
+
 FrameLabel labelVeltoRequest(QByteArrayView frame)
 {
     // Two or three address digits: the frame is well-formed when it is exactly what the program

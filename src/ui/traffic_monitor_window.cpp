@@ -1,7 +1,9 @@
 #include "ui/traffic_monitor_window.h"
 
+#include "common/file_suffix.h"
 #include "common/prompter.h"
 #include "traffic/row_file.h"
+#include "traffic/row_find.h"
 #include "traffic/row_format.h"
 #include "traffic/traffic_recorder.h"
 #include "ui/screen_fit.h"
@@ -12,6 +14,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QStyle>
 #include <QThread>
@@ -55,6 +58,14 @@ const std::pair<const char*, RowFilter::Directions> kDirections[] = {
 constexpr Protocol kProtocols[] = { Protocol::ModbusRtu, Protocol::VeltoAscii, Protocol::Radar,
     Protocol::Flash, Protocol::Calibration, Protocol::Debug };
 
+// The find box's answers; the label keeps the width of the widest so nothing beside it moves.
+const QString kNoMatch = QStringLiteral("no match");
+const QString kNotASlave = QStringLiteral("enter a slave address, 0 to 999");
+const QString kWidestMatch = QStringLiteral("row 100000 of 100000");
+// The status line at its longest; its width is kept whatever it says.
+const QString kWidestCounts = QStringLiteral(
+    "100000 rows shown of 100000, 999999999 dropped (at most 100000 kept); paused, 100000 new rows waiting");
+
 } // namespace
 
 TrafficMonitorWindow::TrafficMonitorWindow(
@@ -89,6 +100,10 @@ TrafficMonitorWindow::TrafficMonitorWindow(
         &TrafficMonitorWindow::FilterCombo_Change);
     connect(m_ui->ProtocolFilterCombo, &QComboBox::currentIndexChanged, this,
         &TrafficMonitorWindow::FilterCombo_Change);
+    wireFollowAndFind();
+    QLabel* counts = m_ui->RowCountLabel;
+    counts->setSizePolicy(QSizePolicy::Ignored, counts->sizePolicy().verticalPolicy());
+    counts->setMinimumWidth(counts->fontMetrics().horizontalAdvance(kWidestCounts));
     showCounts();
     compactLayouts(this);
     fitToScreenOnShow(this);
@@ -124,6 +139,89 @@ void TrafficMonitorWindow::setUpTable()
         table->setColumnWidth(
             w.column, std::max(metrics.horizontalAdvance(QLatin1Char('0')) * w.characters, captionWidth));
     }
+}
+
+void TrafficMonitorWindow::wireFollowAndFind()
+{
+    QTableView* table = m_ui->TrafficTable;
+    connect(m_ui->FollowCommand, &QPushButton::toggled, this, &TrafficMonitorWindow::FollowCommand_Click);
+    // A row picked to be read stays where it is; so does what the user scrolled up to.
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (m_ui->TrafficTable->selectionModel()->hasSelection())
+            m_ui->FollowCommand->setChecked(false);
+    });
+    connect(table->verticalScrollBar(), &QAbstractSlider::actionTriggered, this, [this] {
+        const QScrollBar* bar = m_ui->TrafficTable->verticalScrollBar();
+        m_ui->FollowCommand->setChecked(bar->sliderPosition() >= bar->maximum());
+    });
+    table->installEventFilter(this);
+
+    connect(m_ui->FindNextCommand, &QPushButton::clicked, this, [this] { FindCommand_Click(1); });
+    connect(m_ui->FindPreviousCommand, &QPushButton::clicked, this, [this] { FindCommand_Click(-1); });
+    connect(m_ui->FindText, &QLineEdit::returnPressed, this, [this] { FindCommand_Click(1); });
+    connect(m_ui->FindText, &QLineEdit::textChanged, m_ui->FindResultLabel, &QLabel::clear);
+    connect(m_ui->FindModeCombo, &QComboBox::currentIndexChanged, m_ui->FindResultLabel, &QLabel::clear);
+    const QFontMetrics metrics(m_ui->FindResultLabel->font());
+    m_ui->FindResultLabel->setMinimumWidth(std::max({ metrics.horizontalAdvance(kNoMatch),
+        metrics.horizontalAdvance(kNotASlave), metrics.horizontalAdvance(kWidestMatch) }));
+}
+
+bool TrafficMonitorWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The table's own Ctrl+C copies one cell; the monitor's copies whole rows, as Copy does.
+    if (watched == m_ui->TrafficTable && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        CopyCommand_Click();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TrafficMonitorWindow::FollowCommand_Click(bool follow)
+{
+    m_ui->FollowCommand->setChecked(follow);
+    if (follow)
+        m_ui->TrafficTable->scrollToBottom();
+}
+
+void TrafficMonitorWindow::FindCommand_Click(int step)
+{
+    const auto mode = m_ui->FindModeCombo->currentIndex() == 1 ? traffic::RowFind::Mode::Slave
+                                                               : traffic::RowFind::Mode::Text;
+    const std::optional<traffic::RowFind> find = traffic::RowFind::fromTyped(mode, m_ui->FindText->text());
+    QLabel* result = m_ui->FindResultLabel;
+    if (!find) {
+        result->setText(mode == traffic::RowFind::Mode::Slave ? kNotASlave : QString());
+        return;
+    }
+    const int count = m_shown->rowCount();
+    QList<int> matches;
+    for (int row = 0; row < count; ++row) {
+        if (find->matches(m_rows->rows().at(m_shown->mapToSource(m_shown->index(row, 0)).row())))
+            matches << row;
+    }
+    if (matches.isEmpty()) {
+        result->setText(kNoMatch);
+        return;
+    }
+    // From the current row on, round the end to the other side.
+    const QModelIndex current = m_ui->TrafficTable->currentIndex();
+    qsizetype at = 0;
+    if (step > 0) {
+        const int from = current.isValid() ? current.row() : -1;
+        at = std::upper_bound(matches.begin(), matches.end(), from) - matches.begin();
+        if (at == matches.size())
+            at = 0;
+    } else {
+        const int from = current.isValid() ? current.row() : count;
+        at = std::lower_bound(matches.begin(), matches.end(), from) - matches.begin() - 1;
+        if (at < 0)
+            at = matches.size() - 1;
+    }
+    const int row = matches.at(at);
+    m_ui->TrafficTable->selectRow(row);
+    m_ui->TrafficTable->scrollTo(m_shown->index(row, 0));
+    result->setText(QStringLiteral("row %1 of %2").arg(at + 1).arg(matches.size()));
 }
 
 void TrafficMonitorWindow::showEvent(QShowEvent* event)
@@ -165,7 +263,7 @@ void TrafficMonitorWindow::CopyCommand_Click()
     // The selected rows, or all shown when none is selected.
     QList<int> selected;
     for (const QModelIndex& index : m_ui->TrafficTable->selectionModel()->selectedRows())
-        selected << m_shown->mapToSource(index).row();
+        selected << index.row();
     std::sort(selected.begin(), selected.end());
     QStringList lines { traffic::rowHeader() };
     if (selected.isEmpty()) {
@@ -173,7 +271,7 @@ void TrafficMonitorWindow::CopyCommand_Click()
             lines << traffic::formatRow(row);
     } else {
         for (int row : selected)
-            lines << traffic::formatRow(m_rows->rows().at(row));
+            lines << traffic::formatRow(m_shown->shownRow(row));
     }
     QApplication::clipboard()->setText(lines.join(QLatin1Char('\n')) + QLatin1Char('\n'));
 }
@@ -182,8 +280,9 @@ void TrafficMonitorWindow::SaveCommand_Click()
 {
     if (m_saveThread)
         return;
-    const QString path = m_prompter.saveFileName(
-        QStringLiteral("Save Traffic"), QString::fromLatin1(kSaveFilter), QString::fromLatin1(kSaveFilter));
+    const QString filter = QString::fromLatin1(kSaveFilter);
+    const QString path
+        = withFilterSuffix(m_prompter.saveFileName(QStringLiteral("Save Traffic"), filter, filter), filter);
     if (path.isEmpty())
         return;
     // Bytes still waiting for a frame's end belong in the file too.
@@ -229,7 +328,7 @@ QList<traffic::TrafficRow> TrafficMonitorWindow::shownRows() const
     QList<traffic::TrafficRow> rows;
     rows.reserve(m_shown->rowCount());
     for (int i = 0; i < m_shown->rowCount(); ++i)
-        rows << m_rows->rows().at(m_shown->mapToSource(m_shown->index(i, 0)).row());
+        rows << m_shown->shownRow(i);
     return rows;
 }
 
@@ -239,10 +338,8 @@ void TrafficMonitorWindow::TimerTrafficBatch_Timer()
         showCounts();
         return;
     }
-    QScrollBar* bar = m_ui->TrafficTable->verticalScrollBar();
-    const bool following = bar->value() == bar->maximum();
     m_rows->flush();
-    if (following)
+    if (m_ui->FollowCommand->isChecked())
         m_ui->TrafficTable->scrollToBottom();
     showCounts();
 }

@@ -53,6 +53,10 @@ public:
     void ClearCommand_Click();
     void CopyCommand_Click();
     void SaveCommand_Click();
+    // Follow on: the newest row is kept in view. Selecting a row or scrolling up turns it off.
+    void FollowCommand_Click(bool follow);
+    // Selects the next (step 1) or previous (step -1) shown row that the find box matches.
+    void FindCommand_Click(int step);
     // Applies the direction and protocol boxes.
     void FilterCombo_Change();
     // TimerTrafficBatch: the rows that came since the last tick go into the view at once.
@@ -67,10 +71,12 @@ signals:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void setUpTable();
+    void wireFollowAndFind();
     void showCounts();
     void saveFinished(const QString& path, const QString& error);
 

@@ -1,4 +1,6 @@
+#include "serial/tapped_byte_link.h"
 #include "sim/manual_clock.h"
+#include "support/fake_byte_link.h"
 #include "support/fake_prompter.h"
 #include "support/offscreen_screen.h"
 #include "traffic/row_format.h"
@@ -11,6 +13,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFile>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -73,6 +76,14 @@ struct Fixture {
         return out;
     }
 };
+
+// One more row after recordExchange(): a read of the second slave.
+void clockAdvanceAndRecord(Fixture& fx)
+{
+    fx.clock.advance(10);
+    fx.recorder.record(row(Direction::Tx, Protocol::ModbusRtu, QByteArray::fromHex("020300000003"),
+        "slave 2: read holding registers R0..R2 (3), CRC ok"));
+}
 
 } // namespace
 
@@ -155,6 +166,17 @@ private slots:
         QCOMPARE(fx.shownDirections(), (QStringList { "TX Modbus RTU", "TX Velto ASCII" }));
         fx.f().ProtocolFilterCombo->setCurrentText("Velto ASCII");
         QCOMPARE(fx.shownDirections(), QStringList { "TX Velto ASCII" });
+        // The Gap column measures between the rows shown, not from rows filtered out.
+        fx.f().DirectionFilterCombo->setCurrentText("TX, RX and failures");
+        fx.f().ProtocolFilterCombo->setCurrentText("Modbus RTU");
+        const QAbstractItemModel& shown = fx.window.shown();
+        auto gap
+            = [&shown](int r) { return shown.data(shown.index(r, ui::TrafficTableModel::Gap)).toString(); };
+        QCOMPARE((QStringList { gap(0), gap(1), gap(2) }), (QStringList { "0", "10", "20" }));
+        fx.f().ProtocolFilterCombo->setCurrentText("All protocols");
+        QCOMPARE((QStringList { gap(1), gap(2), gap(3), gap(4) }), (QStringList { "10", "10", "10", "10" }));
+        fx.f().ProtocolFilterCombo->setCurrentText("Velto ASCII");
+        fx.f().DirectionFilterCombo->setCurrentText("TX only");
         fx.f().DirectionFilterCombo->setCurrentText("Failures only");
         QVERIFY(fx.shownDirections().isEmpty());
         fx.f().ProtocolFilterCombo->setCurrentText("Modbus RTU");
@@ -192,7 +214,8 @@ private slots:
         fx.recordExchange();
         fx.window.TimerTrafficBatch_Timer();
         fx.f().ProtocolFilterCombo->setCurrentText("Modbus RTU");
-        fx.prompter.fileAnswers.enqueue(path);
+        // Typed without a suffix: the filter's is added.
+        fx.prompter.fileAnswers.enqueue(dir.filePath("traffic"));
         QSignalSpy saved(&fx.window, &ui::TrafficMonitorWindow::saved);
         fx.f().SaveCommand->click();
         QVERIFY(saved.wait(kSaveWaitMs));
@@ -215,6 +238,11 @@ private slots:
         QCOMPARE(read[6], QByteArray("01 03 00 00 00 03 05 CB"));
         QCOMPARE(read[8], QByteArray("slave 1: read holding registers R0..R2 (3), CRC ok"));
         QVERIFY(lines[3].contains("\tFAILURE: Time-out: no response from slave 7 within 1000 ms\r"));
+        // Gaps between the rows saved, as the filtered view shows them: none above the first.
+        QCOMPARE(read[2], QByteArray("0"));
+        QCOMPARE(lines[2].split('\t')[2], QByteArray("10"));
+        QCOMPARE(lines[3].split('\t')[2], QByteArray("20"));
+        QVERIFY(!QFile::exists(dir.filePath("traffic")));
     }
 
     void saveThatCannotBeWrittenSaysSo()
@@ -253,6 +281,150 @@ private slots:
         fx.f().CopyCommand->click();
         lines = QApplication::clipboard()->text().split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 1 + 5);
+
+        // Ctrl+C in the table copies what Copy copies, not the one cell under the cursor.
+        fx.f().TrafficTable->selectRow(2);
+        const QString copied = QApplication::clipboard()->text();
+        fx.f().CopyCommand->click();
+        const QString byButton = QApplication::clipboard()->text();
+        QApplication::clipboard()->setText(copied);
+        QTest::keyClick(fx.f().TrafficTable, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), byButton);
+        QCOMPARE(byButton.split('\n', Qt::SkipEmptyParts).size(), 2);
+    }
+
+    // Selecting a row to read it stops the view following new rows; Follow resumes.
+    void selectingARowStopsFollowing()
+    {
+        Fixture fx;
+        QTableView* table = fx.f().TrafficTable;
+        QScrollBar* bar = table->verticalScrollBar();
+        QVERIFY(fx.f().FollowCommand->isChecked());
+        for (int i = 0; i < 20; ++i)
+            fx.recordExchange();
+        fx.window.TimerTrafficBatch_Timer();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+
+        table->selectRow(5);
+        table->scrollTo(fx.window.shown().index(5, 0));
+        QVERIFY(!fx.f().FollowCommand->isChecked());
+        const int readingAt = bar->value();
+        fx.recordExchange();
+        fx.window.TimerTrafficBatch_Timer();
+        QCOMPARE(bar->value(), readingAt);
+
+        fx.f().FollowCommand->click();
+        QVERIFY(fx.f().FollowCommand->isChecked());
+        QCOMPARE(bar->value(), bar->maximum());
+        fx.recordExchange();
+        fx.window.TimerTrafficBatch_Timer();
+        QCOMPARE(bar->value(), bar->maximum());
+
+        // Scrolling up by hand stops it too.
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        QVERIFY(!fx.f().FollowCommand->isChecked());
+        const int scrolledTo = bar->value();
+        fx.recordExchange();
+        fx.window.TimerTrafficBatch_Timer();
+        QCOMPARE(bar->value(), scrolledTo);
+    }
+
+    // The find box jumps between the rows shown that hold a text, or that talk to a slave.
+    void findJumpsBetweenMatchingRows()
+    {
+        Fixture fx;
+        fx.recordExchange();
+        clockAdvanceAndRecord(fx);
+        fx.window.TimerTrafficBatch_Timer();
+        QTableView* table = fx.f().TrafficTable;
+        auto selected = [table]() { return table->currentIndex().row(); };
+
+        fx.f().FindText->setText("read holding");
+        QTest::keyClick(fx.f().FindText, Qt::Key_Return);
+        QCOMPARE(selected(), 1);
+        QCOMPARE(fx.f().FindResultLabel->text(), QString("row 1 of 2"));
+        fx.f().FindNextCommand->click();
+        QCOMPARE(selected(), 5);
+        QCOMPARE(fx.f().FindResultLabel->text(), QString("row 2 of 2"));
+        fx.f().FindNextCommand->click(); // round the end
+        QCOMPARE(selected(), 1);
+        fx.f().FindPreviousCommand->click();
+        QCOMPARE(selected(), 5);
+        QVERIFY(!fx.f().FollowCommand->isChecked());
+
+        // Hex bytes, case ignored.
+        fx.f().FindText->setText("05 cb");
+        fx.f().FindNextCommand->click();
+        QCOMPARE(selected(), 1);
+
+        // Slave 1: its Modbus request and answer and the Velto request to address 1; not slave 2.
+        fx.f().FindModeCombo->setCurrentText("Slave");
+        fx.f().FindText->setText("1");
+        QList<int> rows;
+        for (int i = 0; i < 4; ++i) {
+            fx.f().FindNextCommand->click();
+            rows << selected();
+        }
+        QCOMPARE(rows, (QList<int> { 2, 3, 1, 2 }));
+        fx.f().FindText->setText("0x02");
+        fx.f().FindNextCommand->click();
+        QCOMPARE(selected(), 5);
+        fx.f().FindText->setText("two");
+        fx.f().FindNextCommand->click();
+        QCOMPARE(fx.f().FindResultLabel->text(), QString("enter a slave address, 0 to 999"));
+        QCOMPARE(selected(), 5);
+
+        // Only the rows shown are searched.
+        fx.f().FindModeCombo->setCurrentText("Text");
+        fx.f().ProtocolFilterCombo->setCurrentText("Velto ASCII");
+        fx.f().FindText->setText("read holding");
+        fx.f().FindNextCommand->click();
+        QCOMPARE(fx.f().FindResultLabel->text(), QString("no match"));
+    }
+
+    // The monitor's own rows and the debug terminal's lines say what they are.
+    void stateAndDebugRowsAreNamed()
+    {
+        Fixture fx;
+        test::FakeByteLink port;
+        serial::TappedByteLink debugLine(port);
+        fx.recorder.watchLine(debugLine, Protocol::Debug);
+        debugLine.open("/dev/ttyDEBUG", "9600,n,8,1");
+        port.receive("D 1523 RD 1530 RD2 1528 P 45 G 12 Z 3 A 812 Th 150 N 4 Ti 2200 Tn 1800 Tx 2600 Tp 23 "
+                     "M 1 C 1 S 0\r\nR_SEARCH : Occur jump\r\nTaliq485 v2.3\r\n");
+        fx.recorder.markConnected("Connected: /dev/ttyFAKE0 at 9600,n,8,1");
+        fx.window.TimerTrafficBatch_Timer();
+        const QAbstractItemModel& m = fx.window.rows();
+        QStringList rows;
+        for (int r = 0; r < m.rowCount(); ++r)
+            rows << m.data(m.index(r, ui::TrafficTableModel::Protocol)).toString() + " | "
+                    + m.data(m.index(r, ui::TrafficTableModel::Summary)).toString();
+        QCOMPARE(rows,
+            (QStringList { "State | Recording started", "Debug | Port /dev/ttyDEBUG opened at 9600,n,8,1",
+                "Debug | record: D 1523 RD 1530 RD2 1528 P 45 G 12 Z 3 A 812 Th 150 N 4 Ti 2200 Tn 1800 Tx "
+                "2600 Tp 23 M 1 C 1 S 0",
+                "Debug | search: jump: R_SEARCH : Occur jump", "Debug | text: Taliq485 v2.3",
+                "State | Connected: /dev/ttyFAKE0 at 9600,n,8,1" }));
+    }
+
+    // Paused with rows waiting, the status line is read whole, even in the narrowest window.
+    void statusLineIsNotClipped()
+    {
+        Fixture fx;
+        fx.window.resize(fx.window.minimumSizeHint());
+        QVERIFY(QTest::qWaitForWindowExposed(&fx.window));
+        fx.window.TimerTrafficBatch_Timer();
+        fx.f().PauseCommand->click();
+        for (int i = 0; i < 30; ++i)
+            fx.recordExchange();
+        fx.window.TimerTrafficBatch_Timer();
+        QLabel* label = fx.f().RowCountLabel;
+        QVERIFY(label->text().endsWith("paused, 120 new rows waiting"));
+        QVERIFY2(label->contentsRect().width() >= label->fontMetrics().horizontalAdvance(label->text()),
+            qPrintable(QString("%1 px for %2 px of text")
+                           .arg(label->contentsRect().width())
+                           .arg(label->fontMetrics().horizontalAdvance(label->text()))));
     }
 
     // The view's rows are bounded: the oldest go, the removal and insertion come as one each,

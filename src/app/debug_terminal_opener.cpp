@@ -4,7 +4,7 @@
 #include "app/main_context.h"
 #include "app/traffic_monitor_opener.h"
 #include "common/clock.h"
-#include "serial/qt_byte_link.h"
+#include "serial/port_link.h"
 #include "serial/tapped_byte_link.h"
 #include "traffic/traffic_recorder.h"
 #include "ui/screen_fit.h"
@@ -73,7 +73,7 @@ void installDebugTerminalOpener(MainContext& ctx, ConnectionController& connecti
             return current->get();
         // Its own port: the main window's line stays with the main window. The traffic monitor
         // sees it as the debug line.
-        auto* port = new serial::QtByteLink;
+        auto* port = new serial::PortLink;
         auto* link = new serial::TappedByteLink(*port);
         port->setParent(link);
         if (ctx.traffic)

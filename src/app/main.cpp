@@ -1,8 +1,9 @@
 #include "app/main_controller.h"
 #include "app/splash_window.h"
+#include "modbus/port_modbus_master.h"
 #include "modbus/qt_modbus_master.h"
+#include "serial/port_link.h"
 #include "serial/port_scanner.h"
-#include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
 #include "sim/simulated_line.h"
 #include "ui/logo.h"
@@ -23,8 +24,11 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(ui::veltoIcon());
 
     ui::QtPrompter prompter;
-    modbus::QtModbusMaster master;
-    serial::QtByteLink port;
+    modbus::QtModbusMaster serialMaster;
+    // Modbus TCP for an mbtcp:// address, the serial master for the rest.
+    modbus::PortModbusMaster master(serialMaster);
+    // A serial port, or a serial device server by its tcp:// or rfc2217:// address.
+    serial::PortLink port;
     // Every byte of the byte protocols passes the traffic monitor's tap.
     serial::TappedByteLink byteLink(port);
     std::unique_ptr<sim::SimulatedLine> simulatedLine;

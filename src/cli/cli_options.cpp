@@ -4,6 +4,7 @@
 #include "common/number_text.h"
 #include "modbus/qt_modbus_master.h"
 #include "modbus/slave_address.h"
+#include "serial/network_address.h"
 
 #include <cstdio>
 #include <limits>
@@ -34,12 +35,19 @@ std::optional<QString> portValue(
         error = QStringLiteral("--port wants a serial device path");
         return std::nullopt;
     }
+    if (serial::NetworkAddress::looksLikeOne(path) && !serial::NetworkAddress::parse(path)) {
+        error = QStringLiteral("--port %1 is not a network address (expected %2)")
+                    .arg(path, serial::kNetworkAddressForms);
+        return std::nullopt;
+    }
     return path;
 }
 
 QCommandLineOption portOption()
 {
-    return { QStringLiteral("port"), QStringLiteral("Serial device, e.g. /dev/ttyUSB0."),
+    return { QStringLiteral("port"),
+        QStringLiteral("Serial device, e.g. /dev/ttyUSB0, or a serial device server: tcp://HOST:PORT, "
+                       "rfc2217://HOST:PORT (Modbus commands also mbtcp://HOST:PORT)."),
         QStringLiteral("P") };
 }
 

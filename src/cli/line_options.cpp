@@ -1,7 +1,8 @@
 #include "cli/line_options.h"
 
 #include "cli/trace.h"
-#include "serial/qt_byte_link.h"
+#include "serial/network_address.h"
+#include "serial/port_link.h"
 #include "serial/tapped_byte_link.h"
 
 namespace velto::cli {
@@ -40,12 +41,19 @@ std::optional<LineChoice> LineOptions::read(const QCommandLineParser& parser, QS
         error = why;
         return std::nullopt;
     }
+    if (const auto address = serial::NetworkAddress::parse(*port);
+        address && address->kind == serial::NetworkKind::ModbusTcp) {
+        error = QStringLiteral("--port %1 is Modbus TCP, which carries only the modbus commands: use "
+                               "tcp://HOST:PORT or rfc2217://HOST:PORT for a serial device server")
+                    .arg(*port);
+        return std::nullopt;
+    }
     return LineChoice { *port, *baud, parser.isSet(m_removeEcho) };
 }
 
 CommandLine::CommandLine(LineChoice choice, traffic::Protocol only, bool traceRows)
     : m_choice(std::move(choice))
-    , m_port(std::make_unique<serial::QtByteLink>())
+    , m_port(std::make_unique<serial::PortLink>())
     , m_link(std::make_unique<serial::TappedByteLink>(*m_port))
 {
     m_link->setRemoveEcho(m_choice.removeEcho);

@@ -5,6 +5,7 @@
 #include "cli/panel_texts.h"
 #include "cli/signal_watcher.h"
 #include "cli/trace.h"
+#include "modbus/port_modbus_master.h"
 #include "modbus/qt_modbus_master.h"
 #include "modbus/single_sensor_poller.h"
 
@@ -189,7 +190,8 @@ int runModbusPoll(const QStringList& args)
             return kExitFailure;
     }
 
-    modbus::QtModbusMaster master;
+    modbus::QtModbusMaster serialMaster;
+    modbus::PortModbusMaster master(serialMaster);
     traceModbus(master);
     master.setRxTimeout(*rxTimeoutValue);
     master.setTxTimeout(*intervalValue);

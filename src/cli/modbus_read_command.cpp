@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 #include "cli/signal_watcher.h"
 #include "cli/trace.h"
+#include "modbus/port_modbus_master.h"
 #include "modbus/qt_modbus_master.h"
 
 #include <QCoreApplication>
@@ -174,7 +175,8 @@ int runModbusRead(const QStringList& args)
     if (plan.start + plan.count > kMaxRegister + 1)
         return usageError(parser, command, QStringLiteral("--start plus --count runs past register 65535"));
 
-    modbus::QtModbusMaster master;
+    modbus::QtModbusMaster serialMaster;
+    modbus::PortModbusMaster master(serialMaster);
     traceModbus(master);
     master.setRxTimeout(*rxTimeoutValue);
     if (!master.openPort(*portPath, lineSettings(*baudValue))) {

@@ -2,6 +2,7 @@
 #include "cli/commands.h"
 #include "cli/trace.h"
 #include "common/number_text.h"
+#include "modbus/port_modbus_master.h"
 #include "modbus/qt_modbus_master.h"
 
 #include <QCoreApplication>
@@ -73,7 +74,8 @@ int runModbusWrite(const QStringList& args)
     if (words.size() > kMaxWriteCount || *start + words.size() - 1 > kMaxRegister)
         return usageError(parser, kCommand, QStringLiteral("too many values for one request"));
 
-    modbus::QtModbusMaster master;
+    modbus::QtModbusMaster serialMaster;
+    modbus::PortModbusMaster master(serialMaster);
     traceModbus(master);
     if (!master.openPort(*portPath, lineSettings(*baudValue))) {
         printError(master.lastErrorText());

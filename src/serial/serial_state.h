@@ -25,6 +25,8 @@ struct SerialState {
     std::array<int, 5> SavedListPositions { 0, 0, 0, 0, 0 };
     // Remove echo: the links skip our own frames coming back (RS-485 adapters that echo).
     bool removeEcho = false;
+    // The network line last given in Port Setup ("rfc2217://host:port"), kept while other ports are used.
+    QString networkAddress;
 
     // The port chosen at the last OK, or an empty location when there is none.
     PortChoice chosenPort() const

@@ -1,6 +1,7 @@
 #include "ui/port_setup_window.h"
 
 #include "common/prompter.h"
+#include "ui/network_line_box.h"
 #include "ui_port_setup_window.h"
 
 #include <QCloseEvent>
@@ -22,6 +23,7 @@ PortSetupWindow::PortSetupWindow(serial::SerialState& state, const QList<serial:
     // No port found: say so, but stay open; the box is editable and an adapter may be plugged in.
     if (freePorts.isEmpty())
         prompter.message(QString::fromLatin1(kNoPortMessage));
+    addNetworkLine();
     fillLists();
     connect(m_ui->btnOKPortSetUp, &QPushButton::clicked, this, &PortSetupWindow::onOk);
     // Enter confirms, as in a dialog: in the port box (which keeps a typed path out of the list) and
@@ -51,6 +53,34 @@ void PortSetupWindow::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
+void PortSetupWindow::addNetworkLine()
+{
+    // Below the settings, above the buttons.
+    m_network = new NetworkLineBox(this);
+    QGridLayout* grid = m_ui->PortSetupLayout;
+    const int row = grid->rowCount();
+    grid->addWidget(m_network, row, 0, 1, 2);
+    for (QWidget* button :
+        { static_cast<QWidget*>(m_ui->btnOKPortSetUp), static_cast<QWidget*>(m_ui->btnCancel) }) {
+        const int column = button == m_ui->btnOKPortSetUp ? 0 : 1;
+        grid->removeWidget(button);
+        grid->addWidget(button, row + 1, column);
+    }
+    m_state.FreePorts.append({ QString(), QString::fromLatin1(kNetworkEntry), false });
+    m_networkEntry = int(m_state.FreePorts.size()) - 1;
+    m_network->setAddress(m_state.networkAddress);
+    m_network->setEnabled(false);
+    connect(m_ui->cmbPortNum, &QComboBox::currentIndexChanged, this,
+        [this] { m_network->setEnabled(networkChosen()); });
+    connect(m_ui->cmbPortNum, &QComboBox::currentTextChanged, this,
+        [this] { m_network->setEnabled(networkChosen()); });
+}
+
+bool PortSetupWindow::networkChosen() const
+{
+    return m_ui->cmbPortNum->currentText() == QLatin1String(kNetworkEntry);
+}
+
 void PortSetupWindow::fillLists()
 {
     for (const auto& port : std::as_const(m_state.FreePorts))
@@ -72,7 +102,9 @@ void PortSetupWindow::fillLists()
             if (pos >= 0 && pos < lists[i]->count())
                 lists[i]->setCurrentIndex(pos);
         }
-        if (!m_state.typedPort.isEmpty())
+        if (!m_state.typedPort.isEmpty() && m_state.typedPort == m_state.networkAddress)
+            m_ui->cmbPortNum->setCurrentIndex(m_networkEntry);
+        else if (!m_state.typedPort.isEmpty())
             m_ui->cmbPortNum->setCurrentText(m_state.typedPort);
         m_ui->chkRemoveEcho->setChecked(m_state.removeEcho);
     } else {
@@ -86,15 +118,27 @@ void PortSetupWindow::onOk()
 {
     if (m_done)
         return;
-    const QString portText = m_ui->cmbPortNum->currentText().trimmed();
+    QString portText = m_ui->cmbPortNum->currentText().trimmed();
     if (portText.isEmpty()) {
         m_prompter.message(QString::fromLatin1(kNoPortMessage));
         return;
     }
-    const int listed = m_ui->cmbPortNum->findText(portText);
+    int listed = m_ui->cmbPortNum->findText(portText);
+    if (networkChosen()) {
+        const std::optional<serial::NetworkAddress> address = m_network->address();
+        if (!address) {
+            m_prompter.message(tr("Enter the host name or IP address of the network line"));
+            return;
+        }
+        // The address stands for the entry: it is what the links open and the main window shows.
+        portText = address->toString();
+        m_state.networkAddress = portText;
+    } else if (const auto typed = serial::NetworkAddress::parse(portText)) {
+        m_state.networkAddress = typed->toString();
+    }
     m_state.SettingsSaved = true;
     m_state.PortIndex = listed;
-    m_state.typedPort = listed >= 0 ? QString() : portText;
+    m_state.typedPort = listed >= 0 && !networkChosen() ? QString() : portText;
     m_state.SavedListPositions = { listed, m_ui->cmbBPS->currentIndex(), m_ui->cmbDataBit->currentIndex(),
         m_ui->cmbParity->currentIndex(), m_ui->cmbStopBit->currentIndex() };
     m_state.SerialSettings = m_ui->cmbBPS->currentText() + ',' + m_ui->cmbParity->currentText().left(1) + ','

@@ -15,6 +15,8 @@ class Prompter;
 
 namespace velto::ui {
 
+class NetworkLineBox;
+
 // The port window: lists the free ports and the line settings, records the choice at OK.
 // It opens nothing; the operating modes open the port later.
 class PortSetupWindow : public QWidget {
@@ -33,6 +35,7 @@ public:
     Ui::PortSetup& form() { return *m_ui; }
 
     static constexpr const char* kNoPortMessage = "No Available Comport";
+    static constexpr const char* kNetworkEntry = "Network line (serial device server, Modbus TCP)";
 
 signals:
     void confirmed(const velto::ui::PortSetupWindow::ShownTexts& texts);
@@ -43,12 +46,16 @@ protected:
 
 private:
     void fillLists();
+    void addNetworkLine();
+    bool networkChosen() const;
     void onOk();
     void onCancel();
 
     serial::SerialState& m_state;
     Prompter& m_prompter;
     std::unique_ptr<Ui::PortSetup> m_ui;
+    NetworkLineBox* m_network = nullptr;
+    int m_networkEntry = -1; // its place in the port list
     bool m_done = false;
 };
 

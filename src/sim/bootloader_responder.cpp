@@ -73,6 +73,24 @@ void BootloaderResponder::lineIdle()
     answer(kLineAnswer, first == kHexStartCode ? kBadLength : kBadStartCode);
 }
 
+void BootloaderResponder::heardAt(qint64 nowMs)
+{
+    if (m_burning && m_lastHeardMs >= 0 && nowMs - m_lastHeardMs > kBurnQuietLimitMs)
+        leaveBurnMode();
+    m_lastHeardMs = nowMs;
+}
+
+void BootloaderResponder::lineReopened()
+{
+    leaveBurnMode();
+}
+
+void BootloaderResponder::leaveBurnMode()
+{
+    m_burning = false;
+    m_pending.clear();
+}
+
 QList<ScheduledReply> BootloaderResponder::takeAnswers()
 {
     return std::exchange(m_answers, {});
@@ -132,6 +150,12 @@ void BootloaderResponder::handleRecord(QByteArrayView frame)
     }
     if (!forcedLineCodes.isEmpty())
         code = forcedLineCodes.takeFirst();
+    const QByteArray record = frame.toByteArray();
+    if (const auto forced = recordCodes.constFind(record); forced != recordCodes.cend())
+        code = *forced;
+    int extraDelayMs = 0;
+    if (auto delays = recordDelaysMs.find(record); delays != recordDelaysMs.end() && !delays->isEmpty())
+        extraDelayMs = delays->takeFirst();
     const bool taken = code == kRecordTaken || code == kSlowWrite || code == kEndOfFile;
     if (valid && taken) {
         m_records.append(frame.toByteArray());
@@ -139,23 +163,28 @@ void BootloaderResponder::handleRecord(QByteArrayView frame)
         if (check.record.type == HexRecord::EndOfFile)
             m_burning = false;
     }
-    answer(kLineAnswer, code);
+    answer(kLineAnswer, code, extraDelayMs);
 }
 
-void BootloaderResponder::answer(char start, quint8 code)
+void BootloaderResponder::answer(char start, quint8 code, int extraDelayMs)
 {
     if (dropAnswers > 0) {
         --dropAnswers;
         return;
     }
+    if (extraDelayMs < 0)
+        return;
     const char pair[2] = { start, char(code) };
     const QByteArray bytes(pair, 2);
-    if (splitGapMs <= 0) {
-        m_answers.append({ answerDelayMs, bytes });
-        return;
+    const int delayMs = answerDelayMs + extraDelayMs;
+    for (int copy = 0; copy < answerCopies; ++copy) {
+        if (splitGapMs <= 0) {
+            m_answers.append({ delayMs, bytes });
+            continue;
+        }
+        m_answers.append({ delayMs, bytes.first(1) });
+        m_answers.append({ delayMs + splitGapMs, bytes.sliced(1) });
     }
-    m_answers.append({ answerDelayMs, bytes.first(1) });
-    m_answers.append({ answerDelayMs + splitGapMs, bytes.sliced(1) });
 }
 
 } // namespace velto::sim

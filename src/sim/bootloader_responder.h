@@ -6,13 +6,16 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QMap>
 
 namespace velto::sim {
 
 // The sensor's flash bootloader. Commands ">B0" (start burning), ">B1" (test and erase) and ">B4"
 // (erase) are answered '<' and a code; each HEX record is checked and answered ':' and a code. From
 // ">B0" to the end-of-file record it owns the line: it frames everything itself, and a line that
-// does not start with ':' or ends short is judged once the line has been quiet.
+// does not start with ':' or ends short is judged once the line has been quiet. A burn given up
+// half-way hands the line back when the port is opened anew or the line has been quiet for
+// kBurnQuietLimitMs, as a real bootloader returns to its application.
 class BootloaderResponder {
 public:
     static constexpr char kCommandStart = '>';
@@ -30,6 +33,8 @@ public:
     static constexpr quint8 kTestSucceeded = 0xB2;
     static constexpr quint8 kEraseSucceeded = 0xB5;
     static constexpr quint8 kStartBurn = 0xB7;
+    // Longer than any pause of a burn that is still going on (an answer window and a retry's quiet).
+    static constexpr int kBurnQuietLimitMs = 10000;
 
     // Fault knobs. The device still acts on a message whose answer it drops or delays.
     int dropAnswers = 0; // the next N answers are not sent
@@ -37,6 +42,11 @@ public:
     int splitGapMs = 0; // > 0: the second byte of an answer follows the first this much later
     QList<quint8> forcedLineCodes; // the next records are answered with these codes instead
     QList<quint8> forcedCommandCodes; // the next commands likewise
+    // Per record, the extra delay of its answer each time it is heard (-1: that answer is lost);
+    // heard more often than listed, it is answered at once.
+    QMap<QByteArray, QList<int>> recordDelaysMs;
+    QMap<QByteArray, quint8> recordCodes; // this record is answered with this code every time
+    int answerCopies = 1; // every answer goes out this many times
 
     // The first byte of a frame that is the bootloader's, outside a burn.
     static bool isFrameStart(char c) { return c == kHexStartCode || c == kCommandStart; }
@@ -52,6 +62,10 @@ public:
     // Bytes of an unfinished frame wait for the line to go quiet.
     bool hasPartialFrame() const { return !m_pending.isEmpty(); }
     void lineIdle();
+    // Bytes were heard at nowMs; a burn quiet for longer than the limit before them is given up.
+    void heardAt(qint64 nowMs);
+    // The port was opened anew: a burn half-way is given up.
+    void lineReopened();
 
     // Answers produced since the last call, in order.
     QList<ScheduledReply> takeAnswers();
@@ -65,9 +79,11 @@ public:
 private:
     void handleCommand(QByteArrayView frame);
     void handleRecord(QByteArrayView frame);
-    void answer(char start, quint8 code);
+    void answer(char start, quint8 code, int extraDelayMs = 0);
+    void leaveBurnMode();
 
     bool m_burning = false;
+    qint64 m_lastHeardMs = -1;
     QByteArray m_pending;
     QList<ScheduledReply> m_answers;
     QList<QByteArray> m_records;

@@ -111,6 +111,7 @@ QByteArray SensorSimulator::feed(QByteArrayView bytes)
 {
     QByteArray replies;
     const qint64 ms = nowMs();
+    m_bootloader.heardAt(ms);
     if (m_bootloader.ownsLine()) {
         m_bootloader.feed(bytes);
         return takeBootloaderAnswers();
@@ -149,6 +150,12 @@ QByteArray SensorSimulator::lineIdle()
 {
     m_bootloader.lineIdle();
     return takeBootloaderAnswers();
+}
+
+void SensorSimulator::lineReopened()
+{
+    m_bootloader.lineReopened();
+    m_splitter.takePending();
 }
 
 QByteArray SensorSimulator::takeBootloaderAnswers()

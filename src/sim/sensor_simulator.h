@@ -53,6 +53,8 @@ public:
     // An unfinished frame waits for the line to go quiet; lineIdle() then answers it.
     bool awaitsLineIdle() const { return m_bootloader.hasPartialFrame(); }
     QByteArray lineIdle();
+    // The program opened the port anew: what it sends now starts afresh.
+    void lineReopened();
 
     qint64 nowMs() const { return m_clock.monotonicMs(); }
     qsizetype pendingBytes() const { return m_splitter.pending(); }

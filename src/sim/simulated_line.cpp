@@ -100,6 +100,10 @@ SimulatedLine::SimulatedLine(const Clock& clock, QObject* parent)
     }
     makeRaw(master);
     makeRaw(slave);
+    // Packet mode: besides the data, a read tells when the program cleared its input, which it
+    // does on opening the port. That is how the simulated devices learn the port was opened anew.
+    int packetMode = 1;
+    ioctl(master, TIOCPKT, &packetMode);
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     fcntl(master, F_SETFD, FD_CLOEXEC);
     fcntl(slave, F_SETFD, FD_CLOEXEC);
@@ -173,10 +177,16 @@ void SimulatedLine::onReadable()
     char buf[kReadChunk];
     for (;;) {
         const ssize_t n = ::read(m_master, buf, sizeof buf);
-        if (n > 0) {
+        if (n > 0 && buf[0] != TIOCPKT_DATA) {
+            if (buf[0] & TIOCPKT_FLUSHREAD)
+                m_simulator.lineReopened();
+            continue;
+        }
+        if (n > 1) {
+            const QByteArrayView data(buf + 1, n - 1);
             if (m_faults.echo)
-                writeNow(QByteArray(buf, n));
-            send(m_simulator.feed(QByteArrayView(buf, n)));
+                writeNow(data.toByteArray());
+            send(m_simulator.feed(data));
             for (const RadarReply& reply : m_simulator.takePacedReplies())
                 m_paced->enqueue(reply.bytes, reply.delayMs);
             sendScheduled();
@@ -186,6 +196,8 @@ void SimulatedLine::onReadable()
                 m_idleTimer.stop();
             continue;
         }
+        if (n == 1)
+            continue;
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == EAGAIN)

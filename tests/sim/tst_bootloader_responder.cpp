@@ -119,6 +119,50 @@ private slots:
         QCOMPARE(answersOf(device), QByteArray(":\xA6:\xA4<\xB6"));
         // Dropped and slow-written records were taken; the one refused was not.
         QCOMPARE(device.records().size(), 2);
+
+        // Per record: late, lost, always refused; every answer twice.
+        const QByteArray other = ":00000001FF";
+        device.recordDelaysMs[kRecord] = { 700, -1 };
+        device.recordCodes[other] = 0xA2;
+        device.answerCopies = 2;
+        device.respond(kRecord);
+        device.respond(kRecord);
+        device.respond(kRecord);
+        device.respond(other);
+        const QList<ScheduledReply> answers = device.takeAnswers();
+        QCOMPARE(answers.size(), 6);
+        QCOMPARE(answers[0].delayMs, 700);
+        QCOMPARE(answers[1].delayMs, 700);
+        QCOMPARE(answers[2].delayMs, 0); // the second was lost, the third goes at once
+        QCOMPARE(answers[4].bytes, QByteArray(":\xA2"));
+        QCOMPARE(answers[5].bytes, QByteArray(":\xA2"));
+    }
+
+    void aBurnGivenUpHandsTheLineBack_data()
+    {
+        QTest::addColumn<bool>("reopened");
+        QTest::newRow("the port is opened anew") << true;
+        QTest::newRow("the line stays quiet") << false;
+    }
+    void aBurnGivenUpHandsTheLineBack()
+    {
+        QFETCH(bool, reopened);
+        ManualClock clock;
+        SensorSimulator simulator(clock);
+        QCOMPARE(simulator.feed(">B0"), QByteArray("<\xB7"));
+        QCOMPARE(simulator.feed(kRecord), QByteArray(":\xA3"));
+        const QByteArray read = withModbusCrc(QByteArray::fromHex("010300000001"));
+        // A pause within a burn keeps the line the bootloader's.
+        clock.advance(BootloaderResponder::kBurnQuietLimitMs);
+        QCOMPARE(simulator.feed("x"), QByteArray());
+        QVERIFY(simulator.bootloader().ownsLine());
+        simulator.lineIdle();
+        if (reopened)
+            simulator.lineReopened();
+        else
+            clock.advance(BootloaderResponder::kBurnQuietLimitMs + 1);
+        QVERIFY(simulator.feed(read).startsWith(QByteArray::fromHex("0103")));
+        QVERIFY(!simulator.bootloader().ownsLine());
     }
 
     void imageFollowsTheAddressRecords()

@@ -233,6 +233,24 @@ private slots:
         QCOMPARE(readAsciiReply(port), QByteArray("!10020606006000122\r"));
     }
 
+    void aBurnGivenUpEndsWhenThePortIsOpenedAgain()
+    {
+        QSerialPort port(m_line->devicePath());
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        port.write(">B0");
+        QTRY_COMPARE_WITH_TIMEOUT(port.bytesAvailable(), 2, kReplyWaitMs);
+        QCOMPARE(port.readAll(), QByteArray("<\xB7"));
+        QVERIFY(m_line->simulator().bootloader().ownsLine());
+        port.close();
+        // Opened as the program opens a port: whatever waited in its input is cleared.
+        QVERIFY(port.open(QIODevice::ReadWrite));
+        QVERIFY(port.clear(QSerialPort::Input));
+        QTRY_VERIFY_WITH_TIMEOUT(!m_line->simulator().bootloader().ownsLine(), kReplyWaitMs);
+        // The sensors have the line again, not the bootloader with ":A0".
+        port.write(buildVeltoRequest({ 10, 0, 1, 0 }));
+        QCOMPARE(readAsciiReply(port), QByteArray("!10020601001766030\r"));
+    }
+
 private:
     std::unique_ptr<ManualClock> m_clock;
     std::unique_ptr<SimulatedLine> m_line;

@@ -1,5 +1,6 @@
 // The lines of a HEX file as the flash burn sends them, from any file content. No line holds a line
-// end or is blank, and together they hold no more than the file.
+// end or is blank, and together they hold no more than the file. The check of the whole file names
+// a line of the file when it refuses it.
 #include "flash/hex_file.h"
 #include "fuzz_input.h"
 
@@ -16,6 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         total += line.size();
     }
     if (total > content.size())
+        std::abort();
+    const QString fault = velto::flash::checkHexRecords(content);
+    if (!fault.isEmpty() && !fault.startsWith(QLatin1String("line ")))
         std::abort();
     return 0;
 }

@@ -37,7 +37,7 @@ public:
         }
         connect(&burner, &FlashBurner::finished, this, [](const flash::FlashResult& result) {
             if (result.stopped)
-                printError(QStringLiteral("stopped"));
+                printError(result.stopText);
             QCoreApplication::exit(result.deviceConfirmed() ? kExitOk : kExitFailure);
         });
     }

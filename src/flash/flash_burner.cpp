@@ -11,6 +11,7 @@ FlashBurner::FlashBurner(serial::ByteLink& link, const FlashTimings& timings, QO
     , m_exchange(link, m_timings, this)
 {
     m_finishTimer.setSingleShot(true);
+    m_finishTimer.setTimerType(Qt::PreciseTimer);
     m_finishTimer.setObjectName(QStringLiteral("FlashFinishTimer"));
     connect(&m_finishTimer, &QTimer::timeout, this, [this] { advance(Event::FinishPauseOver); });
     connect(&m_exchange, &FlashExchange::statusChanged, this, &FlashBurner::statusChanged);
@@ -29,6 +30,18 @@ FlashBurner::FlashBurner(serial::ByteLink& link, const FlashTimings& timings, QO
             emit messageBox(text, kErrorTitle, Prompter::Icon::Warning);
     });
     connect(&m_converter, &HexOrderRunner::done, this, [this] { advance(Event::ConverterDone); });
+    connect(&m_converter, &HexOrderRunner::failed, this, [this](const QString& text) {
+        if (m_state != State::Converting)
+            return;
+        if (m_converterStarted) {
+            m_converterStarted = false;
+            emit converterRunning(false);
+        }
+        m_result.converterFailed = true;
+        emit messageBox(text, kErrorTitle, Prompter::Icon::Warning);
+        if (m_state == State::Converting)
+            end(false);
+    });
 }
 
 void FlashBurner::burn(const BurnRequest& request)
@@ -61,7 +74,7 @@ void FlashBurner::eraseFlash()
     begin(State::Command, FlashResult::Operation::Erase);
     emit statusChanged(kEraseInProgressText);
     if (m_state == State::Command)
-        m_exchange.start(kEraseCommand, FlashRequest::Command);
+        m_exchange.start(kEraseCommand, FlashRequest::Command, QString::fromLatin1(kEraseCommand));
 }
 
 void FlashBurner::testFlash()
@@ -71,7 +84,7 @@ void FlashBurner::testFlash()
     begin(State::Command, FlashResult::Operation::Test);
     emit statusChanged(kTestInProgressText);
     if (m_state == State::Command)
-        m_exchange.start(kTestCommand, FlashRequest::Command);
+        m_exchange.start(kTestCommand, FlashRequest::Command, QString::fromLatin1(kTestCommand));
 }
 
 void FlashBurner::stop()
@@ -86,7 +99,79 @@ void FlashBurner::stop()
         emit converterRunning(false);
     }
     m_result.stopped = true;
+    m_result.stopText = stopText();
+    emit statusChanged(stopStatus());
+    emit transcriptEntry(m_result.stopText);
+    emit trafficNote(m_result.stopText);
     end(false);
+}
+
+QString FlashBurner::runningText() const
+{
+    switch (m_state) {
+    case State::Idle:
+        return {};
+    case State::Converting:
+        return QStringLiteral("The HEX converter is running.");
+    case State::Erasing:
+    case State::Starting:
+        return QStringLiteral("Flash burning is starting.");
+    case State::Sending:
+    case State::Finishing:
+        return QStringLiteral("Flash burning is at line %1 of %2.")
+            .arg(std::min(m_next + 1, m_lines.size()))
+            .arg(m_lines.size());
+    case State::Command:
+        return m_result.operation == FlashResult::Operation::Erase
+            ? QStringLiteral("The flash erase is waiting for the device.")
+            : QStringLiteral("The flash test is waiting for the device.");
+    }
+    return {};
+}
+
+QString FlashBurner::stopStatus() const
+{
+    switch (m_state) {
+    case State::Idle:
+    case State::Converting:
+        return QStringLiteral("Flash Burning Stopped");
+    case State::Erasing:
+    case State::Starting:
+    case State::Sending:
+    case State::Finishing:
+        return QStringLiteral("Flash Burning Aborted - Flash Incomplete");
+    case State::Command:
+        return m_result.operation == FlashResult::Operation::Erase ? QStringLiteral("Flash Erase Aborted")
+                                                                   : QStringLiteral("Flash Test Aborted");
+    }
+    return {};
+}
+
+QString FlashBurner::stopText() const
+{
+    switch (m_state) {
+    case State::Idle:
+    case State::Converting:
+        return QStringLiteral("Flash burning was stopped before anything was sent to the device.");
+    case State::Erasing:
+        return QStringLiteral(
+            "Flash burning was aborted during the erase: the sensor's flash is incomplete.");
+    case State::Starting:
+    case State::Sending:
+        return QStringLiteral(
+            "Flash burning was aborted after %1 of %2 lines: the sensor's flash is incomplete.")
+            .arg(m_next)
+            .arg(m_lines.size());
+    case State::Finishing:
+        return QStringLiteral("Flash burning was aborted after its last line, before the device's last "
+                              "answers were checked: burn the file again to be sure of the flash.");
+    case State::Command:
+        return QStringLiteral("The flash %1 was aborted before the device answered: the flash may be "
+                              "partly erased.")
+            .arg(m_result.operation == FlashResult::Operation::Erase ? QStringLiteral("erase")
+                                                                     : QStringLiteral("test"));
+    }
+    return {};
 }
 
 void FlashBurner::begin(State state, FlashResult::Operation operation)
@@ -114,9 +199,20 @@ void FlashBurner::advance(Event event)
         readFile();
         return;
     case State::Erasing:
-        // Whatever the erase answered, the burn goes on.
-        if (event == Event::Accepted || event == Event::Rejected || event == Event::WriteFailed)
+        switch (event) {
+        case Event::Accepted:
+        case Event::Rejected:
+        case Event::WriteFailed:
+            // Whatever the erase answered, the burn goes on; its end says whether the erase succeeded.
             startBurning();
+            return;
+        case Event::OutOfStep:
+            end(false);
+            return;
+        case Event::ConverterDone:
+        case Event::FinishPauseOver:
+            return;
+        }
         return;
     case State::Starting:
     case State::Sending:
@@ -124,15 +220,18 @@ void FlashBurner::advance(Event event)
         case Event::Accepted:
             if (m_state == State::Sending)
                 ++m_next;
+            m_result.linesAccepted = int(m_next);
             m_state = State::Sending;
             if (m_next < m_lines.size()) {
                 sendLine();
             } else {
+                // The exchange watches the line meanwhile: an answer now was to nothing sent.
                 m_state = State::Finishing;
                 m_finishTimer.start(m_timings.finishPauseMs);
             }
             return;
         case Event::Rejected:
+        case Event::OutOfStep:
             end(false);
             return;
         case Event::WriteFailed:
@@ -144,13 +243,17 @@ void FlashBurner::advance(Event event)
         }
         return;
     case State::Finishing:
-        if (event == Event::FinishPauseOver) {
-            emit statusChanged(kBurnSucceededText);
+        if (event == Event::OutOfStep) {
+            end(false);
+        } else if (event == Event::FinishPauseOver) {
+            const bool erased = !m_request.erase || m_result.commandCode == FlashResponse::kEraseSucceeded;
+            emit statusChanged(erased ? kBurnSucceededText : kBurnWithoutEraseText);
             end(true);
         }
         return;
     case State::Command:
-        if (event == Event::Accepted || event == Event::Rejected || event == Event::WriteFailed)
+        if (event == Event::Accepted || event == Event::Rejected || event == Event::WriteFailed
+            || event == Event::OutOfStep)
             end(event == Event::Accepted);
         return;
     }
@@ -165,6 +268,7 @@ void FlashBurner::readFile()
         return;
     }
     m_lines = std::move(file.lines);
+    m_result.lineCount = int(m_lines.size());
     emit progressRangeChanged(1, int(m_lines.size()));
     if (!m_request.erase) {
         startBurning();
@@ -173,31 +277,38 @@ void FlashBurner::readFile()
     m_state = State::Erasing;
     emit statusChanged(kEraseInProgressText);
     if (m_state == State::Erasing)
-        m_exchange.start(kEraseCommand, FlashRequest::Command);
+        m_exchange.start(kEraseCommand, FlashRequest::Command, QString::fromLatin1(kEraseCommand));
 }
 
 void FlashBurner::startBurning()
 {
     m_state = State::Starting;
-    m_exchange.start(kStartBurnCommand, FlashRequest::Command);
+    m_exchange.start(kStartBurnCommand, FlashRequest::Command, QString::fromLatin1(kStartBurnCommand));
+}
+
+QString FlashBurner::lineName() const
+{
+    return QStringLiteral("line %1 of %2").arg(m_next + 1).arg(m_lines.size());
 }
 
 void FlashBurner::sendLine()
 {
     emit progressChanged(int(m_next + 1));
     if (m_state == State::Sending) // a listener may have stopped the burn
-        m_exchange.start(m_lines.at(m_next), FlashRequest::Line);
+        m_exchange.start(m_lines.at(m_next), FlashRequest::Line, lineName());
 }
 
 void FlashBurner::burnError()
 {
-    emit statusChanged(m_exchange.writeFailureText());
+    emit statusChanged(m_exchange.failureText());
     emit messageBox(kBurnErrorText, QString(), Prompter::Icon::None);
     end(false);
 }
 
 void FlashBurner::end(bool accepted)
 {
+    m_exchange.cancel();
+    m_finishTimer.stop();
     m_state = State::Idle;
     m_result.accepted = accepted;
     // A listener may start the next operation; this one's result goes out as it was.
@@ -207,13 +318,26 @@ void FlashBurner::end(bool accepted)
     emit finished(result);
 }
 
+void FlashBurner::sayUnknownCommandAnswer(const FlashResponse& response)
+{
+    // The table leaves the status as it was ("... in Progress"), which reads as if nothing came.
+    if (response.kind != FlashResponse::Kind::CommandAnswer || response.listed)
+        return;
+    const bool erase = m_state == State::Erasing || m_result.operation == FlashResult::Operation::Erase;
+    const QString code = QStringLiteral("%1").arg(response.code, 2, 16, QLatin1Char('0')).toUpper();
+    emit statusChanged(QStringLiteral("Flash %1 Answered With An Unknown Code (0x%2)")
+                           .arg(erase ? QStringLiteral("Erase") : QStringLiteral("Test"), code));
+}
+
 void FlashBurner::onExchangeFinished(FlashExchange::Outcome outcome, const FlashResponse& response)
 {
     const bool command = m_state == State::Erasing || m_state == State::Command;
-    if (command && outcome == FlashExchange::Outcome::Accepted)
+    if (command && outcome == FlashExchange::Outcome::Accepted) {
         m_result.commandCode = response.code;
+        sayUnknownCommandAnswer(response);
+    }
     if (m_state == State::Command && outcome == FlashExchange::Outcome::WriteFailed)
-        emit statusChanged(m_exchange.writeFailureText());
+        emit statusChanged(m_exchange.failureText());
     switch (outcome) {
     case FlashExchange::Outcome::Accepted:
         advance(Event::Accepted);
@@ -223,6 +347,10 @@ void FlashBurner::onExchangeFinished(FlashExchange::Outcome outcome, const Flash
         return;
     case FlashExchange::Outcome::WriteFailed:
         advance(Event::WriteFailed);
+        return;
+    case FlashExchange::Outcome::OutOfStep:
+        emit trafficNote(m_exchange.failureText());
+        advance(Event::OutOfStep);
         return;
     }
 }

@@ -27,8 +27,10 @@ struct BurnRequest {
 // One operation at a time; every step is started by an answer, a timer or the converter ending, in
 // advance(). It emits the texts a window shows and never waits on the caller's thread.
 //
-// A burn: converter (when asked) -> file read -> erase (when asked) -> ">B0" -> each line -> a
-// pause -> "Flash Burning Succeeded". A file that cannot be read ends it before anything is sent.
+// A burn: converter (when asked) -> file read and checked -> erase (when asked) -> ">B0" -> each
+// line -> a pause -> "Flash Burning Succeeded". A converter that fails, or a file that cannot be
+// read or is not a whole HEX file, ends it before anything is sent. The exchanges of one operation
+// prove each answer to be their own; one out of step ends the operation as a failure.
 class FlashBurner : public QObject {
     Q_OBJECT
 public:
@@ -40,12 +42,17 @@ public:
     void burn(const BurnRequest& request);
     void eraseFlash();
     void testFlash();
-    // Drops the operation where it stands: no more sends, the converter is ended.
+    // Drops the operation where it stands: no more sends, the converter is ended. Says what it left
+    // behind (the flash incomplete) in the status, the transcript and the result.
     void stop();
+    // What is running, for a question before it is stopped; empty when idle.
+    QString runningText() const;
 
     State state() const { return m_state; }
     bool isBusy() const { return m_state != State::Idle; }
     int lineCount() const { return int(m_lines.size()); }
+    // The running operation's result so far, or the last one's once it has ended.
+    const FlashResult& result() const { return m_result; }
     FlashExchange& exchange() { return m_exchange; }
 
 signals:
@@ -58,10 +65,13 @@ signals:
     void busyChanged(bool busy);
     void converterRunning(bool running);
     void messageBox(const QString& text, const QString& title, velto::Prompter::Icon icon);
+    // A failure worth a row beside the line's bytes in the traffic monitor: a stop, an exchange out
+    // of step.
+    void trafficNote(const QString& text);
     void finished(const velto::flash::FlashResult& result);
 
 private:
-    enum class Event { ConverterDone, Accepted, Rejected, WriteFailed, FinishPauseOver };
+    enum class Event { ConverterDone, Accepted, Rejected, WriteFailed, OutOfStep, FinishPauseOver };
 
     void advance(Event event);
     void begin(State state, FlashResult::Operation operation);
@@ -71,6 +81,10 @@ private:
     void burnError();
     void end(bool accepted);
     void onExchangeFinished(FlashExchange::Outcome outcome, const FlashResponse& response);
+    void sayUnknownCommandAnswer(const FlashResponse& response);
+    QString lineName() const;
+    QString stopStatus() const;
+    QString stopText() const;
 
     FlashTimings m_timings;
     FlashExchange m_exchange;

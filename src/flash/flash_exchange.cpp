@@ -2,34 +2,64 @@
 
 #include "flash/comm_event_text.h"
 #include "flash/flash_texts.h"
+#include "serial/own_echo.h"
 
 namespace velto::flash {
+
+namespace {
+constexpr qsizetype kAnswerSize = 2;
+// Bytes shown of what put an exchange out of step; a flood is not worth more.
+constexpr qsizetype kShownBytes = 16;
+
+QString hexBytes(const QByteArray& bytes)
+{
+    QString text = QString::fromLatin1(bytes.first(std::min(bytes.size(), kShownBytes)).toHex(' ').toUpper());
+    if (bytes.size() > kShownBytes)
+        text += QStringLiteral(" ... (%1 bytes)").arg(bytes.size());
+    return text;
+}
+} // namespace
 
 FlashExchange::FlashExchange(serial::ByteLink& link, const FlashTimings& timings, QObject* parent)
     : QObject(parent)
     , m_link(link)
     , m_timings(timings)
 {
-    for (QTimer* t : { &m_pauseTimer, &m_deadline, &m_slowWriteTimer })
+    for (QTimer* t : { &m_pauseTimer, &m_deadline, &m_slowWriteTimer, &m_quietTimer }) {
         t->setSingleShot(true);
+        // They bound a device's answer or time a pause it needs: a coarse timer fires up to 5 % early.
+        t->setTimerType(Qt::PreciseTimer);
+    }
     m_pauseTimer.setObjectName(QStringLiteral("FlashCommandPauseTimer"));
     m_deadline.setObjectName(QStringLiteral("FlashAnswerTimer"));
     m_slowWriteTimer.setObjectName(QStringLiteral("FlashSlowWriteTimer"));
+    m_quietTimer.setObjectName(QStringLiteral("FlashRetryQuietTimer"));
     connect(&m_pauseTimer, &QTimer::timeout, this, [this] { advance(Event::PauseOver); });
     connect(&m_deadline, &QTimer::timeout, this, [this] { advance(Event::TimeUp); });
     connect(&m_slowWriteTimer, &QTimer::timeout, this, [this] { advance(Event::SlowWriteOver); });
+    connect(&m_quietTimer, &QTimer::timeout, this, [this] { advance(Event::QuietOver); });
     connect(&m_link, &serial::ByteLink::readyRead, this, [this] { advance(Event::BytesArrived); });
     connect(&m_link, &serial::ByteLink::portError, this, &FlashExchange::onPortError);
 }
 
-void FlashExchange::start(const QByteArray& message, FlashRequest request)
+void FlashExchange::start(const QByteArray& message, FlashRequest request, const QString& what)
 {
-    cancel();
+    const bool continuing = m_state == State::Settled;
+    stopTimers();
+    if (continuing && m_link.bytesAvailable() > 0) {
+        m_answer = m_link.readAll();
+        outOfStep(QStringLiteral("bytes after its answer, when none was due (%1)").arg(hexBytes(m_answer)));
+        return;
+    }
+    // Whatever came before the operation began is no answer to it.
+    if (!continuing)
+        m_link.readAll();
     m_message = message;
     m_request = request;
+    m_what = what;
     m_tries = 0;
     m_response = {};
-    m_writeFailure.clear();
+    m_failure.clear();
     sendTry();
 }
 
@@ -43,24 +73,27 @@ void FlashExchange::advance(Event event)
 {
     switch (m_state) {
     case State::Idle:
-        // Bytes between exchanges stay in the link; the next try drops them.
+        // Bytes between operations stay in the link; the next operation drops them.
         return;
     case State::Pausing:
         switch (event) {
         case Event::BytesArrived:
             collect();
+            // An echo or a second answer is plain now; an answer waits for the pause.
+            if (const Reading r = reading(); r == Reading::Echo || r == Reading::TooMany)
+                act(r);
             return;
         case Event::PauseOver:
-            if (m_answer.size() >= 2)
-                judge();
-            else
+            if (const Reading r = reading(); r == Reading::NeedMore)
                 m_state = State::Awaiting;
+            else
+                act(r);
             return;
         case Event::TimeUp:
-        case Event::LineFailed:
-            tryFailed();
+            tryFailed(m_answer.isEmpty() ? QStringLiteral("no answer") : describeAnswer());
             return;
         case Event::SlowWriteOver:
+        case Event::QuietOver:
             return;
         }
         return;
@@ -68,23 +101,51 @@ void FlashExchange::advance(Event event)
         switch (event) {
         case Event::BytesArrived:
             collect();
-            if (m_answer.size() >= 2)
-                judge();
+            act(reading());
             return;
         case Event::TimeUp:
-        case Event::LineFailed:
-            tryFailed();
+            tryFailed(m_answer.isEmpty() ? QStringLiteral("no answer") : describeAnswer());
+            return;
+        case Event::PauseOver:
+        case Event::SlowWriteOver:
+        case Event::QuietOver:
+            return;
+        }
+        return;
+    case State::SlowWritePause:
+        if (event == Event::BytesArrived) {
+            const QByteArray extra = m_link.readAll();
+            outOfStep(QStringLiteral("bytes while the device was writing (%1)").arg(hexBytes(extra)));
+        } else if (event == Event::SlowWriteOver) {
+            report(m_response);
+            if (m_state == State::SlowWritePause)
+                finish(Outcome::Accepted);
+        }
+        return;
+    case State::Quieting:
+        switch (event) {
+        case Event::BytesArrived:
+            // A late answer to the failed try, or noise: dropped, and the quiet starts again.
+            m_link.readAll();
+            m_quietTimer.start(m_timings.retryQuietMs);
+            return;
+        case Event::QuietOver:
+            sendTry();
+            return;
+        case Event::TimeUp:
+            outOfStep(QStringLiteral("the line does not fall quiet for a retry"));
             return;
         case Event::PauseOver:
         case Event::SlowWriteOver:
             return;
         }
         return;
-    case State::SlowWritePause:
-        if (event == Event::SlowWriteOver) {
-            report(m_response);
-            if (m_state != State::Idle)
-                finish(Outcome::Accepted);
+    case State::Settled:
+        if (event == Event::BytesArrived) {
+            m_answer = m_link.readAll();
+            if (!m_answer.isEmpty())
+                outOfStep(
+                    QStringLiteral("bytes after its answer, when none was due (%1)").arg(hexBytes(m_answer)));
         }
         return;
     }
@@ -94,12 +155,10 @@ void FlashExchange::sendTry()
 {
     ++m_tries;
     m_answer.clear();
-    // Whatever is left over belongs to an earlier message.
-    m_link.readAll();
     // Waiting begins before the write: a peer may answer before write() returns.
     m_state = m_request == FlashRequest::Command ? State::Pausing : State::Awaiting;
     emit messageSent(m_message);
-    if (m_state == State::Idle)
+    if (m_state != State::Pausing && m_state != State::Awaiting)
         return; // cancelled by a listener
     m_deadline.start(m_timings.answerLimitMs);
     if (m_state == State::Pausing)
@@ -107,14 +166,44 @@ void FlashExchange::sendTry()
     if (m_link.write(m_message))
         return;
     // A closed port stays closed: trying again cannot help.
-    m_writeFailure
-        = m_link.errorText().isEmpty() ? QStringLiteral("Serial port is not open") : m_link.errorText();
+    m_failure = m_link.errorText().isEmpty() ? QStringLiteral("Serial port is not open") : m_link.errorText();
     finish(Outcome::WriteFailed);
 }
 
 void FlashExchange::collect()
 {
     m_answer += m_link.readAll();
+}
+
+FlashExchange::Reading FlashExchange::reading() const
+{
+    if (serial::startsWithOwnFrame(m_answer, m_message))
+        return Reading::Echo;
+    // The start of our own message may be the start of its echo: an answer never goes on like it.
+    if (m_message.startsWith(m_answer) || m_answer.size() < kAnswerSize)
+        return Reading::NeedMore;
+    return m_answer.size() == kAnswerSize ? Reading::Answer : Reading::TooMany;
+}
+
+void FlashExchange::act(Reading reading)
+{
+    switch (reading) {
+    case Reading::NeedMore:
+        return;
+    case Reading::Answer:
+        judge();
+        return;
+    case Reading::Echo:
+        stopTimers();
+        emit statusChanged(serial::withEchoHint(kEchoedText));
+        emit responseMarked(kEchoMark);
+        if (m_state == State::Pausing || m_state == State::Awaiting)
+            tryFailed(serial::withEchoHint(QStringLiteral("own message echoed")));
+        return;
+    case Reading::TooMany:
+        outOfStep(QStringLiteral("more than one answer (%1)").arg(hexBytes(m_answer)));
+        return;
+    }
 }
 
 void FlashExchange::judge()
@@ -126,24 +215,57 @@ void FlashExchange::judge()
         m_slowWriteTimer.start(m_timings.slowWritePauseMs);
         return;
     }
+    const State judging = m_state;
     report(m_response);
-    if (m_state == State::Idle)
+    if (m_state != judging)
         return; // cancelled by a listener
     if (m_response.accepted)
         finish(Outcome::Accepted);
     else
-        tryFailed();
+        tryFailed(describeAnswer());
 }
 
-void FlashExchange::tryFailed()
+QString FlashExchange::describeAnswer() const
+{
+    if (m_answer.size() < kAnswerSize)
+        return QStringLiteral("answer %1 cut short").arg(hexBytes(m_answer));
+    const FlashResponse r = judgeFlashResponse(m_answer, m_request);
+    const QString shown = r.listed ? r.mark : hexBytes(m_answer.first(kAnswerSize));
+    return r.statusText ? QStringLiteral("answer %1 (%2)").arg(shown, *r.statusText)
+                        : QStringLiteral("answer %1").arg(shown);
+}
+
+void FlashExchange::tryFailed(const QString& why)
 {
     stopTimers();
     if (m_tries < kMaxTries) {
-        sendTry();
+        waitForQuiet();
         return;
     }
-    emit statusChanged(kRetryFourTimesText);
-    finish(Outcome::Rejected);
+    const QString where = m_what.isEmpty() ? QString() : m_what + QStringLiteral(", ");
+    emit statusChanged(QStringLiteral("%1: %2%3").arg(kRetryFourTimesText, where, why));
+    if (m_state == State::Pausing || m_state == State::Awaiting)
+        finish(Outcome::Rejected);
+}
+
+void FlashExchange::waitForQuiet()
+{
+    m_state = State::Quieting;
+    m_link.readAll();
+    m_quietTimer.start(m_timings.retryQuietMs);
+    // However long the line goes on talking, the wait ends.
+    m_deadline.start(m_timings.answerLimitMs + m_timings.retryQuietMs);
+}
+
+void FlashExchange::outOfStep(const QString& why)
+{
+    stopTimers();
+    const QString where = m_what.isEmpty() ? QString() : QStringLiteral(" - ") + m_what;
+    m_failure = QStringLiteral("%1%2: %3").arg(kOutOfStepText, where, why);
+    m_state = State::Idle;
+    emit statusChanged(m_failure);
+    emit responseMarked(m_failure);
+    emit finished(Outcome::OutOfStep, FlashResponse {});
 }
 
 void FlashExchange::report(const FlashResponse& response)
@@ -157,7 +279,7 @@ void FlashExchange::report(const FlashResponse& response)
 void FlashExchange::finish(Outcome outcome)
 {
     stopTimers();
-    m_state = State::Idle;
+    m_state = outcome == Outcome::Accepted ? State::Settled : State::Idle;
     emit finished(outcome, outcome == Outcome::WriteFailed ? FlashResponse {} : m_response);
 }
 
@@ -166,14 +288,17 @@ void FlashExchange::stopTimers()
     m_pauseTimer.stop();
     m_deadline.stop();
     m_slowWriteTimer.stop();
+    m_quietTimer.stop();
 }
 
 void FlashExchange::onPortError(QSerialPort::SerialPortError error)
 {
     if (m_state != State::Pausing && m_state != State::Awaiting)
         return;
-    emit statusChanged(commEventText(error).value_or(m_link.errorText()));
-    advance(Event::LineFailed);
+    const QString text = commEventText(error).value_or(m_link.errorText());
+    emit statusChanged(text);
+    if (m_state == State::Pausing || m_state == State::Awaiting)
+        tryFailed(text);
 }
 
 } // namespace velto::flash

@@ -49,6 +49,7 @@ FlashResponse judgeLineAnswer(quint8 code)
         r.statusText = QString::fromLatin1(row->status);
         r.mark = QString::fromLatin1(row->mark);
         r.accepted = row->accepted;
+        r.listed = true;
         r.pauseFirst = code == FlashResponse::kSlowWrite;
     } else {
         r.statusText = kAccidentalText;
@@ -66,6 +67,7 @@ FlashResponse judgeCommandAnswer(quint8 code)
     if (const Row* row = findRow(kCommandRows, code)) {
         r.statusText = QString::fromLatin1(row->status);
         r.mark = QString::fromLatin1(row->mark);
+        r.listed = true;
     } else {
         // Any other code is taken as it comes and shown as the character it is.
         const char c = char(code);

@@ -32,6 +32,8 @@ struct FlashResponse {
     // The transcript mark; empty for none.
     QString mark;
     bool accepted = false;
+    // The code is one of the table's; the mark then names it (":A2", "<B7").
+    bool listed = false;
     // The device is still writing: the answer counts after a pause (code 0xA4).
     bool pauseFirst = false;
 };

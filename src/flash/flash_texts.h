@@ -16,6 +16,13 @@ inline const QString kEraseInProgressText = QStringLiteral("Flash Erase in Progr
 inline const QString kTestInProgressText = QStringLiteral("Flash Test in Progress...");
 inline const QString kRetryFourTimesText = QStringLiteral("Error - Retry Four Times");
 inline const QString kBurnSucceededText = QStringLiteral("Flash Burning Succeeded");
+// An exchange that cannot prove its answer: a second answer, or bytes while none was due.
+inline const QString kOutOfStepText = QStringLiteral("Out of Step");
+// Our own message came back instead of an answer; the texts carry the hint to turn on Remove echo.
+inline const QString kEchoedText = QStringLiteral("Own Message Echoed");
+inline const QString kEchoMark = QStringLiteral("(echo)");
+// A burn whose every line was accepted, but whose erase was not confirmed.
+inline const QString kBurnWithoutEraseText = QStringLiteral("Flash Burning Ended Without A Successful Erase");
 
 // Message boxes.
 inline const QString kBurnErrorText = QStringLiteral("Flash Burning Error Occurs");

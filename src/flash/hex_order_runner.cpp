@@ -4,6 +4,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
+
+#include <cerrno>
 
 namespace velto::flash {
 
@@ -25,6 +28,18 @@ QString HexOrderRunner::defaultProgram()
     const QString name = QStringLiteral("HexOrder");
 #endif
     return QDir(QCoreApplication::applicationDirPath()).filePath(name);
+}
+
+QString HexOrderRunner::unavailableReason(const QString& program)
+{
+    const QFileInfo info(program);
+    if (!info.exists())
+        return qt_error_string(ENOENT);
+    if (info.isDir())
+        return qt_error_string(EISDIR);
+    if (!info.isExecutable())
+        return qt_error_string(EACCES);
+    return {};
 }
 
 void HexOrderRunner::run(const QString& program, const QString& hexPath)
@@ -88,6 +103,20 @@ void HexOrderRunner::onFinished(QProcess* process)
         return;
     m_process = nullptr;
     process->deleteLater();
+    const QString program = QDir::toNativeSeparators(process->program());
+    if (process->exitStatus() == QProcess::CrashExit) {
+        emit failed(QStringLiteral("The HEX converter %1 was killed before it ended (%2): nothing was sent "
+                                   "to the device.")
+                        .arg(program, process->errorString()));
+        return;
+    }
+    if (process->exitCode() != 0) {
+        emit failed(
+            QStringLiteral("The HEX converter %1 ended with status %2: nothing was sent to the device.")
+                .arg(program)
+                .arg(process->exitCode()));
+        return;
+    }
     emit done();
 }
 

@@ -17,6 +17,9 @@ public:
 
     // HexOrder (HexOrder.exe on Windows) next to the running program.
     static QString defaultProgram();
+    // Why the program cannot be started, in the system's words ("No such file or directory");
+    // empty when it looks startable. Lets a window say so when the file is chosen, not mid-burn.
+    static QString unavailableReason(const QString& program);
 
     void run(const QString& program, const QString& hexPath);
     // Ends a converter still running; done() is not emitted.
@@ -27,8 +30,10 @@ signals:
     void started();
     // "Error starting task ", the program, a line break and the system's reason.
     void failedToStart(const QString& text);
-    // The converter has ended, or never started: the file is to be read now.
+    // The converter has ended well, or never started: the file is to be read now.
     void done();
+    // The converter ended with a non-zero status or was killed: what it left is not to be burnt.
+    void failed(const QString& text);
 
 private:
     void onError(QProcess* process, QProcess::ProcessError error);

@@ -1,6 +1,7 @@
 #include "cli_process.h"
 #include "sim/intel_hex.h"
 #include "sim/simulated_line.h"
+#include "support/stand_in_converter.h"
 
 #include <QFile>
 #include <QProcess>
@@ -103,7 +104,10 @@ private slots:
                                      << "Flash Test Failed";
         QTest::newRow("burn after a failed erase")
             << QStringList { "burn", "--erase", "--hex" } << QList<int> {} << QList<int> { 0xB6 }
-            << "Flash Burning Succeeded";
+            << "Flash Burning Ended Without A Successful Erase";
+        QTest::newRow("erase answered with an unknown code")
+            << QStringList { "erase" } << QList<int> {} << QList<int> { 'Z' }
+            << "Flash Erase Answered With An Unknown Code (0x5A)";
     }
     void deviceRefusalsFail()
     {
@@ -122,7 +126,17 @@ private slots:
         args << "--port" << line->devicePath();
         const Run run = runAgainst(args);
         QCOMPARE(run.exitCode, 1);
-        QCOMPARE(run.statuses.last(), status);
+        QVERIFY2(run.statuses.last().startsWith(status), qPrintable(run.statuses.last()));
+    }
+
+    void aFailedConverterSendsNothing()
+    {
+        const QString converter = velto::test::writeStandInConverter(dir.path(), "exit 3");
+        const Run run = runAgainst({ "flash", "burn", "--port", line->devicePath(), "--hex",
+            writeFile(velto::sim::sampleHexFile(5)), "--erase", "--converter", converter });
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.errors.contains("ended with status 3: nothing was sent"), qPrintable(run.errors));
+        QCOMPARE(device().commandsReceived(), 0);
     }
 
     void eraseAndTestSucceed()

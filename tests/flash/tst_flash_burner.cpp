@@ -23,6 +23,7 @@ FlashTimings quickTimings()
     t.commandPauseMs = 0;
     t.slowWritePauseMs = kShortMs;
     t.finishPauseMs = 0;
+    t.retryQuietMs = 0;
     return t;
 }
 
@@ -151,10 +152,12 @@ private slots:
         QCOMPARE(link->written.at(1), QByteArray(">B0"));
         QCOMPARE(statuses.at(1), QStringLiteral("Flash Erase in Progress..."));
         QVERIFY(statuses.contains(eraseFails ? "Flash Erase Failed" : "Flash Erase Succeeded"));
-        QCOMPARE(statuses.last(), QStringLiteral("Flash Burning Succeeded"));
+        // The burn went on, but neither the window nor a command line calls a failed erase a success.
+        QCOMPARE(statuses.last(),
+            eraseFails ? QStringLiteral("Flash Burning Ended Without A Successful Erase")
+                       : QStringLiteral("Flash Burning Succeeded"));
         QVERIFY(result.accepted);
         QCOMPARE(device().records(), linesOf(file));
-        // The burn went on, but a command line must not call a failed erase a success.
         QCOMPARE(result.deviceConfirmed(), !eraseFails);
     }
 
@@ -168,7 +171,8 @@ private slots:
         QVERIFY(!result.deviceConfirmed());
         const QByteArray first = linesOf(file).first();
         QCOMPARE(link->written, (QList<QByteArray> { ">B0", first, first, first, first }));
-        QCOMPARE(statuses.last(), QStringLiteral("Error - Retry Four Times"));
+        QCOMPARE(statuses.last(),
+            QStringLiteral("Error - Retry Four Times: line 1 of 10, answer :A2 (Incorrect Checksum)"));
         QVERIFY(!progressVisible);
         QVERIFY(!burner->isBusy());
     }
@@ -216,8 +220,32 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("reason");
+        const QByteArray data = ":0400000001020304F2\r\n";
+        const QByteArray end = ":00000001FF\r\n";
         QTest::newRow("missing") << "" << QByteArray() << "Cannot read the HEX file";
         QTest::newRow("empty") << "empty.hex" << QByteArray("\r\n\r\n") << "holds no lines";
+        QTest::newRow("no end-of-file record")
+            << "f.hex" << data + data << "line 2, the last, is not the end-of-file record";
+        QTest::newRow("bad checksum on line 3") << "f.hex" << data + data + ":0400000001020304F3\r\n" + end
+                                                << "line 3 has a bad checksum (F3 where the record needs F2)";
+        QTest::newRow("a record after the end")
+            << "f.hex" << data + end + data << "line 3 comes after the end-of-file record on line 2";
+        QTest::newRow("two end records")
+            << "f.hex" << data + end + end << "line 3 comes after the end-of-file record on line 2";
+        QTest::newRow("lines counted as the file has them, blank ones too")
+            << "f.hex"
+            << "\r\n" + data + "\n\n:04000000010203G4F2\r\n" + end
+            << "line 5 holds a character that is not a hexadecimal digit";
+        QTest::newRow("truncated record") << "f.hex" << data + ":04000000010203\r\n" + end
+                                          << "line 2 carries 2 data bytes where its byte count says 4";
+        QTest::newRow("unknown record type")
+            << "f.hex"
+            << ":00000007F9\r\n" + end << "line 1 has the unknown record type 07";
+        QTest::newRow("address record of the wrong size")
+            << "f.hex"
+            << ":0300000400000FEA\r\n" + end << "type 04 with 3 data bytes, where that type carries 2";
+        QTest::newRow("no start code") << "f.hex"
+                                       << "0400000001020304F2\r\n" + end << "line 1 does not start with ':'";
     }
     void aFileThatCannotBeReadSendsNothing()
     {
@@ -229,6 +257,7 @@ private slots:
         request.hexPath = name.isEmpty() ? dir->filePath("missing.hex") : writeFile(content, name);
         const FlashResult result = burnAndWait(request);
         QVERIFY(!result.accepted);
+        // Not even the erase: the device saw nothing, no ">B0" least of all.
         QVERIFY(link->written.isEmpty());
         QCOMPARE(boxes.size(), 1);
         QVERIFY2(boxes.first().contains(reason), qPrintable(boxes.first()));
@@ -275,6 +304,38 @@ private slots:
         QCOMPARE(device().records(), linesOf(file));
     }
 
+    void aConverterThatFailsStopsTheBurn_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("reason");
+        // Each cuts the file short first: what it leaves must not be burnt.
+        const QString cut = QStringLiteral("head -n 3 \"$1\" > \"$1.part\" && mv \"$1.part\" \"$1\"\n");
+        QTest::newRow("ends with status 3") << cut + "exit 3"
+                                            << "ended with status 3";
+        QTest::newRow("killed") << cut + "kill -KILL $$"
+                                << "was killed before it ended";
+        QTest::newRow("cut short, status 0, no end record") << cut << "is not the end-of-file record";
+    }
+    void aConverterThatFailsStopsTheBurn()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, reason);
+        BurnRequest request;
+        request.hexPath = writeFile(sim::sampleHexFile(20));
+        request.erase = true;
+        request.runConverter = true;
+        request.converterProgram = test::writeStandInConverter(dir->path(), script);
+        const FlashResult result = burnAndWait(request);
+        QVERIFY(!result.accepted);
+        QVERIFY(link->written.isEmpty());
+        QCOMPARE(device().commandsReceived(), 0);
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes.first().contains(reason), qPrintable(boxes.first()));
+        QVERIFY2(boxes.first().contains("Nothing was sent", Qt::CaseInsensitive), qPrintable(boxes.first()));
+        QCOMPARE(result.converterFailed, !reason.contains("end-of-file"));
+        QVERIFY(!burner->isBusy());
+    }
+
     void aConverterStoppedMidRunDoesNotHoldUpTheNextBurn()
     {
         QTemporaryDir slowDir;
@@ -312,6 +373,11 @@ private slots:
         const auto result = finished.first().first().value<FlashResult>();
         QVERIFY(result.stopped);
         QVERIFY(!result.deviceConfirmed());
+        QCOMPARE(result.stopText,
+            QStringLiteral(
+                "Flash burning was aborted after 9 of 100 lines: the sensor's flash is incomplete."));
+        QCOMPARE(transcript.last(), result.stopText);
+        QCOMPARE(statuses.last(), QStringLiteral("Flash Burning Aborted - Flash Incomplete"));
         QVERIFY(!burner->isBusy());
         QCOMPARE(burner->exchange().state(), FlashExchange::State::Idle);
         for (const QTimer* timer : burner->findChildren<QTimer*>())
@@ -362,8 +428,10 @@ private slots:
                               << "Flash Test Succeeded" << true;
         QTest::newRow("test failed") << false << 0xB3 << "Flash Test in Progress..."
                                      << "Flash Test Failed" << false;
-        QTest::newRow("other code") << false << int('Z') << "Flash Test in Progress..."
-                                    << "Flash Test in Progress..." << false;
+        QTest::newRow("test, other code") << false << int('Z') << "Flash Test in Progress..."
+                                          << "Flash Test Answered With An Unknown Code (0x5A)" << false;
+        QTest::newRow("erase, other code") << true << int('Z') << "Flash Erase in Progress..."
+                                           << "Flash Erase Answered With An Unknown Code (0x5A)" << false;
     }
     void standAloneCommands()
     {
@@ -401,7 +469,7 @@ private slots:
         QVERIFY(finished.wait(kWaitMs));
         QVERIFY(!finished.first().first().value<FlashResult>().accepted);
         QCOMPARE(link->written.size(), 4);
-        QCOMPARE(statuses.last(), QStringLiteral("Error - Retry Four Times"));
+        QCOMPARE(statuses.last(), QStringLiteral("Error - Retry Four Times: >B4, no answer"));
         QVERIFY(!burner->isBusy());
     }
 

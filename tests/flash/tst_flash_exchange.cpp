@@ -1,4 +1,5 @@
 #include "flash/flash_exchange.h"
+#include "serial/own_echo.h"
 #include "support/fake_byte_link.h"
 
 #include <QSignalSpy>
@@ -36,7 +37,12 @@ class TestFlashExchange : public QObject {
         t.answerLimitMs = kNeverMs;
         t.commandPauseMs = 0;
         t.slowWritePauseMs = kNeverMs;
+        t.retryQuietMs = 0;
         return t;
+    }
+    static QString lastStatus(const QStringList& statuses)
+    {
+        return statuses.isEmpty() ? QString() : statuses.last();
     }
 
 private slots:
@@ -100,26 +106,29 @@ private slots:
     void rejectedAnswersAreTriedFourTimes_data()
     {
         QTest::addColumn<QByteArray>("answer");
-        QTest::newRow("end of program") << QByteArray(":\xA6");
-        QTest::newRow("bad checksum") << QByteArray(":\xA2");
-        QTest::newRow("unknown code") << QByteArray(":\x10");
-        QTest::newRow("command answer") << QByteArray("<\xB7");
-        QTest::newRow("other start") << QByteArray("xx");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("end of program") << QByteArray(":\xA6") << ":A6 (End of Program)";
+        QTest::newRow("bad checksum") << QByteArray(":\xA2") << ":A2 (Incorrect Checksum)";
+        QTest::newRow("unknown code") << QByteArray(":\x10") << "3A 10 (Accidental Response)";
+        QTest::newRow("command answer") << QByteArray("<\xB7") << "<B7 (Accidental Response)";
+        QTest::newRow("other start") << QByteArray("xx") << "78 78";
     }
     void rejectedAnswersAreTriedFourTimes()
     {
         QFETCH(QByteArray, answer);
+        QFETCH(QString, shown);
         QSignalSpy finished(exchange, &FlashExchange::finished);
-        exchange->start(kLine, FlashRequest::Line);
+        exchange->start(kLine, FlashRequest::Line, "line 7 of 9");
         for (int i = 1; i <= FlashExchange::kMaxTries; ++i) {
-            QCOMPARE(link->written.size(), i);
+            // Each retry waits for a quiet line first.
+            QTRY_COMPARE(link->written.size(), i);
             QCOMPARE(link->written.last(), kLine);
             link->receive(answer);
         }
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished[0][0].value<FlashExchange::Outcome>(), FlashExchange::Outcome::Rejected);
         QCOMPARE(link->written.size(), FlashExchange::kMaxTries);
-        QCOMPARE(statuses.last(), QStringLiteral("Error - Retry Four Times"));
+        QCOMPARE(statuses.last(), "Error - Retry Four Times: line 7 of 9, answer " + shown);
         QVERIFY(!exchange->isBusy());
     }
 
@@ -128,6 +137,8 @@ private slots:
         QSignalSpy finished(exchange, &FlashExchange::finished);
         exchange->start(kLine, FlashRequest::Line);
         link->receive(":\xA6");
+        QCOMPARE(exchange->state(), FlashExchange::State::Quieting);
+        QTRY_COMPARE(link->written.size(), 2);
         link->receive(":\xA3");
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished[0][0].value<FlashExchange::Outcome>(), FlashExchange::Outcome::Accepted);
@@ -139,12 +150,14 @@ private slots:
     void silenceAndHalfAnswersTimeOut_data()
     {
         QTest::addColumn<QByteArray>("answer");
-        QTest::newRow("silence") << QByteArray();
-        QTest::newRow("one byte") << QByteArray(":");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("silence") << QByteArray() << "no answer";
+        QTest::newRow("one byte") << QByteArray(":") << "answer 3A cut short";
     }
     void silenceAndHalfAnswersTimeOut()
     {
         QFETCH(QByteArray, answer);
+        QFETCH(QString, shown);
         FlashTimings t = handDriven();
         t.answerLimitMs = kShortMs;
         makeExchange(t);
@@ -158,7 +171,7 @@ private slots:
         QVERIFY(finished.wait(kWaitMs));
         QCOMPARE(sent.size(), FlashExchange::kMaxTries);
         QCOMPARE(finished[0][0].value<FlashExchange::Outcome>(), FlashExchange::Outcome::Rejected);
-        QCOMPARE(statuses.last(), QStringLiteral("Error - Retry Four Times"));
+        QCOMPARE(statuses.last(), "Error - Retry Four Times: " + shown);
     }
 
     void slowWriteIsAcceptedAfterItsPause()
@@ -185,7 +198,7 @@ private slots:
         exchange->start(kLine, FlashRequest::Line);
         emit link->portError(QSerialPort::ReadError);
         QCOMPARE(statuses, QStringList { "Data Lost" });
-        QCOMPARE(link->written.size(), 2);
+        QTRY_COMPARE(link->written.size(), 2);
         link->receive(":\xA3");
         QCOMPARE(finished.size(), 1);
         QCOMPARE(exchange->tries(), 2);
@@ -199,8 +212,159 @@ private slots:
         QCOMPARE(finished.size(), 1);
         QCOMPARE(finished[0][0].value<FlashExchange::Outcome>(), FlashExchange::Outcome::WriteFailed);
         QCOMPARE(exchange->tries(), 1);
-        QVERIFY(!exchange->writeFailureText().isEmpty());
+        QVERIFY(!exchange->failureText().isEmpty());
         QVERIFY(!exchange->isBusy());
+    }
+
+    // What may look like an answer but is not this message's own.
+    void answersThatAreNotItsOwn_data()
+    {
+        QTest::addColumn<bool>("command");
+        QTest::addColumn<QList<QByteArray>>("chunks");
+        QTest::addColumn<bool>("outOfStep"); // else the try failed and a retry waits
+        QTest::addColumn<QString>("status");
+        const QString echoed = velto::serial::withEchoHint("Own Message Echoed");
+        QTest::newRow("two answers at once")
+            << false << QList<QByteArray> { ":\xA3:\xA3" } << true
+            << "Out of Step - line 2 of 3: more than one answer (3A A3 3A A3)";
+        QTest::newRow("an answer and a stray byte")
+            << false << QList<QByteArray> { ":", "\xA3\x55" } << true
+            << "Out of Step - line 2 of 3: more than one answer (3A A3 55)";
+        QTest::newRow("a command answered twice in its pause")
+            << true << QList<QByteArray> { "<\xB7", "<\xB7" } << true
+            << "Out of Step - >B0: more than one answer (3C B7 3C B7)";
+        QTest::newRow("the line echoed") << false << QList<QByteArray> { kLine } << false << echoed;
+        QTest::newRow("the line echoed in pieces, then the answer")
+            << false << QList<QByteArray> { kLine.first(1), kLine.sliced(1, 10), kLine.sliced(11) + ":\xA3" }
+            << false << echoed;
+        QTest::newRow("the command echoed with its answer")
+            << true << QList<QByteArray> { ">B0<\xB7" } << false << echoed;
+    }
+    void answersThatAreNotItsOwn()
+    {
+        QFETCH(bool, command);
+        QFETCH(QList<QByteArray>, chunks);
+        QFETCH(bool, outOfStep);
+        QFETCH(QString, status);
+        FlashTimings t = handDriven();
+        t.commandPauseMs = command ? kNeverMs : 0;
+        t.retryQuietMs = kNeverMs;
+        makeExchange(t);
+        QSignalSpy finished(exchange, &FlashExchange::finished);
+        if (command)
+            exchange->start(">B0", FlashRequest::Command, ">B0");
+        else
+            exchange->start(kLine, FlashRequest::Line, "line 2 of 3");
+        for (const QByteArray& chunk : chunks)
+            link->receive(chunk);
+        QCOMPARE(lastStatus(statuses), status);
+        if (outOfStep) {
+            QCOMPARE(finished.size(), 1);
+            QCOMPARE(finished[0][0].value<FlashExchange::Outcome>(), FlashExchange::Outcome::OutOfStep);
+            QCOMPARE(exchange->failureText(), status);
+            QCOMPARE(exchange->state(), FlashExchange::State::Idle);
+        } else {
+            QCOMPARE(finished.size(), 0);
+            QCOMPARE(marks.last(), QStringLiteral("(echo)"));
+            QCOMPARE(exchange->state(), FlashExchange::State::Quieting);
+        }
+        QCOMPARE(link->written.size(), 1);
+    }
+
+    void anEchoEveryTimeFailsWithTheHint()
+    {
+        QSignalSpy finished(exchange, &FlashExchange::finished);
+        connect(exchange, &FlashExchange::messageSent, this, [this](const QByteArray& message) {
+            QTimer::singleShot(0, link, [this, message] { link->receive(message); });
+        });
+        exchange->start(kLine, FlashRequest::Line, "line 1 of 1");
+        QVERIFY(finished.wait(kWaitMs));
+        QCOMPARE(finished[0][0].value<FlashExchange::Outcome>(), FlashExchange::Outcome::Rejected);
+        QCOMPARE(link->written.size(), FlashExchange::kMaxTries);
+        QCOMPARE(statuses.last(),
+            "Error - Retry Four Times: line 1 of 1, " + velto::serial::withEchoHint("own message echoed"));
+    }
+
+    void bytesWhileNoAnswerIsDueAreOutOfStep_data()
+    {
+        QTest::addColumn<bool>("slowWrite");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("after the answer")
+            << false
+            << "Out of Step - line 1 of 2: bytes after its answer, when none was "
+               "due (3A A3)";
+        QTest::newRow("while the device writes")
+            << true << "Out of Step - line 1 of 2: bytes while the device was writing (3A A3)";
+    }
+    void bytesWhileNoAnswerIsDueAreOutOfStep()
+    {
+        QFETCH(bool, slowWrite);
+        QFETCH(QString, status);
+        QSignalSpy finished(exchange, &FlashExchange::finished);
+        exchange->start(kLine, FlashRequest::Line, "line 1 of 2");
+        link->receive(slowWrite ? ":\xA4" : ":\xA3");
+        QCOMPARE(exchange->state(),
+            slowWrite ? FlashExchange::State::SlowWritePause : FlashExchange::State::Settled);
+        QVERIFY(!exchange->isBusy() || slowWrite);
+        link->receive(":\xA3");
+        QCOMPARE(finished.last()[0].value<FlashExchange::Outcome>(), FlashExchange::Outcome::OutOfStep);
+        QCOMPARE(statuses.last(), status);
+        QCOMPARE(exchange->state(), FlashExchange::State::Idle);
+        // The next message of the operation is not sent on a line out of step.
+        QCOMPARE(link->written.size(), 1);
+    }
+
+    void theNextMessageFindsTheLineClean()
+    {
+        QSignalSpy finished(exchange, &FlashExchange::finished);
+        exchange->start(kLine, FlashRequest::Line, "line 1 of 2");
+        link->receive(":\xA3");
+        // Bytes the line already held when the next message was to go.
+        link->incoming = ":\xA3";
+        exchange->start(kLine, FlashRequest::Line, "line 2 of 2");
+        QCOMPARE(finished.last()[0].value<FlashExchange::Outcome>(), FlashExchange::Outcome::OutOfStep);
+        QCOMPARE(link->written.size(), 1);
+    }
+
+    void aLateAnswerDuringTheQuietIsDropped()
+    {
+        FlashTimings t = handDriven();
+        t.answerLimitMs = 5 * kShortMs;
+        t.retryQuietMs = 10 * kShortMs;
+        makeExchange(t);
+        QSignalSpy finished(exchange, &FlashExchange::finished);
+        QSignalSpy sent(exchange, &FlashExchange::messageSent);
+        exchange->start(kLine, FlashRequest::Line);
+        QTRY_COMPARE(exchange->state(), FlashExchange::State::Quieting);
+        link->receive(":\xA3"); // the late answer to the first try
+        QCOMPARE(finished.size(), 0);
+        QCOMPARE(link->written.size(), 1);
+        QVERIFY(sent.wait(kWaitMs));
+        QCOMPARE(sent.size(), 2);
+        QCOMPARE(exchange->state(), FlashExchange::State::Awaiting);
+        link->receive(":\xA3");
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(finished[0][0].value<FlashExchange::Outcome>(), FlashExchange::Outcome::Accepted);
+        QCOMPARE(exchange->tries(), 2);
+    }
+
+    void aLineThatNeverFallsQuietIsOutOfStep()
+    {
+        FlashTimings t = handDriven();
+        t.answerLimitMs = 10 * kShortMs;
+        t.retryQuietMs = kShortMs;
+        makeExchange(t);
+        QTimer noise;
+        connect(&noise, &QTimer::timeout, link, [this] { link->receive("\x55"); });
+        QSignalSpy finished(exchange, &FlashExchange::finished);
+        exchange->start(kLine, FlashRequest::Line, "line 1 of 1");
+        link->receive(":\xA0");
+        noise.start(kShortMs / 10);
+        QVERIFY(finished.wait(kWaitMs));
+        QCOMPARE(finished[0][0].value<FlashExchange::Outcome>(), FlashExchange::Outcome::OutOfStep);
+        QCOMPARE(statuses.last(),
+            QStringLiteral("Out of Step - line 1 of 1: the line does not fall quiet for a retry"));
+        QCOMPARE(link->written.size(), 1);
     }
 
     void cancelStopsWaiting()

@@ -90,6 +90,7 @@ private slots:
         FlashTimings quick;
         quick.answerLimitMs = 100;
         quick.commandPauseMs = 10;
+        quick.retryQuietMs = 50;
         FlashBurner burner(link, quick);
         QStringList statuses;
         connect(&burner, &FlashBurner::statusChanged, this, [&statuses](const QString& t) { statuses << t; });
@@ -97,7 +98,7 @@ private slots:
         burner.testFlash();
         QVERIFY(finished.wait(kWaitMs));
         QVERIFY(!finished.first().first().value<FlashResult>().accepted);
-        QCOMPARE(statuses.last(), QStringLiteral("Error - Retry Four Times"));
+        QCOMPARE(statuses.last(), QStringLiteral("Error - Retry Four Times: >B1, no answer"));
         QTRY_COMPARE(line.simulator().bootloader().commandsReceived(), 4);
     }
 };

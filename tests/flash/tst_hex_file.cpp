@@ -1,4 +1,5 @@
 #include "flash/hex_file.h"
+#include "sim/intel_hex.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -34,6 +35,20 @@ private slots:
         QFETCH(QByteArray, content);
         QFETCH(QList<QByteArray>, lines);
         QCOMPARE(splitHexLines(content), lines);
+    }
+
+    void wholeFilesPassTheCheck_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::newRow("a firmware crossing 64 KiB") << velto::sim::sampleHexFile(4200, 3);
+        QTest::newRow("lower-case digits, LF, blank lines")
+            << QByteArray(":0400000001020304f2\n\n:00000001ff\n\n");
+        QTest::newRow("the end record alone") << QByteArray(":00000001FF");
+    }
+    void wholeFilesPassTheCheck()
+    {
+        QFETCH(QByteArray, content);
+        QCOMPARE(checkHexRecords(content), QString());
     }
 
     void unreadableFilesSayWhy()

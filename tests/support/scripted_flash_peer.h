@@ -4,6 +4,8 @@
 #include "support/scripted_peer.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 
@@ -12,7 +14,9 @@
 namespace velto::test {
 
 // The sensor's flash bootloader on the far side of a pseudo-terminal: the simulated bootloader
-// answers (its knobs force wrong answer codes), or nobody does; it can also flood the line or close it.
+// answers (its knobs force wrong, late, lost or repeated answers), or nobody does; an adapter may
+// echo what the program sends; it can also flood the line or close it. Like a device it works one
+// message at a time: an answer never overtakes the answer to an earlier message.
 class ScriptedFlashPeer : public ScriptedPeer {
     Q_OBJECT
 public:
@@ -24,17 +28,29 @@ public:
 
     sim::BootloaderResponder device;
     bool silent = false;
+    // Everything the program sends comes straight back first, as from an RS-485 adapter.
+    bool echo = false;
     int messagesHeard = 0;
 
 signals:
     void messageHeard();
 
 private:
+    struct Due {
+        qint64 atMs;
+        QByteArray bytes;
+    };
+
     void onReadable() override;
     void sendAnswers();
+    void writeDue();
 
     QTimer m_quiet;
     QByteArray m_buffer;
+    QElapsedTimer m_clock;
+    QList<Due> m_due;
+    qint64 m_busyUntilMs = 0;
+    QTimer m_dueTimer;
 };
 
 } // namespace velto::test

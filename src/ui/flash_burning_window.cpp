@@ -3,10 +3,14 @@
 #include "common/prompter.h"
 #include "flash/flash_burner.h"
 #include "flash/flash_texts.h"
+#include "flash/hex_order_runner.h"
+#include "serial/byte_link.h"
 #include "ui/screen_fit.h"
 #include "ui_flash_burning_window.h"
 
 #include <QCloseEvent>
+#include <QDir>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextCursor>
 
@@ -19,11 +23,16 @@ const QString kConfirmText = QStringLiteral("Do you want to delete Flash memory 
 const QString kConfirmTitle = QStringLiteral("MsgBox Delete Flash");
 const QString kYes = QStringLiteral("yes");
 const QString kNo = QStringLiteral("no");
+const QString kAbortTitle = QStringLiteral("Abort Flash Burning");
+const QString kAbortedTitle = QStringLiteral("Flash Burning Aborted");
+const QString kConverterMissingText
+    = QStringLiteral("HexOrder is missing: the file can only be burnt as it is, unconverted.");
 } // namespace
 
 FlashBurningWindow::FlashBurningWindow(serial::ByteLink& link, Prompter& prompter, bool connected,
     QString converterProgram, const flash::FlashTimings& timings, QWidget* parent)
     : QWidget(parent, Qt::Window)
+    , m_link(link)
     , m_prompter(prompter)
     , m_ui(std::make_unique<Ui::FormFlashburning>())
     , m_burner(new flash::FlashBurner(link, timings, this))
@@ -34,10 +43,15 @@ FlashBurningWindow::FlashBurningWindow(serial::ByteLink& link, Prompter& prompte
     compactLayouts(this);
     fitToScreenOnShow(this);
     m_ui->DebugText->setMaximumBlockCount(kTranscriptMaxLines);
-    // Showing and hiding the bar must not move the transcript.
-    QSizePolicy barPolicy = m_ui->SendHexFileProgressBar->sizePolicy();
-    barPolicy.setRetainSizeWhenHidden(true);
-    m_ui->SendHexFileProgressBar->setSizePolicy(barPolicy);
+    // Showing and hiding the bar and the converter's note must not move the rest.
+    for (QWidget* w :
+        std::initializer_list<QWidget*> { m_ui->SendHexFileProgressBar, m_ui->HexOrderMissingLabel }) {
+        QSizePolicy policy = w->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(policy);
+    }
+    m_ui->HexOrderMissingLabel->setText(kConverterMissingText);
+    m_ui->HexOrderMissingLabel->hide();
     m_transcriptTimer.setSingleShot(true);
     m_transcriptTimer.setInterval(kTranscriptBatchMs);
     connect(&m_transcriptTimer, &QTimer::timeout, this, &FlashBurningWindow::flushTranscript);
@@ -47,6 +61,10 @@ FlashBurningWindow::FlashBurningWindow(serial::ByteLink& link, Prompter& prompte
     connect(f.SendHEXFileCommand, &QPushButton::clicked, this, &FlashBurningWindow::SendHEXFileCommand_Click);
     connect(f.FlashEraseCommand, &QPushButton::clicked, this, &FlashBurningWindow::FlashEraseCommand_Click);
     connect(f.FlashTestCommand, &QPushButton::clicked, this, &FlashBurningWindow::FlashTestCommand_Click);
+    connect(f.StopCommand, &QPushButton::clicked, this, &FlashBurningWindow::StopCommand_Click);
+    // A port that is not open cannot erase or test anything.
+    connect(
+        &m_link, &serial::ByteLink::closed, this, [this] { SetFlashButtonsEnabled(!m_burner->isBusy()); });
     wireBurner();
     Form_Load();
 }
@@ -69,7 +87,7 @@ void FlashBurningWindow::wireBurner()
         [this](const QString& text, const QString& title, Prompter::Icon icon) {
             m_prompter.message(text, title, icon);
         });
-    connect(b, &flash::FlashBurner::finished, this, &FlashBurningWindow::flushTranscript);
+    connect(b, &flash::FlashBurner::finished, this, &FlashBurningWindow::onFinished);
 }
 
 void FlashBurningWindow::Form_Load()
@@ -80,6 +98,7 @@ void FlashBurningWindow::Form_Load()
     f.HEXFileNameText->clear();
     f.SendHexFileProgressBar->hide();
     f.BrowseCommand->setEnabled(true);
+    f.StopCommand->setEnabled(false);
     m_hexOrderPending = false;
     if (!m_connected) {
         f.BrowseCommand->setEnabled(false);
@@ -90,8 +109,8 @@ void FlashBurningWindow::Form_Load()
 void FlashBurningWindow::SetFlashButtonsEnabled(bool enabled)
 {
     Ui::FormFlashburning& f = *m_ui;
-    f.FlashTestCommand->setEnabled(enabled);
-    f.FlashEraseCommand->setEnabled(enabled);
+    f.FlashTestCommand->setEnabled(enabled && m_link.isOpen());
+    f.FlashEraseCommand->setEnabled(enabled && m_link.isOpen());
     f.SendHEXFileCommand->setEnabled(enabled && !f.HEXFileNameText->text().isEmpty());
 }
 
@@ -105,27 +124,58 @@ void FlashBurningWindow::BrowseCommand_Click()
     m_hexFilePath = name;
     m_hexOrderPending = true;
     m_ui->HEXFileNameText->setText(name);
+    showConverterState();
     SetFlashButtonsEnabled(true);
+}
+
+void FlashBurningWindow::showConverterState()
+{
+    const QString reason = flash::HexOrderRunner::unavailableReason(m_converterProgram);
+    QLabel* note = m_ui->HexOrderMissingLabel;
+    note->setToolTip(reason.isEmpty()
+            ? QString()
+            : QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(m_converterProgram), reason));
+    note->setVisible(m_hexOrderPending && !reason.isEmpty());
+}
+
+bool FlashBurningWindow::confirmBurningUnconverted()
+{
+    const QString reason = flash::HexOrderRunner::unavailableReason(m_converterProgram);
+    showConverterState();
+    if (reason.isEmpty())
+        return true;
+    const QString text = QStringLiteral("%1%2\n%3\n\nBurn %4 as it is, without the HEX converter?")
+                             .arg(flash::kErrorStartingTaskText, QDir::toNativeSeparators(m_converterProgram),
+                                 reason, QDir::toNativeSeparators(m_hexFilePath));
+    return m_prompter.askYesNoDefaultNo(text, flash::kErrorTitle, Prompter::Icon::Warning);
 }
 
 void FlashBurningWindow::SendHEXFileCommand_Click()
 {
     if (!m_connected || m_burner->isBusy() || m_hexFilePath.isEmpty())
         return;
-    clearTranscript();
     flash::BurnRequest request;
     request.hexPath = m_hexFilePath;
     request.erase = m_ui->EraseCheckBox->isChecked();
     request.runConverter = m_hexOrderPending;
     request.converterProgram = m_converterProgram;
-    // Once per file choice: a second burn of the same file skips the converter.
-    m_hexOrderPending = false;
+    if (request.runConverter && !flash::HexOrderRunner::unavailableReason(m_converterProgram).isEmpty()) {
+        if (!confirmBurningUnconverted())
+            return;
+        // The file stays unconverted: the next burn asks again, unless the converter has come.
+        request.runConverter = false;
+    } else {
+        // Once per file choice: a second burn of the same file skips the converter.
+        m_hexOrderPending = false;
+        showConverterState();
+    }
+    clearTranscript();
     m_burner->burn(request);
 }
 
 void FlashBurningWindow::FlashEraseCommand_Click()
 {
-    if (m_burner->isBusy())
+    if (m_burner->isBusy() || !m_link.isOpen())
         return;
     clearTranscript();
     SetFlashButtonsEnabled(false);
@@ -134,7 +184,7 @@ void FlashBurningWindow::FlashEraseCommand_Click()
 
 void FlashBurningWindow::FlashTestCommand_Click()
 {
-    if (m_burner->isBusy())
+    if (m_burner->isBusy() || !m_link.isOpen())
         return;
     clearTranscript();
     SetFlashButtonsEnabled(false);
@@ -156,14 +206,30 @@ QString FlashBurningWindow::ConfirmFlashCommand(const QByteArray& command)
     return kYes;
 }
 
+void FlashBurningWindow::StopCommand_Click()
+{
+    m_burner->stop();
+}
+
 void FlashBurningWindow::onBusyChanged(bool busy)
 {
     Ui::FormFlashburning& f = *m_ui;
     SetFlashButtonsEnabled(!busy);
     f.EraseCheckBox->setEnabled(!busy);
     f.BrowseCommand->setEnabled(!busy && m_connected);
+    f.StopCommand->setEnabled(busy);
     if (!m_connected)
         f.SendHEXFileCommand->setEnabled(false);
+}
+
+void FlashBurningWindow::onFinished(const flash::FlashResult& result)
+{
+    // A converter that failed has not converted the file: the next burn runs it again.
+    if (result.converterFailed) {
+        m_hexOrderPending = true;
+        showConverterState();
+    }
+    flushTranscript();
 }
 
 void FlashBurningWindow::appendTranscript(const QString& entry)
@@ -194,12 +260,48 @@ void FlashBurningWindow::clearTranscript()
     m_ui->DebugText->clear();
 }
 
+void FlashBurningWindow::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The port may have been opened or lost while the window was away.
+    if (!m_burner->isBusy())
+        SetFlashButtonsEnabled(true);
+}
+
+void FlashBurningWindow::keyPressEvent(QKeyEvent* event)
+{
+    // Escape closes, as it would a dialog; closing asks first while something runs.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void FlashBurningWindow::closeEvent(QCloseEvent* event)
 {
-    // Nothing more goes to the device once the window is gone; the port stays open.
-    m_burner->stop();
+    QString abortedText;
+    if (m_burner->isBusy()) {
+        // Hidden while the converter runs: nobody to ask, and nothing has reached the device yet.
+        if (isVisible()) {
+            const QString question = QStringLiteral("%1\nAbort it? The sensor's flash will be incomplete.")
+                                         .arg(m_burner->runningText());
+            if (!m_prompter.askYesNoDefaultNo(question, kAbortTitle, Prompter::Icon::Warning)) {
+                event->ignore();
+                return;
+            }
+        }
+        // It may have ended while the question was up.
+        if (m_burner->isBusy()) {
+            m_burner->stop();
+            abortedText = m_burner->result().stopText;
+        }
+    }
     emit unloaded();
     event->accept();
+    // Said once the window is gone, so it is not lost with it.
+    if (!abortedText.isEmpty())
+        m_prompter.message(abortedText, kAbortedTitle, Prompter::Icon::Warning);
 }
 
 } // namespace velto::ui

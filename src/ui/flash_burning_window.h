@@ -23,12 +23,15 @@ class ByteLink;
 
 namespace velto::flash {
 class FlashBurner;
-}
+struct FlashResult;
+} // namespace velto::flash
 
 namespace velto::ui {
 
 // FormFlashburning: burns a HEX file into the sensor's flash through the bootloader, and erases or
 // tests the flash on its own. The window shows what the burner reports; the burner does the work.
+// A running operation is stopped by Stop, or by closing the window (Escape too) once the user has
+// agreed to leave the flash incomplete.
 class FlashBurningWindow : public QWidget {
     Q_OBJECT
 public:
@@ -56,6 +59,7 @@ public:
     void SetFlashButtonsEnabled(bool enabled);
     // Asks before erasing, then runs the command; "yes" or "no".
     QString ConfirmFlashCommand(const QByteArray& command);
+    void StopCommand_Click();
 
 signals:
     // The window was closed; the main window comes back.
@@ -63,13 +67,21 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void wireBurner();
     void onBusyChanged(bool busy);
+    void onFinished(const flash::FlashResult& result);
+    // Says in the window whether the converter is there to run on the chosen file.
+    void showConverterState();
+    // Asks, in the words of a converter that cannot start, whether to burn the file unconverted.
+    bool confirmBurningUnconverted();
     void appendTranscript(const QString& entry);
     void clearTranscript();
 
+    serial::ByteLink& m_link;
     Prompter& m_prompter;
     std::unique_ptr<Ui::FormFlashburning> m_ui;
     flash::FlashBurner* m_burner;

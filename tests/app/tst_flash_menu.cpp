@@ -93,6 +93,9 @@ private slots:
         QVERIFY(!flash->form().BrowseCommand->isEnabled());
         QVERIFY(!flash->form().SendHEXFileCommand->isEnabled());
         QVERIFY(!fx.link.isOpen());
+        // Nothing to erase or test through a port that is not open.
+        QVERIFY(!flash->form().FlashEraseCommand->isEnabled());
+        QVERIFY(!flash->form().FlashTestCommand->isEnabled());
         flash->close();
         QVERIFY(fx.window().isVisible());
     }

@@ -1,9 +1,11 @@
 // The traffic monitor as the program opens it: from the Connection menu and from the tool windows,
 // watching the main window's real lines to the simulated sensors.
 #include "app/main_controller.h"
+#include "flash/flash_burner.h"
 #include "modbus/qt_modbus_master.h"
 #include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
+#include "sim/intel_hex.h"
 #include "sim/sensor_simulator.h"
 #include "sim/simulated_line.h"
 #include "support/fake_prompter.h"
@@ -25,8 +27,11 @@
 #include "ui_taliq485_debug_window.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace velto;
@@ -219,6 +224,55 @@ private slots:
             QByteArray("<\xB5"));
         QCOMPARE(b.failures(w), 0);
         flash->close();
+        b.trigger("mnuDisConnect");
+    }
+
+    // A burn aborted by closing its window shows in the monitor beside its bytes; the simulated
+    // bootloader then leaves the line to the sensors, so the radar's first command is answered.
+    void anAbortedBurnShowsAndLeavesTheLine()
+    {
+        Bench b;
+        QTemporaryDir dir;
+        QFile hex(dir.filePath("firmware.hex"));
+        QVERIFY(hex.open(QIODevice::WriteOnly));
+        hex.write(sim::sampleHexFile(300));
+        hex.close();
+        b.window().show();
+        b.connectTo(b.line.devicePath());
+        b.trigger("mnuFlashBurning");
+        QPointer<ui::FlashBurningWindow> flash
+            = b.window().findChild<ui::FlashBurningWindow*>(QStringLiteral("FormFlashburning"));
+        QVERIFY(flash);
+        flash->form().TrafficMonitorCommand->click();
+        auto* w = b.window().findChild<ui::TrafficMonitorWindow*>();
+        QVERIFY(w);
+
+        b.prompter.fileAnswers.enqueue(hex.fileName());
+        flash->form().BrowseCommand->click();
+        // No converter next to the test: burn the file as it is, then abort at line 20.
+        b.prompter.yesNoAnswers.enqueue(true);
+        b.prompter.yesNoAnswers.enqueue(true);
+        QObject::connect(&flash->burner(), &flash::FlashBurner::progressChanged, flash, [&flash](int line) {
+            if (line == 20)
+                flash->close();
+        });
+        flash->form().SendHEXFileCommand->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!flash, kWaitMs);
+        const QString aborted = QStringLiteral(
+            "Flash burning was aborted after 19 of 300 lines: the sensor's flash is incomplete.");
+        QCOMPARE(b.prompter.lastText(), aborted);
+        QTRY_VERIFY(b.hasRow(w, aborted));
+
+        b.trigger("mnuOperation");
+        auto* radar = b.window().findChild<ui::FormRendo*>(QStringLiteral("FormRendo"));
+        QVERIFY(radar);
+        radar->form().SendStatus->click();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            !b.rowStarting(w, Protocol::Radar, Direction::Rx, "reply to Send Status").bytes.isEmpty(),
+            kWaitMs);
+        // Not the bootloader's "bad start code" to a radar frame.
+        QVERIFY(b.rowStarting(w, Protocol::Flash, Direction::Rx, "Incorrect Start Code").bytes.isEmpty());
+        radar->form().ExitCommand->click();
         b.trigger("mnuDisConnect");
     }
 

@@ -22,6 +22,7 @@ flash::FlashTimings quickTimings()
     t.commandPauseMs = 0;
     t.slowWritePauseMs = 0;
     t.finishPauseMs = 0;
+    t.retryQuietMs = 0;
     return t;
 }
 } // namespace
@@ -167,7 +168,9 @@ private slots:
         fx.browse(fx.writeFile(5));
         fx.device().forcedLineCodes = { 0xA3, 0xA0, 0xA1, 0xA2, 0xA6 };
         QVERIFY(!fx.burn());
-        QCOMPARE(fx.f().FlashBurningStatusText->text(), QStringLiteral("Error - Retry Four Times"));
+        // Which line failed, and what the device said to it the last time.
+        QCOMPARE(fx.f().FlashBurningStatusText->text(),
+            QStringLiteral("Error - Retry Four Times: line 2 of 5, answer :A6 (End of Program)"));
         QCOMPARE(fx.transcript().mid(4),
             (QStringList { fx.transcript().at(4), ":A0", fx.transcript().at(4), ":A1", fx.transcript().at(4),
                 ":A2", fx.transcript().at(4), ":A6" }));
@@ -232,46 +235,175 @@ private slots:
         QCOMPARE(fx.device().records().size(), 3);
     }
 
-    void aMissingConverterIsReportedAndTheBurnGoesOn()
+    void aMissingConverterIsShownAndAskedAbout_data()
     {
+        QTest::addColumn<bool>("burnAsItIs");
+        QTest::newRow("the user declines") << false;
+        QTest::newRow("the user burns the file as it is") << true;
+    }
+    void aMissingConverterIsShownAndAskedAbout()
+    {
+        QFETCH(bool, burnAsItIs);
         QTemporaryDir elsewhere;
         test::SimulatorLink link;
         test::FakePrompter prompter;
         const QString missing = elsewhere.filePath("HexOrder");
         ui::FlashBurningWindow window(link, prompter, true, missing, quickTimings());
+        window.show();
         QFile file(elsewhere.filePath("f.hex"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(sim::sampleHexFile(4));
         file.close();
+        QVERIFY(!window.form().HexOrderMissingLabel->isVisible());
         prompter.fileAnswers.enqueue(file.fileName());
         window.BrowseCommand_Click();
+        // Said when the file is chosen, not in the middle of a burn.
+        QVERIFY(window.form().HexOrderMissingLabel->isVisible());
+        QVERIFY(window.form().HexOrderMissingLabel->toolTip().startsWith(missing));
+        QVERIFY(prompter.messages.isEmpty());
+
+        prompter.yesNoAnswers.enqueue(burnAsItIs);
         QSignalSpy finished(&window.burner(), &flash::FlashBurner::finished);
-        window.SendHEXFileCommand_Click();
-        QVERIFY(finished.wait(kWaitMs));
+        QTest::mouseClick(window.form().SendHEXFileCommand, Qt::LeftButton);
         QCOMPARE(prompter.messages.size(), 1);
         QCOMPARE(prompter.messages[0].title, QStringLiteral("Error"));
         QCOMPARE(prompter.messages[0].icon, Prompter::Icon::Warning);
-        QVERIFY(prompter.messages[0].text.startsWith("Error starting task " + missing + "\n"));
+        QVERIFY2(prompter.messages[0].text.startsWith("Error starting task " + missing + "\n"),
+            qPrintable(prompter.messages[0].text));
+        QVERIFY(prompter.messages[0].text.endsWith("as it is, without the HEX converter?"));
+        if (!burnAsItIs) {
+            QVERIFY(!window.burner().isBusy());
+            QVERIFY(link.written.isEmpty());
+            QCOMPARE(
+                window.form().FlashBurningStatusText->text(), QStringLiteral("Wait for Sending HEX File"));
+            QVERIFY(window.form().SendHEXFileCommand->isEnabled());
+            return;
+        }
+        QVERIFY(finished.wait(kWaitMs));
         QCOMPARE(window.form().FlashBurningStatusText->text(), QStringLiteral("Flash Burning Succeeded"));
+        QCOMPARE(link.simulator.bootloader().records().size(), 4);
+        // Asked once, and no second box from the converter that was never started.
+        QCOMPARE(prompter.messages.size(), 1);
+        // Still unconverted: the next burn asks again.
+        QVERIFY(window.hexOrderPending());
+        QVERIFY(window.form().HexOrderMissingLabel->isVisible());
     }
 
-    void closingMidBurnStopsIt()
+    void closingMidBurnAsksFirst_data()
     {
+        QTest::addColumn<bool>("escape");
+        QTest::addColumn<bool>("abort");
+        QTest::newRow("close, abort") << false << true;
+        QTest::newRow("close, go on") << false << false;
+        QTest::newRow("Escape, abort") << true << true;
+        QTest::newRow("Escape, go on") << true << false;
+    }
+    void closingMidBurnAsksFirst()
+    {
+        QFETCH(bool, escape);
+        QFETCH(bool, abort);
         Fixture fx;
         fx.browse(fx.writeFile(200));
+        fx.prompter.yesNoAnswers.enqueue(abort);
         QSignalSpy unloaded(&fx.window, &ui::FlashBurningWindow::unloaded);
-        connect(&fx.window.burner(), &flash::FlashBurner::progressChanged, &fx.window, [&fx](int line) {
-            if (line == 20)
-                fx.window.close();
-        });
+        QSignalSpy finished(&fx.window.burner(), &flash::FlashBurner::finished);
+        connect(
+            &fx.window.burner(), &flash::FlashBurner::progressChanged, &fx.window, [&fx, escape](int line) {
+                if (line != 20)
+                    return;
+                if (escape)
+                    QTest::keyClick(&fx.window, Qt::Key_Escape);
+                else
+                    fx.window.close();
+            });
         QTest::mouseClick(fx.f().SendHEXFileCommand, Qt::LeftButton);
-        QTRY_COMPARE_WITH_TIMEOUT(unloaded.size(), 1, kWaitMs);
+        QVERIFY(finished.wait(kWaitMs));
+        QCOMPARE(fx.prompter.messages.size(), abort ? 2 : 1);
+        QCOMPARE(fx.prompter.messages[0].title, QStringLiteral("Abort Flash Burning"));
+        QCOMPARE(fx.prompter.messages[0].text,
+            QStringLiteral(
+                "Flash burning is at line 20 of 200.\nAbort it? The sensor's flash will be incomplete."));
+        if (!abort) {
+            QCOMPARE(unloaded.size(), 0);
+            QVERIFY(fx.window.isVisible());
+            QCOMPARE(fx.f().FlashBurningStatusText->text(), QStringLiteral("Flash Burning Succeeded"));
+            QCOMPARE(fx.device().records().size(), 200);
+            return;
+        }
+        QCOMPARE(unloaded.size(), 1);
         QVERIFY(!fx.window.burner().isBusy());
+        const QString aborted = QStringLiteral(
+            "Flash burning was aborted after 19 of 200 lines: the sensor's flash is incomplete.");
+        // Said once the window has gone, and written where the burn was followed.
+        QCOMPARE(fx.prompter.messages[1].text, aborted);
+        QCOMPARE(fx.prompter.messages[1].title, QStringLiteral("Flash Burning Aborted"));
+        QCOMPARE(fx.transcript().last(), aborted);
+        QCOMPARE(fx.f().FlashBurningStatusText->text(),
+            QStringLiteral("Flash Burning Aborted - Flash Incomplete"));
         const qsizetype sent = fx.link.written.size();
         fx.link.inject(":\xA3"); // a stray answer starts nothing
         QTRY_VERIFY(fx.link.bytesAvailable() > 0);
         QCOMPARE(fx.link.written.size(), sent);
         QVERIFY(fx.device().records().size() < 200);
+    }
+
+    void escapeClosesAnIdleWindowAtOnce()
+    {
+        Fixture fx;
+        QSignalSpy unloaded(&fx.window, &ui::FlashBurningWindow::unloaded);
+        QTest::keyClick(&fx.window, Qt::Key_Escape);
+        QCOMPARE(unloaded.size(), 1);
+        QVERIFY(fx.prompter.messages.isEmpty());
+    }
+
+    void stopEndsARunningBurn()
+    {
+        Fixture fx;
+        fx.browse(fx.writeFile(200));
+        QVERIFY(!fx.f().StopCommand->isEnabled());
+        QSignalSpy finished(&fx.window.burner(), &flash::FlashBurner::finished);
+        bool stopReady = false;
+        connect(&fx.window.burner(), &flash::FlashBurner::progressChanged, &fx.window,
+            [&fx, &stopReady](int line) {
+                if (line != 30)
+                    return;
+                stopReady = fx.f().StopCommand->isEnabled();
+                QTest::mouseClick(fx.f().StopCommand, Qt::LeftButton);
+            });
+        QTest::mouseClick(fx.f().SendHEXFileCommand, Qt::LeftButton);
+        QVERIFY(finished.wait(kWaitMs));
+        QVERIFY(stopReady);
+        QVERIFY(finished.first().first().value<flash::FlashResult>().stopped);
+        QCOMPARE(fx.f().FlashBurningStatusText->text(),
+            QStringLiteral("Flash Burning Aborted - Flash Incomplete"));
+        QCOMPARE(fx.transcript().last(),
+            QStringLiteral(
+                "Flash burning was aborted after 29 of 200 lines: the sensor's flash is incomplete."));
+        QVERIFY(!fx.f().StopCommand->isEnabled());
+        QVERIFY(fx.flashButtonsEnabled());
+        QVERIFY(fx.f().SendHEXFileCommand->isEnabled());
+        QVERIFY(fx.prompter.messages.isEmpty());
+    }
+
+    void eraseAndTestNeedAnOpenPort()
+    {
+        test::SimulatorLink link;
+        link.close();
+        test::FakePrompter prompter;
+        ui::FlashBurningWindow window(link, prompter, true, QString(), quickTimings());
+        window.show();
+        QVERIFY(!window.form().FlashEraseCommand->isEnabled());
+        QVERIFY(!window.form().FlashTestCommand->isEnabled());
+        window.FlashEraseCommand_Click();
+        window.FlashTestCommand_Click();
+        QVERIFY(prompter.messages.isEmpty());
+        QVERIFY(link.written.isEmpty());
+        // Opened while the window was away: they work again when it comes back.
+        link.open(QString(), QString());
+        window.hide();
+        window.show();
+        QVERIFY(window.form().FlashEraseCommand->isEnabled());
+        QVERIFY(window.form().FlashTestCommand->isEnabled());
     }
 };
 

@@ -129,6 +129,37 @@ private slots:
         QVERIFY2(run.statuses.last().startsWith(status), qPrintable(run.statuses.last()));
     }
 
+    // An adapter that echoes: our own ">B0" is never the answer; with --remove-echo the link skips it.
+    void anEchoingLine_data()
+    {
+        QTest::addColumn<bool>("removeEcho");
+        QTest::newRow("echo left on the line") << false;
+        QTest::newRow("--remove-echo") << true;
+    }
+    void anEchoingLine()
+    {
+        QFETCH(bool, removeEcho);
+        velto::sim::LineFaults echo;
+        echo.echo = true;
+        line->setFaults(echo);
+        const QByteArray file = velto::sim::sampleHexFile(5);
+        QStringList args { "flash", "burn", "--port", line->devicePath(), "--hex", writeFile(file),
+            "--converter", dir.filePath("none") };
+        if (removeEcho)
+            args << "--remove-echo";
+        const Run run = runAgainst(args);
+        if (removeEcho) {
+            QCOMPARE(run.exitCode, 0);
+            QCOMPARE(device().records(), linesOf(file));
+            return;
+        }
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.statuses.last(),
+            QStringLiteral("Error - Retry Four Times: >B0, own message echoed (the adapter echoes what is "
+                           "sent: turn on Remove echo)"));
+        QVERIFY(device().records().isEmpty());
+    }
+
     void aFailedConverterSendsNothing()
     {
         const QString converter = velto::test::writeStandInConverter(dir.path(), "exit 3");

@@ -42,7 +42,8 @@ QString Ser2netRig::configuration(const QString& devicePath, Mode mode, quint16 
                           "  accepter: %1,127.0.0.1,%2\n"
                           "  connector: serialdev,%3,9600n81,local\n"
                           "  options:\n"
-                          "    kickolduser: true\n")
+                          "    kickolduser: true\n"
+                          "    chardelay: false\n")
         .arg(accepter)
         .arg(port)
         .arg(devicePath);

@@ -27,6 +27,12 @@ ConnectionController::ConnectionController(MainContext& ctx, PortScan scan, QObj
     connect(&m_ctx.VeltoComm, &serial::ByteLink::lineLost, this, &ConnectionController::lineLost);
 }
 
+ConnectionController::~ConnectionController()
+{
+    // A top-level window of ours: it goes with us, not with an event loop that may not run again.
+    delete m_portWindow;
+}
+
 void ConnectionController::mnuConnect_Click()
 {
     // A window closed by OK or Cancel waits for deletion and takes no more answers: open a new one.
@@ -34,6 +40,7 @@ void ConnectionController::mnuConnect_Click()
         m_portWindow->raise();
         return;
     }
+    delete m_portWindow; // closed, its deferred deletion not yet run
     QList<serial::PortChoice> extras;
     if (m_ctx.simulatorPath)
         extras.append({ QString(), QStringLiteral("Simulated sensors"), true });

@@ -14,6 +14,7 @@ public:
     using PortScan = std::function<QList<serial::PortChoice>()>;
 
     ConnectionController(MainContext& ctx, PortScan scan, QObject* parent = nullptr);
+    ~ConnectionController() override;
 
     void mnuConnect_Click();
     void mnuDisConnect_Click();

@@ -94,14 +94,17 @@ void QtPrompter::message(const QString& text, const QString& title, Icon icon)
     // A timer that keeps failing (a log file deleted, a port gone) repeats its message each tick;
     // one box on screen says it, a pile of identical boxes would bury the window.
     const QString key = title + QChar(0x1f) + text;
-    if (m_open.contains(key))
+    if (m_open->contains(key))
         return;
     auto* box = new QMessageBox(toQt(icon), titleOrAppName(title), text, QMessageBox::Ok, owner());
     keepTitleWhole(*box);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setObjectName(QStringLiteral("PrompterMessage"));
-    m_open.insert(key);
-    QObject::connect(box, &QObject::destroyed, [this, key] { m_open.remove(key); });
+    m_open->insert(key);
+    QObject::connect(box, &QObject::destroyed, [open = std::weak_ptr(m_open), key] {
+        if (const auto set = open.lock())
+            set->remove(key);
+    });
     box->open();
 }
 

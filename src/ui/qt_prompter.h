@@ -6,6 +6,8 @@
 #include <QSet>
 #include <QWidget>
 
+#include <memory>
+
 namespace velto::ui {
 
 // Message boxes and dialogs on screen. Messages open window-modal and return at once, so a timer
@@ -31,7 +33,8 @@ private:
     QWidget* owner() const;
 
     QPointer<QWidget> m_parent;
-    QSet<QString> m_open; // messages on screen now
+    // Messages on screen now; shared with each box, which may outlive the prompter.
+    std::shared_ptr<QSet<QString>> m_open = std::make_shared<QSet<QString>>();
 };
 
 } // namespace velto::ui

@@ -19,29 +19,12 @@ FlashBurner::FlashBurner(serial::ByteLink& link, const FlashTimings& timings, QO
         [this](const QByteArray& message) { emit transcriptEntry(QString::fromLatin1(message)); });
     connect(&m_exchange, &FlashExchange::responseMarked, this, &FlashBurner::transcriptEntry);
     connect(&m_exchange, &FlashExchange::finished, this, &FlashBurner::onExchangeFinished);
-    connect(&m_converter, &HexOrderRunner::started, this, [this] {
-        if (m_state != State::Converting)
-            return;
-        m_converterStarted = true;
-        emit converterRunning(true);
-    });
-    connect(&m_converter, &HexOrderRunner::failedToStart, this, [this](const QString& text) {
-        if (m_state == State::Converting)
-            emit messageBox(text, kErrorTitle, Prompter::Icon::Warning);
-    });
+    connect(&m_converter, &HexOrderRunner::started, this, [this] { advance(Event::ConverterStarted); });
+    connect(&m_converter, &HexOrderRunner::failedToStart, this,
+        [this](const QString& text) { advance(Event::ConverterFailedToStart, text); });
     connect(&m_converter, &HexOrderRunner::done, this, [this] { advance(Event::ConverterDone); });
-    connect(&m_converter, &HexOrderRunner::failed, this, [this](const QString& text) {
-        if (m_state != State::Converting)
-            return;
-        if (m_converterStarted) {
-            m_converterStarted = false;
-            emit converterRunning(false);
-        }
-        m_result.converterFailed = true;
-        emit messageBox(text, kErrorTitle, Prompter::Icon::Warning);
-        if (m_state == State::Converting)
-            end(false);
-    });
+    connect(&m_converter, &HexOrderRunner::failed, this,
+        [this](const QString& text) { advance(Event::ConverterFailed, text); });
 }
 
 void FlashBurner::burn(const BurnRequest& request)
@@ -49,61 +32,25 @@ void FlashBurner::burn(const BurnRequest& request)
     if (isBusy())
         return;
     m_request = request;
-    m_lines.clear();
-    m_next = 0;
-    begin(State::Converting, FlashResult::Operation::Burn);
-    m_result.eraseRequested = request.erase;
-    emit statusChanged(QString());
-    emit progressRangeChanged(1, 1);
-    emit progressChanged(1);
-    emit progressVisibleChanged(true);
-    if (m_state != State::Converting)
-        return; // stopped by a listener
-    if (!request.runConverter) {
-        readFile();
-        return;
-    }
-    m_converterStarted = false;
-    m_converter.run(request.converterProgram, request.hexPath);
+    advance(Event::BurnAsked);
 }
 
 void FlashBurner::eraseFlash()
 {
-    if (isBusy())
-        return;
-    begin(State::Command, FlashResult::Operation::Erase);
-    emit statusChanged(kEraseInProgressText);
-    if (m_state == State::Command)
-        m_exchange.start(kEraseCommand, FlashRequest::Command, QString::fromLatin1(kEraseCommand));
+    if (!isBusy())
+        advance(Event::EraseAsked);
 }
 
 void FlashBurner::testFlash()
 {
-    if (isBusy())
-        return;
-    begin(State::Command, FlashResult::Operation::Test);
-    emit statusChanged(kTestInProgressText);
-    if (m_state == State::Command)
-        m_exchange.start(kTestCommand, FlashRequest::Command, QString::fromLatin1(kTestCommand));
+    if (!isBusy())
+        advance(Event::TestAsked);
 }
 
 void FlashBurner::stop()
 {
-    if (!isBusy())
-        return;
-    m_exchange.cancel();
-    m_converter.stop();
-    m_finishTimer.stop();
-    if (m_converterStarted) {
-        m_converterStarted = false;
-        emit converterRunning(false);
-    }
-    m_result.stopped = true;
-    m_result.stopText = stopText();
-    emit statusChanged(stopStatus());
-    emit transcriptEntry(m_result.stopText);
-    emit trafficNote(m_result.stopText);
-    end(false);
+    if (isBusy())
+        advance(Event::StopAsked);
 }
 
 QString FlashBurner::runningText() const
@@ -174,116 +121,160 @@ QString FlashBurner::stopText() const
     return {};
 }
 
-void FlashBurner::begin(State state, FlashResult::Operation operation)
+void FlashBurner::advance(Event event, const QString& text, const FlashResponse& response)
 {
-    m_state = state;
-    m_result = {};
-    m_result.operation = operation;
-    emit busyChanged(true);
-}
-
-void FlashBurner::advance(Event event)
-{
+    if (event == Event::StopAsked) {
+        // Whatever runs, in every state.
+        if (isBusy())
+            abort();
+        m_outbox.deliver();
+        return;
+    }
     switch (m_state) {
     case State::Idle:
-        return;
-    case State::Converting:
-        if (event != Event::ConverterDone)
-            return;
-        if (m_converterStarted) {
+        if (event == Event::BurnAsked) {
+            begin(State::Converting, FlashResult::Operation::Burn);
+            m_lines.clear();
+            m_next = 0;
+            m_result.eraseRequested = m_request.erase;
+            postStatus(QString());
+            m_outbox.post([this] {
+                emit progressRangeChanged(1, 1);
+                emit progressChanged(1);
+                emit progressVisibleChanged(true);
+            });
             m_converterStarted = false;
-            emit converterRunning(false);
-            if (m_state != State::Converting)
-                return; // stopped by a listener
+            if (m_request.runConverter)
+                m_outbox.post([this] { m_converter.run(m_request.converterProgram, m_request.hexPath); });
+            else
+                m_outbox.post([this] { advance(Event::FileDue); });
+        } else if (event == Event::EraseAsked || event == Event::TestAsked) {
+            const bool erase = event == Event::EraseAsked;
+            begin(State::Command, erase ? FlashResult::Operation::Erase : FlashResult::Operation::Test);
+            postStatus(erase ? kEraseInProgressText : kTestInProgressText);
+            startCommand(erase ? kEraseCommand : kTestCommand);
         }
-        readFile();
-        return;
-    case State::Erasing:
-        switch (event) {
-        case Event::Accepted:
-        case Event::Rejected:
-        case Event::WriteFailed:
-            // Whatever the erase answered, the burn goes on; its end says whether the erase succeeded.
-            startBurning();
-            return;
-        case Event::OutOfStep:
+        break;
+    case State::Converting:
+        if (event == Event::ConverterStarted) {
+            m_converterStarted = true;
+            m_outbox.post([this] { emit converterRunning(true); });
+        } else if (event == Event::ConverterFailedToStart) {
+            m_outbox.post([this, text] { emit messageBox(text, kErrorTitle, Prompter::Icon::Warning); });
+        } else if (event == Event::ConverterFailed) {
+            converterEnded();
+            m_result.converterFailed = true;
+            m_outbox.post([this, text] { emit messageBox(text, kErrorTitle, Prompter::Icon::Warning); });
             end(false);
-            return;
-        case Event::ConverterDone:
-        case Event::FinishPauseOver:
-            return;
+        } else if (event == Event::ConverterDone) {
+            converterEnded();
+            m_outbox.post([this] { advance(Event::FileDue); });
+        } else if (event == Event::FileDue) {
+            readFile();
         }
-        return;
+        break;
+    case State::Erasing:
+        if (event == Event::Accepted) {
+            m_result.commandCode = response.code;
+            sayUnknownCommandAnswer(response);
+        }
+        // Whatever the erase answered, the burn goes on; its end says whether the erase succeeded.
+        if (event == Event::Accepted || event == Event::Rejected || event == Event::WriteFailed)
+            startBurning();
+        else if (event == Event::OutOfStep)
+            outOfStep();
+        break;
     case State::Starting:
     case State::Sending:
-        switch (event) {
-        case Event::Accepted:
+        if (event == Event::Accepted) {
             if (m_state == State::Sending)
                 ++m_next;
             m_result.linesAccepted = int(m_next);
-            m_state = State::Sending;
             if (m_next < m_lines.size()) {
+                m_state = State::Sending;
                 sendLine();
             } else {
                 // The exchange watches the line meanwhile: an answer now was to nothing sent.
                 m_state = State::Finishing;
                 m_finishTimer.start(m_timings.finishPauseMs);
             }
-            return;
-        case Event::Rejected:
-        case Event::OutOfStep:
+        } else if (event == Event::Rejected) {
             end(false);
-            return;
-        case Event::WriteFailed:
-            burnError();
-            return;
-        case Event::ConverterDone:
-        case Event::FinishPauseOver:
-            return;
+        } else if (event == Event::OutOfStep) {
+            outOfStep();
+        } else if (event == Event::WriteFailed) {
+            postStatus(m_exchange.failureText());
+            m_outbox.post([this] { emit messageBox(kBurnErrorText, QString(), Prompter::Icon::None); });
+            end(false);
         }
-        return;
+        break;
     case State::Finishing:
         if (event == Event::OutOfStep) {
-            end(false);
+            outOfStep();
         } else if (event == Event::FinishPauseOver) {
             const bool erased = !m_request.erase || m_result.commandCode == FlashResponse::kEraseSucceeded;
-            emit statusChanged(erased ? kBurnSucceededText : kBurnWithoutEraseText);
+            postStatus(erased ? kBurnSucceededText : kBurnWithoutEraseText);
             end(true);
         }
-        return;
+        break;
     case State::Command:
-        if (event == Event::Accepted || event == Event::Rejected || event == Event::WriteFailed
-            || event == Event::OutOfStep)
-            end(event == Event::Accepted);
-        return;
+        if (event == Event::Accepted) {
+            m_result.commandCode = response.code;
+            sayUnknownCommandAnswer(response);
+            end(true);
+        } else if (event == Event::Rejected) {
+            end(false);
+        } else if (event == Event::WriteFailed) {
+            postStatus(m_exchange.failureText());
+            end(false);
+        } else if (event == Event::OutOfStep) {
+            outOfStep();
+        }
+        break;
     }
+    m_outbox.deliver();
+}
+
+void FlashBurner::begin(State state, FlashResult::Operation operation)
+{
+    m_state = state;
+    m_result = {};
+    m_result.operation = operation;
+    m_outbox.post([this] { emit busyChanged(true); });
 }
 
 void FlashBurner::readFile()
 {
     HexFileRead file = readHexFile(m_request.hexPath);
     if (!file.ok()) {
-        emit messageBox(file.errorText, QString(), Prompter::Icon::Warning);
+        m_outbox.post(
+            [this, text = file.errorText] { emit messageBox(text, QString(), Prompter::Icon::Warning); });
         end(false);
         return;
     }
     m_lines = std::move(file.lines);
     m_result.lineCount = int(m_lines.size());
-    emit progressRangeChanged(1, int(m_lines.size()));
+    m_outbox.post([this, count = int(m_lines.size())] { emit progressRangeChanged(1, count); });
     if (!m_request.erase) {
         startBurning();
         return;
     }
     m_state = State::Erasing;
-    emit statusChanged(kEraseInProgressText);
-    if (m_state == State::Erasing)
-        m_exchange.start(kEraseCommand, FlashRequest::Command, QString::fromLatin1(kEraseCommand));
+    postStatus(kEraseInProgressText);
+    startCommand(kEraseCommand);
+}
+
+void FlashBurner::startCommand(const QByteArray& command)
+{
+    // Last of its transition: a stop while the signals before it are out drops the send.
+    m_outbox.post(
+        [this, command] { m_exchange.start(command, FlashRequest::Command, QString::fromLatin1(command)); });
 }
 
 void FlashBurner::startBurning()
 {
     m_state = State::Starting;
-    m_exchange.start(kStartBurnCommand, FlashRequest::Command, QString::fromLatin1(kStartBurnCommand));
+    startCommand(kStartBurnCommand);
 }
 
 QString FlashBurner::lineName() const
@@ -293,15 +284,39 @@ QString FlashBurner::lineName() const
 
 void FlashBurner::sendLine()
 {
-    emit progressChanged(int(m_next + 1));
-    if (m_state == State::Sending) // a listener may have stopped the burn
-        m_exchange.start(m_lines.at(m_next), FlashRequest::Line, lineName());
+    m_outbox.post([this, value = int(m_next + 1)] { emit progressChanged(value); });
+    m_outbox.post([this, line = m_lines.at(m_next), name = lineName()] {
+        m_exchange.start(line, FlashRequest::Line, name);
+    });
 }
 
-void FlashBurner::burnError()
+void FlashBurner::converterEnded()
 {
-    emit statusChanged(m_exchange.failureText());
-    emit messageBox(kBurnErrorText, QString(), Prompter::Icon::None);
+    if (!m_converterStarted)
+        return;
+    m_converterStarted = false;
+    m_outbox.post([this] { emit converterRunning(false); });
+}
+
+void FlashBurner::abort()
+{
+    // What a listener was about to hear, or the send it was about to see, belonged to this operation.
+    m_outbox.drop();
+    m_exchange.cancel();
+    m_converter.stop();
+    m_finishTimer.stop();
+    converterEnded();
+    m_result.stopped = true;
+    m_result.stopText = stopText();
+    postStatus(stopStatus());
+    postTranscript(m_result.stopText);
+    m_outbox.post([this, text = m_result.stopText] { emit trafficNote(text); });
+    end(false);
+}
+
+void FlashBurner::outOfStep()
+{
+    m_outbox.post([this, text = m_exchange.failureText()] { emit trafficNote(text); });
     end(false);
 }
 
@@ -312,10 +327,21 @@ void FlashBurner::end(bool accepted)
     m_state = State::Idle;
     m_result.accepted = accepted;
     // A listener may start the next operation; this one's result goes out as it was.
-    const FlashResult result = m_result;
-    emit progressVisibleChanged(false);
-    emit busyChanged(false);
-    emit finished(result);
+    m_outbox.post([this, result = m_result] {
+        emit progressVisibleChanged(false);
+        emit busyChanged(false);
+        emit finished(result);
+    });
+}
+
+void FlashBurner::postStatus(const QString& text)
+{
+    m_outbox.post([this, text] { emit statusChanged(text); });
+}
+
+void FlashBurner::postTranscript(const QString& text)
+{
+    m_outbox.post([this, text] { emit transcriptEntry(text); });
 }
 
 void FlashBurner::sayUnknownCommandAnswer(const FlashResponse& response)
@@ -325,22 +351,15 @@ void FlashBurner::sayUnknownCommandAnswer(const FlashResponse& response)
         return;
     const bool erase = m_state == State::Erasing || m_result.operation == FlashResult::Operation::Erase;
     const QString code = QStringLiteral("%1").arg(response.code, 2, 16, QLatin1Char('0')).toUpper();
-    emit statusChanged(QStringLiteral("Flash %1 Answered With An Unknown Code (0x%2)")
-                           .arg(erase ? QStringLiteral("Erase") : QStringLiteral("Test"), code));
+    postStatus(QStringLiteral("Flash %1 Answered With An Unknown Code (0x%2)")
+                   .arg(erase ? QStringLiteral("Erase") : QStringLiteral("Test"), code));
 }
 
 void FlashBurner::onExchangeFinished(FlashExchange::Outcome outcome, const FlashResponse& response)
 {
-    const bool command = m_state == State::Erasing || m_state == State::Command;
-    if (command && outcome == FlashExchange::Outcome::Accepted) {
-        m_result.commandCode = response.code;
-        sayUnknownCommandAnswer(response);
-    }
-    if (m_state == State::Command && outcome == FlashExchange::Outcome::WriteFailed)
-        emit statusChanged(m_exchange.failureText());
     switch (outcome) {
     case FlashExchange::Outcome::Accepted:
-        advance(Event::Accepted);
+        advance(Event::Accepted, {}, response);
         return;
     case FlashExchange::Outcome::Rejected:
         advance(Event::Rejected);
@@ -349,7 +368,6 @@ void FlashBurner::onExchangeFinished(FlashExchange::Outcome outcome, const Flash
         advance(Event::WriteFailed);
         return;
     case FlashExchange::Outcome::OutOfStep:
-        emit trafficNote(m_exchange.failureText());
         advance(Event::OutOfStep);
         return;
     }

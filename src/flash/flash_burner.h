@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/prompter.h"
+#include "common/transition_outbox.h"
 #include "flash/flash_exchange.h"
 #include "flash/flash_result.h"
 #include "flash/flash_timings.h"
@@ -24,7 +25,7 @@ struct BurnRequest {
 };
 
 // The flash operations of the bootloader: burning a HEX file, and the stand-alone erase and test.
-// One operation at a time; every step is started by an answer, a timer or the converter ending, in
+// One operation at a time; every step is started by a call, an answer, a timer or the converter, in
 // advance(). It emits the texts a window shows and never waits on the caller's thread.
 //
 // A burn: converter (when asked) -> file read and checked -> erase (when asked) -> ">B0" -> each
@@ -71,17 +72,39 @@ signals:
     void finished(const velto::flash::FlashResult& result);
 
 private:
-    enum class Event { ConverterDone, Accepted, Rejected, WriteFailed, OutOfStep, FinishPauseOver };
+    enum class Event {
+        BurnAsked,
+        EraseAsked,
+        TestAsked,
+        StopAsked,
+        ConverterStarted,
+        ConverterFailedToStart,
+        ConverterFailed,
+        ConverterDone,
+        // The converter has had its turn, or none was asked for: the file is read now.
+        FileDue,
+        Accepted,
+        Rejected,
+        WriteFailed,
+        OutOfStep,
+        FinishPauseOver,
+    };
 
-    void advance(Event event);
+    // Every change of state; `text` is the converter's complaint, `response` the exchange's answer.
+    void advance(Event event, const QString& text = {}, const FlashResponse& response = {});
     void begin(State state, FlashResult::Operation operation);
     void readFile();
+    void startCommand(const QByteArray& command);
     void startBurning();
     void sendLine();
-    void burnError();
+    void converterEnded();
+    void abort();
+    void outOfStep();
     void end(bool accepted);
     void onExchangeFinished(FlashExchange::Outcome outcome, const FlashResponse& response);
     void sayUnknownCommandAnswer(const FlashResponse& response);
+    void postStatus(const QString& text);
+    void postTranscript(const QString& text);
     QString lineName() const;
     QString stopStatus() const;
     QString stopText() const;
@@ -96,6 +119,7 @@ private:
     QList<QByteArray> m_lines;
     qsizetype m_next = 0;
     bool m_converterStarted = false;
+    TransitionOutbox m_outbox;
 };
 
 } // namespace velto::flash

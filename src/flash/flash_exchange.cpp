@@ -39,10 +39,94 @@ FlashExchange::FlashExchange(serial::ByteLink& link, const FlashTimings& timings
     connect(&m_slowWriteTimer, &QTimer::timeout, this, [this] { advance(Event::SlowWriteOver); });
     connect(&m_quietTimer, &QTimer::timeout, this, [this] { advance(Event::QuietOver); });
     connect(&m_link, &serial::ByteLink::readyRead, this, [this] { advance(Event::BytesArrived); });
-    connect(&m_link, &serial::ByteLink::portError, this, &FlashExchange::onPortError);
+    connect(&m_link, &serial::ByteLink::portError, this, [this](QSerialPort::SerialPortError error) {
+        advance(Event::PortError, commEventText(error).value_or(m_link.errorText()));
+    });
 }
 
 void FlashExchange::start(const QByteArray& message, FlashRequest request, const QString& what)
+{
+    m_asked = { message, request, what };
+    advance(Event::StartAsked);
+}
+
+void FlashExchange::cancel()
+{
+    advance(Event::CancelAsked);
+}
+
+void FlashExchange::advance(Event event, const QString& text)
+{
+    // Both are taken in every state.
+    if (event == Event::CancelAsked) {
+        // What was still to be said belonged to the exchange that ends here.
+        m_outbox.drop();
+        stopTimers();
+        m_state = State::Idle;
+        return;
+    }
+    if (event == Event::StartAsked) {
+        begin();
+        m_outbox.deliver();
+        return;
+    }
+    switch (m_state) {
+    case State::Idle:
+        // Bytes between operations stay in the link; the next operation drops them.
+        break;
+    case State::Pausing:
+    case State::Awaiting:
+        if (event == Event::BytesArrived) {
+            collect();
+            const Reading r = reading();
+            // While pausing, an echo or a second answer is plain now; an answer waits for the pause.
+            if (m_state == State::Awaiting || r == Reading::Echo || r == Reading::TooMany)
+                act(r);
+        } else if (event == Event::PauseOver && m_state == State::Pausing) {
+            if (const Reading r = reading(); r == Reading::NeedMore)
+                m_state = State::Awaiting;
+            else
+                act(r);
+        } else if (event == Event::TimeUp) {
+            tryFailed(m_answer.isEmpty() ? QStringLiteral("no answer") : describeAnswer());
+        } else if (event == Event::PortError) {
+            post(&FlashExchange::statusChanged, text);
+            tryFailed(text);
+        }
+        break;
+    case State::SlowWritePause:
+        if (event == Event::BytesArrived) {
+            const QByteArray extra = m_link.readAll();
+            outOfStep(QStringLiteral("bytes while the device was writing (%1)").arg(hexBytes(extra)));
+        } else if (event == Event::SlowWriteOver) {
+            report(m_response);
+            finish(Outcome::Accepted);
+        }
+        break;
+    case State::Quieting:
+        if (event == Event::BytesArrived) {
+            // A late answer to the failed try, or noise: dropped, and the quiet starts again.
+            m_link.readAll();
+            m_quietTimer.start(m_timings.retryQuietMs);
+        } else if (event == Event::QuietOver) {
+            sendTry();
+        } else if (event == Event::TimeUp) {
+            outOfStep(QStringLiteral("the line does not fall quiet for a retry"));
+        }
+        break;
+    case State::Settled:
+        if (event == Event::BytesArrived) {
+            m_answer = m_link.readAll();
+            if (!m_answer.isEmpty())
+                outOfStep(
+                    QStringLiteral("bytes after its answer, when none was due (%1)").arg(hexBytes(m_answer)));
+        }
+        break;
+    }
+    m_outbox.deliver();
+}
+
+void FlashExchange::begin()
 {
     const bool continuing = m_state == State::Settled;
     stopTimers();
@@ -54,101 +138,13 @@ void FlashExchange::start(const QByteArray& message, FlashRequest request, const
     // Whatever came before the operation began is no answer to it.
     if (!continuing)
         m_link.readAll();
-    m_message = message;
-    m_request = request;
-    m_what = what;
+    m_message = m_asked.bytes;
+    m_request = m_asked.request;
+    m_what = m_asked.what;
     m_tries = 0;
     m_response = {};
     m_failure.clear();
     sendTry();
-}
-
-void FlashExchange::cancel()
-{
-    stopTimers();
-    m_state = State::Idle;
-}
-
-void FlashExchange::advance(Event event)
-{
-    switch (m_state) {
-    case State::Idle:
-        // Bytes between operations stay in the link; the next operation drops them.
-        return;
-    case State::Pausing:
-        switch (event) {
-        case Event::BytesArrived:
-            collect();
-            // An echo or a second answer is plain now; an answer waits for the pause.
-            if (const Reading r = reading(); r == Reading::Echo || r == Reading::TooMany)
-                act(r);
-            return;
-        case Event::PauseOver:
-            if (const Reading r = reading(); r == Reading::NeedMore)
-                m_state = State::Awaiting;
-            else
-                act(r);
-            return;
-        case Event::TimeUp:
-            tryFailed(m_answer.isEmpty() ? QStringLiteral("no answer") : describeAnswer());
-            return;
-        case Event::SlowWriteOver:
-        case Event::QuietOver:
-            return;
-        }
-        return;
-    case State::Awaiting:
-        switch (event) {
-        case Event::BytesArrived:
-            collect();
-            act(reading());
-            return;
-        case Event::TimeUp:
-            tryFailed(m_answer.isEmpty() ? QStringLiteral("no answer") : describeAnswer());
-            return;
-        case Event::PauseOver:
-        case Event::SlowWriteOver:
-        case Event::QuietOver:
-            return;
-        }
-        return;
-    case State::SlowWritePause:
-        if (event == Event::BytesArrived) {
-            const QByteArray extra = m_link.readAll();
-            outOfStep(QStringLiteral("bytes while the device was writing (%1)").arg(hexBytes(extra)));
-        } else if (event == Event::SlowWriteOver) {
-            report(m_response);
-            if (m_state == State::SlowWritePause)
-                finish(Outcome::Accepted);
-        }
-        return;
-    case State::Quieting:
-        switch (event) {
-        case Event::BytesArrived:
-            // A late answer to the failed try, or noise: dropped, and the quiet starts again.
-            m_link.readAll();
-            m_quietTimer.start(m_timings.retryQuietMs);
-            return;
-        case Event::QuietOver:
-            sendTry();
-            return;
-        case Event::TimeUp:
-            outOfStep(QStringLiteral("the line does not fall quiet for a retry"));
-            return;
-        case Event::PauseOver:
-        case Event::SlowWriteOver:
-            return;
-        }
-        return;
-    case State::Settled:
-        if (event == Event::BytesArrived) {
-            m_answer = m_link.readAll();
-            if (!m_answer.isEmpty())
-                outOfStep(
-                    QStringLiteral("bytes after its answer, when none was due (%1)").arg(hexBytes(m_answer)));
-        }
-        return;
-    }
 }
 
 void FlashExchange::sendTry()
@@ -157,13 +153,12 @@ void FlashExchange::sendTry()
     m_answer.clear();
     // Waiting begins before the write: a peer may answer before write() returns.
     m_state = m_request == FlashRequest::Command ? State::Pausing : State::Awaiting;
-    emit messageSent(m_message);
-    if (m_state != State::Pausing && m_state != State::Awaiting)
-        return; // cancelled by a listener
     m_deadline.start(m_timings.answerLimitMs);
     if (m_state == State::Pausing)
         m_pauseTimer.start(m_timings.commandPauseMs);
-    if (m_link.write(m_message))
+    const bool written = m_link.write(m_message);
+    m_outbox.post([this, message = m_message] { emit messageSent(message); });
+    if (written)
         return;
     // A closed port stays closed: trying again cannot help.
     m_failure = m_link.errorText().isEmpty() ? QStringLiteral("Serial port is not open") : m_link.errorText();
@@ -194,11 +189,9 @@ void FlashExchange::act(Reading reading)
         judge();
         return;
     case Reading::Echo:
-        stopTimers();
-        emit statusChanged(serial::withEchoHint(kEchoedText));
-        emit responseMarked(kEchoMark);
-        if (m_state == State::Pausing || m_state == State::Awaiting)
-            tryFailed(serial::withEchoHint(QStringLiteral("own message echoed")));
+        post(&FlashExchange::statusChanged, serial::withEchoHint(kEchoedText));
+        post(&FlashExchange::responseMarked, kEchoMark);
+        tryFailed(serial::withEchoHint(QStringLiteral("own message echoed")));
         return;
     case Reading::TooMany:
         outOfStep(QStringLiteral("more than one answer (%1)").arg(hexBytes(m_answer)));
@@ -215,10 +208,7 @@ void FlashExchange::judge()
         m_slowWriteTimer.start(m_timings.slowWritePauseMs);
         return;
     }
-    const State judging = m_state;
     report(m_response);
-    if (m_state != judging)
-        return; // cancelled by a listener
     if (m_response.accepted)
         finish(Outcome::Accepted);
     else
@@ -243,9 +233,8 @@ void FlashExchange::tryFailed(const QString& why)
         return;
     }
     const QString where = m_what.isEmpty() ? QString() : m_what + QStringLiteral(", ");
-    emit statusChanged(QStringLiteral("%1: %2%3").arg(kRetryFourTimesText, where, why));
-    if (m_state == State::Pausing || m_state == State::Awaiting)
-        finish(Outcome::Rejected);
+    post(&FlashExchange::statusChanged, QStringLiteral("%1: %2%3").arg(kRetryFourTimesText, where, why));
+    finish(Outcome::Rejected);
 }
 
 void FlashExchange::waitForQuiet()
@@ -263,24 +252,32 @@ void FlashExchange::outOfStep(const QString& why)
     const QString where = m_what.isEmpty() ? QString() : QStringLiteral(" - ") + m_what;
     m_failure = QStringLiteral("%1%2: %3").arg(kOutOfStepText, where, why);
     m_state = State::Idle;
-    emit statusChanged(m_failure);
-    emit responseMarked(m_failure);
-    emit finished(Outcome::OutOfStep, FlashResponse {});
+    post(&FlashExchange::statusChanged, m_failure);
+    post(&FlashExchange::responseMarked, m_failure);
+    m_outbox.post([this] { emit finished(Outcome::OutOfStep, FlashResponse {}); });
 }
 
 void FlashExchange::report(const FlashResponse& response)
 {
     if (response.statusText)
-        emit statusChanged(*response.statusText);
+        post(&FlashExchange::statusChanged, *response.statusText);
     if (!response.mark.isEmpty())
-        emit responseMarked(response.mark);
+        post(&FlashExchange::responseMarked, response.mark);
 }
 
 void FlashExchange::finish(Outcome outcome)
 {
     stopTimers();
     m_state = outcome == Outcome::Accepted ? State::Settled : State::Idle;
-    emit finished(outcome, outcome == Outcome::WriteFailed ? FlashResponse {} : m_response);
+    m_outbox.post(
+        [this, outcome, response = outcome == Outcome::WriteFailed ? FlashResponse {} : m_response] {
+            emit finished(outcome, response);
+        });
+}
+
+void FlashExchange::post(void (FlashExchange::*signal)(const QString&), const QString& text)
+{
+    m_outbox.post([this, signal, text] { (this->*signal)(text); });
 }
 
 void FlashExchange::stopTimers()
@@ -289,16 +286,6 @@ void FlashExchange::stopTimers()
     m_deadline.stop();
     m_slowWriteTimer.stop();
     m_quietTimer.stop();
-}
-
-void FlashExchange::onPortError(QSerialPort::SerialPortError error)
-{
-    if (m_state != State::Pausing && m_state != State::Awaiting)
-        return;
-    const QString text = commEventText(error).value_or(m_link.errorText());
-    emit statusChanged(text);
-    if (m_state == State::Pausing || m_state == State::Awaiting)
-        tryFailed(text);
 }
 
 } // namespace velto::flash

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/transition_outbox.h"
 #include "flash/flash_response.h"
 #include "flash/flash_timings.h"
 #include "serial/byte_link.h"
@@ -42,7 +43,7 @@ public:
     QString failureText() const { return m_failure; }
 
 signals:
-    // Before each try goes out, with the message as sent.
+    // As each try goes out, with the message as sent.
     void messageSent(const QByteArray& message);
     void statusChanged(const QString& text);
     void responseMarked(const QString& mark);
@@ -51,11 +52,27 @@ signals:
     void finished(velto::flash::FlashExchange::Outcome outcome, const velto::flash::FlashResponse& response);
 
 private:
-    enum class Event { BytesArrived, PauseOver, TimeUp, SlowWriteOver, QuietOver };
+    enum class Event {
+        StartAsked,
+        CancelAsked,
+        BytesArrived,
+        PauseOver,
+        TimeUp,
+        SlowWriteOver,
+        QuietOver,
+        PortError
+    };
+    struct Message {
+        QByteArray bytes;
+        FlashRequest request = FlashRequest::Command;
+        QString what;
+    };
     // What the bytes received for this try make.
     enum class Reading { NeedMore, Echo, Answer, TooMany };
 
-    void advance(Event event);
+    // Every change of state; `text` says what the port reported.
+    void advance(Event event, const QString& text = {});
+    void begin();
     void sendTry();
     void collect();
     Reading reading() const;
@@ -66,13 +83,16 @@ private:
     void outOfStep(const QString& why);
     void report(const FlashResponse& response);
     void finish(Outcome outcome);
+    // A text signal, sent once the transition has settled.
+    void post(void (FlashExchange::*signal)(const QString&), const QString& text);
     void stopTimers();
-    void onPortError(QSerialPort::SerialPortError error);
     QString describeAnswer() const;
 
     serial::ByteLink& m_link;
     FlashTimings m_timings;
     State m_state = State::Idle;
+    // What start() asked for, taken up once the line is found in step.
+    Message m_asked;
     QByteArray m_message;
     FlashRequest m_request = FlashRequest::Command;
     QString m_what;
@@ -84,6 +104,7 @@ private:
     QTimer m_deadline;
     QTimer m_slowWriteTimer;
     QTimer m_quietTimer;
+    TransitionOutbox m_outbox;
 };
 
 } // namespace velto::flash

@@ -390,6 +390,63 @@ private slots:
         QCOMPARE(finished.size(), 1);
     }
 
+    // A listener that stops the burn while a signal is out hears nothing more of it, and nothing
+    // more is sent: the stop is the last word.
+    void aListenerStopsAtAnySignal_data()
+    {
+        QTest::addColumn<QString>("at");
+        QTest::addColumn<bool>("erase");
+        QTest::addColumn<QList<QByteArray>>("sent");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("stopText");
+        const QString aborted = "Flash Burning Aborted - Flash Incomplete";
+        QTest::newRow("busy") << "busy" << false << QList<QByteArray> {} << "Flash Burning Stopped"
+                              << "Flash burning was stopped before anything was sent to the device.";
+        QTest::newRow("erase status")
+            << "status:Flash Erase in Progress..." << true << QList<QByteArray> {} << aborted
+            << "Flash burning was aborted during the erase: the sensor's flash is incomplete.";
+        QTest::newRow("start in the transcript")
+            << "transcript:>B0" << false << QList<QByteArray> { ">B0" } << aborted
+            << "Flash burning was aborted after 0 of 3 lines: the sensor's flash is incomplete.";
+        QTest::newRow("first answer mark")
+            << "transcript::A3" << false << QList<QByteArray> { ">B0", ":020000040000FA" } << aborted
+            << "Flash burning was aborted after 0 of 3 lines: the sensor's flash is incomplete.";
+        QTest::newRow("second line on the bar")
+            << "progress:2" << false << QList<QByteArray> { ">B0", ":020000040000FA" } << aborted
+            << "Flash burning was aborted after 1 of 3 lines: the sensor's flash is incomplete.";
+    }
+    void aListenerStopsAtAnySignal()
+    {
+        QFETCH(QString, at);
+        QFETCH(bool, erase);
+        QFETCH(QList<QByteArray>, sent);
+        QFETCH(QString, status);
+        QFETCH(QString, stopText);
+        auto stopAt = [this, at](const QString& what) {
+            if (what == at)
+                burner->stop();
+        };
+        connect(burner, &FlashBurner::busyChanged, this, [stopAt](bool on) { stopAt(on ? "busy" : ""); });
+        connect(
+            burner, &FlashBurner::statusChanged, this, [stopAt](const QString& t) { stopAt("status:" + t); });
+        connect(burner, &FlashBurner::transcriptEntry, this,
+            [stopAt](const QString& t) { stopAt("transcript:" + t); });
+        connect(burner, &FlashBurner::progressChanged, this,
+            [stopAt](int v) { stopAt("progress:" + QString::number(v)); });
+        QSignalSpy finished(burner, &FlashBurner::finished);
+        const FlashResult result = burnFile(sim::sampleHexFile(3), erase);
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(result.stopped);
+        QCOMPARE(result.stopText, stopText);
+        QCOMPARE(statuses.last(), status);
+        QCOMPARE(transcript.last(), stopText);
+        QVERIFY(!progressVisible);
+        QCOMPARE(link->written, sent);
+        QCOMPARE(burner->exchange().state(), FlashExchange::State::Idle);
+        for (const QTimer* timer : burner->findChildren<QTimer*>())
+            QVERIFY2(!timer->isActive(), qPrintable(timer->objectName()));
+    }
+
     void aPortLostMidBurnEndsIt()
     {
         connect(burner, &FlashBurner::progressChanged, this, [this](int line) {

@@ -30,6 +30,14 @@ QString tooShortText(MonitoringKind kind)
     return QStringLiteral("Receive Buffer Length Too Short Smaller Then %1 Bytes").arg(replySize(kind));
 }
 
+// Whole blocks, one after another up to a last block, but not as many as the kind has.
+QString unequalBlocksText(MonitoringKind kind)
+{
+    return kind == MonitoringKind::Spectrum
+        ? QStringLiteral("Incorrect Number Of Blocks (Unequal To 63 Blocks)")
+        : QStringLiteral("Incorrect Number Of Blocks");
+}
+
 MonitoringReply failure(MonitoringReply::Outcome outcome, const QString& text, int block = 0)
 {
     MonitoringReply r;
@@ -72,36 +80,40 @@ MonitoringReply judgeMonitoringReply(
 
     const quint8 k = blockKind(kind);
     const int blocks = blockCount(kind);
-    const qsizetype lastOffset = (blocks - 1) * kBlockSize;
     const auto wholeLastAt
         = [&](qsizetype i) { return i + kBlockSize <= n && headerAt(buffer, i, k, block::kLast); };
-    // The stream starts at the first block header; noise that happens to read like one is passed
-    // over when a header further on starts a stream that ends in a whole last block.
+    // The first whole last block a stream starting at `i` reaches, looked for only where a block can
+    // start, so payload bytes that happen to read like a header never cut the stream short.
+    const auto lastFrom = [&](qsizetype i) {
+        for (qsizetype at = i + kBlockSize; at + kBlockSize <= n; at += kBlockSize) {
+            if (wholeLastAt(at))
+                return at;
+        }
+        return qsizetype(-1);
+    };
+    // The stream starts at the first block header that leads to a whole last block; noise that
+    // happens to read like a header leads nowhere and is passed over. A block repeated before the
+    // stream is no noise: it makes one block too many.
     qsizetype first = -1;
-    qsizetype firstHeader = -1;
+    qsizetype last = -1;
     for (qsizetype i = 0; i + kMoreAt < n; ++i) {
         if (!headerAt(buffer, i, k, block::kMore))
             continue;
-        if (firstHeader < 0)
-            firstHeader = i;
-        if (wholeLastAt(i + lastOffset)) {
+        if (const qsizetype at = lastFrom(i); at >= 0) {
             first = i;
+            last = at;
             break;
         }
     }
-    if (first < 0)
-        first = std::max<qsizetype>(firstHeader, 0);
-    // The last block is looked for only where a block can start and only where it is whole, so
-    // payload bytes that happen to read like a header never cut the stream short.
-    qsizetype last = -1;
-    for (qsizetype i = first; i + kBlockSize <= n; i += kBlockSize) {
-        if (wholeLastAt(i)) {
-            last = i;
-            break;
-        }
-    }
-    if (last < 0 || (last + kBlockSize - first) != blocks * kBlockSize)
+    if (last < 0)
         return failure(O::WrongBlockCount, QStringLiteral("Incorrect Number Of Blocks"));
+    if ((last + kBlockSize - first) != blocks * kBlockSize) {
+        bool unbroken = true;
+        for (qsizetype i = first; i < last && unbroken; i += kBlockSize)
+            unbroken = headerAt(buffer, i, k, block::kMore);
+        return failure(O::WrongBlockCount,
+            unbroken ? unequalBlocksText(kind) : QStringLiteral("Incorrect Number Of Blocks"));
+    }
 
     int counted = 0;
     for (qsizetype i = first; i <= last; i += kBlockSize) {
@@ -123,10 +135,7 @@ MonitoringReply judgeMonitoringReply(
                 QStringLiteral("Incorrect CheckSum Monitoring In Block Number %1").arg(counted), counted);
     }
     if (counted != blocks - 1)
-        return failure(O::WrongBlockCount,
-            kind == MonitoringKind::Spectrum
-                ? QStringLiteral("Incorrect Number Of Blocks (Unequal To 63 Blocks)")
-                : QStringLiteral("Incorrect Number Of Blocks"));
+        return failure(O::WrongBlockCount, unequalBlocksText(kind));
 
     MonitoringReply r;
     r.outcome = O::Accepted;

@@ -1,6 +1,7 @@
 #include "radar/radar_controller.h"
 
 #include "radar/radar_format.h"
+#include "serial/own_echo.h"
 
 namespace velto::radar {
 
@@ -29,6 +30,9 @@ RadarController::RadarController(serial::ByteLink& link, const Clock& clock, QTi
     }
     m_link = new RadarLink(link, *timerRx, clock, this);
     connect(m_link, &RadarLink::replyDue, this, &RadarController::onReplyDue);
+    m_replyBound.setSingleShot(true);
+    m_replyBound.setTimerType(Qt::PreciseTimer);
+    connect(&m_replyBound, &QTimer::timeout, this, &RadarController::onReplyBound);
 }
 
 RadarController::~RadarController()
@@ -42,6 +46,15 @@ int RadarController::replyWindowMs(RadarCommand command, MonitoringKind kind) co
     if (hasStatusReply(command))
         return m_windows.statusMs;
     return kind == MonitoringKind::Spectrum ? m_windows.spectrumMs : m_windows.timeDomainMs;
+}
+
+int RadarController::replyBoundMs(RadarCommand command, MonitoringKind kind) const
+{
+    const bool shortFrame = command == RadarCommand::SendStatus || command == RadarCommand::Track
+        || command == RadarCommand::StandBy;
+    const qsizetype frameBytes = shortFrame ? kShortFrameSize : kLongFrameSize;
+    const qsizetype replyBytes = hasStatusReply(command) ? kStatusReplySize : replySize(kind);
+    return replyWindowMs(command, kind) + m_link->turnAroundMs(frameBytes) + m_link->transferMs(replyBytes);
 }
 
 void RadarController::Standby_Click()
@@ -110,8 +123,10 @@ void RadarController::transmit(RadarCommand command)
     m_modeSet = true;
     publish({ text(box::kTextTerminaTextBox, QString()) });
     m_link->setRtsDelayCount(m_inputs.rtsDelayCount);
+    m_lastLook = false;
     m_link->send(buildRadarFrame(command, m_inputs.parameters, dataSelector),
         replyWindowMs(command, m_shared.monitoringKind));
+    m_replyBound.start(replyBoundMs(command, m_shared.monitoringKind));
     emit commandSent(command);
 }
 
@@ -123,11 +138,48 @@ void RadarController::onReplyDue(const QByteArray& buffer)
         publish(boxes);
         return;
     }
-    JudgedReply judged
-        = hasStatusReply(m_mode) ? handleStatus(buffer, boxes) : handleMonitoring(buffer, boxes);
+    JudgedReply judged;
+    if (m_link->beganWithOwnFrame(buffer))
+        judged = handleEcho(boxes);
+    else
+        judged = hasStatusReply(m_mode) ? handleStatus(buffer, boxes) : handleMonitoring(buffer, boxes);
+    if (judged.incomplete && m_lastLook) {
+        // A line that keeps sending the start of a reply and never the rest.
+        judged.incomplete = false;
+        m_link->finishReply();
+        boxes << text(box::kTextTerminaTextBox, QStringLiteral("No Response"));
+    }
+    if (!judged.incomplete)
+        m_replyBound.stop();
     judged.boxes = boxes;
     publish(boxes);
     emit replyJudged(judged);
+}
+
+void RadarController::onReplyBound()
+{
+    if (!m_link->awaitingReply())
+        return;
+    // One last look at what came since Timer_Rx last looked, judged as Timer_Rx would.
+    m_lastLook = true;
+    m_link->Timer_Rx_Timer();
+}
+
+JudgedReply RadarController::handleEcho(QList<BoxUpdate>& boxes)
+{
+    // Our own frame first: whatever follows it, the look proves nothing about the sensor.
+    JudgedReply judged;
+    judged.command = m_mode;
+    judged.kind = m_shared.monitoringKind;
+    m_link->finishReply();
+    emit logLayoutChanged(false);
+    QString failure = wrongHeaderText(m_mode);
+    if (!hasStatusReply(m_mode)) {
+        boxes << text(box::kStatusText, QStringLiteral("Calculating Data"));
+        failure = QStringLiteral("Incorrect Number Of Blocks");
+    }
+    boxes << text(box::kTextTerminaTextBox, serial::withEchoHint(failure));
+    return judged;
 }
 
 JudgedReply RadarController::handleStatus(const QByteArray& buffer, QList<BoxUpdate>& boxes)

@@ -108,6 +108,9 @@ public:
 
     // Timer_Rx interval for a command, monitoring by the kind it asks for.
     int replyWindowMs(RadarCommand command, MonitoringKind kind) const;
+    // The most a command waits for its reply: its reply window, the frame's way out and the whole
+    // reply's way back at the line's pace. A reply still unfinished then is "No Response".
+    int replyBoundMs(RadarCommand command, MonitoringKind kind) const;
 
     // Shows a text in StatusText (the sequence's states), or in another box.
     void showStatus(const QString& text);
@@ -126,6 +129,8 @@ signals:
 private:
     void transmit(RadarCommand command);
     void onReplyDue(const QByteArray& buffer);
+    void onReplyBound();
+    JudgedReply handleEcho(QList<BoxUpdate>& boxes);
     JudgedReply handleStatus(const QByteArray& buffer, QList<BoxUpdate>& boxes);
     JudgedReply handleMonitoring(const QByteArray& buffer, QList<BoxUpdate>& boxes);
     void countMeasurement(qint32 rawDistance, QList<BoxUpdate>& boxes, bool& fileFailed);
@@ -136,6 +141,8 @@ private:
     ReplyWindows m_windows;
     MonitoringRecord m_record;
     std::unique_ptr<QTimer> m_ownTimer;
+    QTimer m_replyBound;
+    bool m_lastLook = false;
     RadarLink* m_link;
     RadarFileSink* m_files = nullptr;
     RadarCommand m_mode = RadarCommand::SendStatus;

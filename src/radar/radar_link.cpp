@@ -1,5 +1,7 @@
 #include "radar/radar_link.h"
 
+#include "radar/status_reply.h"
+#include "serial/own_echo.h"
 #include "serial/serial_settings.h"
 
 #include <algorithm>
@@ -31,6 +33,7 @@ RadarLink::RadarLink(serial::ByteLink& link, QTimer& timerRx, const Clock& clock
     connect(&m_link, &serial::ByteLink::bytesWritten, this, &RadarLink::onBytesWritten);
     // Timer_Rx ticks until a reply is judged; an incomplete one leaves it running for another look.
     m_timerRx->setSingleShot(false);
+    m_timerRx->setTimerType(Qt::PreciseTimer);
     connect(m_timerRx, &QTimer::timeout, this, &RadarLink::Timer_Rx_Timer);
     restartClock();
 }
@@ -62,9 +65,26 @@ int RadarLink::turnAroundMs(qsizetype frameBytes) const
     return int((transmitUs + holdUs + kUsPerMs - 1) / kUsPerMs);
 }
 
+int RadarLink::transferMs(qsizetype bytes) const
+{
+    const qint64 us = (qint64(bytes) * m_bitsPerCharacter * kUsPerS + m_baud - 1) / m_baud;
+    return int((us + kUsPerMs - 1) / kUsPerMs);
+}
+
+bool RadarLink::beganWithOwnFrame(const QByteArray& buffer) const
+{
+    if (m_looks != 1)
+        return false;
+    if (serial::startsWithOwnFrame(buffer, m_frame))
+        return true;
+    return buffer.size() >= kStatusReplySize && buffer.size() < m_frame.size() && m_frame.startsWith(buffer);
+}
+
 bool RadarLink::send(const QByteArray& frame, int intervalMs)
 {
     m_buffer.clear();
+    m_frame = frame;
+    m_looks = 0;
     m_collecting = true;
     m_rtsHold.stop();
     setRts(true);
@@ -118,6 +138,7 @@ void RadarLink::onReadyRead()
 void RadarLink::Timer_Rx_Timer()
 {
     onReadyRead();
+    ++m_looks;
     m_receiveMs = msSinceStart();
     QByteArray buffer;
     buffer.swap(m_buffer);

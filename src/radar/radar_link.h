@@ -47,6 +47,11 @@ public:
     bool rts() const { return m_rts; }
     // From the driver taking the frame to RTS low: the frame's transmit time plus the hold.
     int turnAroundMs(qsizetype frameBytes) const;
+    // How long `bytes` take on the line at its pace.
+    int transferMs(qsizetype bytes) const;
+    // The first look since the send begins with the frame sent: the adapter echoed it. A look too
+    // short to hold the whole frame counts once it is long enough to be taken for a reply.
+    bool beganWithOwnFrame(const QByteArray& buffer) const;
     QTimer* timerRx() { return m_timerRx; }
     serial::ByteLink& byteLink() { return m_link; }
 
@@ -72,6 +77,8 @@ private:
     const Clock& m_clock;
     QTimer m_rtsHold;
     QByteArray m_buffer;
+    QByteArray m_frame;
+    int m_looks = 0;
     qint64 m_startMs = 0;
     qint64 m_sendMs = 0;
     qint64 m_receiveMs = 0;

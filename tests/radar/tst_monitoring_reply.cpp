@@ -116,8 +116,19 @@ void TstMonitoringReply::failures_data()
     QByteArray marker1 = spectrumReply();
     setInBlock(marker1, 1, 2, 0x45);
     // Block 1 no longer starts the stream: the search starts at block 2 and finds one block too few.
-    QTest::newRow("marker of block 1")
-        << spectrum << marker1 + QByteArray(68, '\0') << "Incorrect Number Of Blocks" << 0;
+    QTest::newRow("marker of block 1") << spectrum << marker1 + QByteArray(68, '\0')
+                                       << "Incorrect Number Of Blocks (Unequal To 63 Blocks)" << 0;
+    // A block sent twice: 64 blocks before the last are as wrong as 62, whichever 63 would fit.
+    const QByteArray whole = spectrumReply();
+    QTest::newRow("first block twice") << spectrum << whole.first(kBlockSize) + whole
+                                       << "Incorrect Number Of Blocks (Unequal To 63 Blocks)" << 0;
+    QTest::newRow("block 20 twice") << spectrum
+                                    << QByteArray(whole).insert(
+                                           20 * kBlockSize, whole.sliced(19 * kBlockSize, kBlockSize))
+                                    << "Incorrect Number Of Blocks (Unequal To 63 Blocks)" << 0;
+    const QByteArray wholeTime = timeReply();
+    QTest::newRow("time domain, first block twice")
+        << time << wholeTime.first(kBlockSize) + wholeTime << "Incorrect Number Of Blocks" << 0;
     QByteArray lastChecksum = timeReply();
     lastChecksum[234 * kBlockSize + 1] = char(lastChecksum[234 * kBlockSize + 1] ^ 0x01);
     QTest::newRow("checksum in the last block")
@@ -127,10 +138,12 @@ void TstMonitoringReply::failures_data()
     QTest::newRow("no last block") << spectrum << noLast << "Incorrect Number Of Blocks" << 0;
     QByteArray earlyLast = spectrumReply();
     setInBlock(earlyLast, 30, 3, 0x00);
-    QTest::newRow("last marker in block 30") << spectrum << earlyLast << "Incorrect Number Of Blocks" << 0;
+    QTest::newRow("last marker in block 30")
+        << spectrum << earlyLast << "Incorrect Number Of Blocks (Unequal To 63 Blocks)" << 0;
     const QByteArray oneMissing
         = spectrumReply().remove(20 * kBlockSize, kBlockSize) + QByteArray(100, '\x11');
-    QTest::newRow("a block missing") << spectrum << oneMissing << "Incorrect Number Of Blocks" << 0;
+    QTest::newRow("a block missing") << spectrum << oneMissing
+                                     << "Incorrect Number Of Blocks (Unequal To 63 Blocks)" << 0;
     // Noise in front pushes the last block past the end of what arrived.
     const QByteArray cutShort = QByteArray(30, '\x11') + spectrumReply().first(4340);
     QTest::newRow("last block cut short") << spectrum << cutShort << "Incorrect Number Of Blocks" << 0;

@@ -3,7 +3,9 @@
 #include "serial/qt_byte_link.h"
 #include "sim/manual_clock.h"
 #include "sim/simulated_line.h"
+#include "support/scripted_radar_peer.h"
 
+#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -31,7 +33,8 @@ struct Rig {
     QString lastDistance;
     QList<JudgedReply> judged;
 
-    explicit Rig(const QString& settings = kFastLine)
+    // On the simulated line, or on the line of a scripted peer when `devicePath` names one.
+    explicit Rig(const QString& settings = kFastLine, const QString& devicePath = {})
     {
         QObject::connect(
             &controller, &RadarController::boxesChanged, &controller, [this](const QList<BoxUpdate>& u) {
@@ -45,19 +48,23 @@ struct Rig {
         QObject::connect(&controller, &RadarController::replyJudged, &controller,
             [this](const JudgedReply& r) { judged << r; });
         controller.link().setLineSettings(settings);
-        opened = line.isValid() && link.open(line.devicePath(), settings);
+        opened = line.isValid() && link.open(devicePath.isEmpty() ? line.devicePath() : devicePath, settings);
     }
-    // One command by hand; true once its reply has been judged (an incomplete look does not count).
-    bool judge(void (RadarController::*click)())
+    // One command by hand; true once its reply has been judged (an incomplete look does not count)
+    // within `guardMs`.
+    bool judge(void (RadarController::*click)(), int guardMs = kGuardMs)
     {
         QSignalSpy spy(&controller, &RadarController::replyJudged);
+        QElapsedTimer clock;
+        clock.start();
         (controller.*click)();
-        while (true) {
-            if (!spy.wait(kGuardMs))
+        while (!clock.hasExpired(guardMs)) {
+            if (!spy.wait(int(guardMs - clock.elapsed())))
                 return false;
             if (!spy.last().at(0).value<JudgedReply>().incomplete)
                 return true;
         }
+        return false;
     }
     bool opened = false;
 };
@@ -73,6 +80,8 @@ private slots:
     void monitoringFaults_data();
     void monitoringFaults();
     void repliesComeAtTheLinesPace();
+    void liarsAreNeverAnswered_data();
+    void liarsAreNeverAnswered();
 };
 
 void TstRadarLine::fullStartSequence()
@@ -205,6 +214,56 @@ void TstRadarLine::repliesComeAtTheLinesPace()
     const int received = rig.boxes["ReceiveBuffSize"].toInt();
     QVERIFY2(received > 0 && received < 15980, qPrintable(QString::number(received)));
     QVERIFY(rig.line.pacedPending() > 0);
+}
+
+void TstRadarLine::liarsAreNeverAnswered_data()
+{
+    using Answer = test::ScriptedRadarPeer::Answer;
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("monitoring");
+    QTest::addColumn<QStringList>("logs"); // under load a look may find more than the row meant
+    const QString statusEcho
+        = "Incorrect Send Status Header (the adapter echoes what is sent: turn on Remove echo)";
+    const QString blocksEcho
+        = "Incorrect Number Of Blocks (the adapter echoes what is sent: turn on Remove echo)";
+    QTest::newRow("Send Status echoed") << int(Answer::Echo) << false << QStringList { statusEcho };
+    QTest::newRow("Send Status echoed, then answered")
+        << int(Answer::EchoThenRight) << false << QStringList { statusEcho };
+    QTest::newRow("spectrum request echoed") << int(Answer::Echo) << true << QStringList { blocksEcho };
+    QTest::newRow("spectrum request echoed, then answered")
+        << int(Answer::EchoThenRight) << true << QStringList { blocksEcho };
+    QTest::newRow("65 blocks") << int(Answer::BlockTwice) << true
+                               << QStringList { "Incorrect Number Of Blocks (Unequal To 63 Blocks)" };
+    QTest::newRow("a header and too few bytes, over and over")
+        << int(Answer::HeaderOverAndOver) << false << QStringList { "No Response", "Incorrect Checksum" };
+}
+
+void TstRadarLine::liarsAreNeverAnswered()
+{
+    QFETCH(int, answer);
+    QFETCH(bool, monitoring);
+    QFETCH(QStringList, logs);
+    test::ScriptedRadarPeer peer;
+    QVERIFY(peer.isValid());
+    peer.answer = test::ScriptedRadarPeer::Answer(answer);
+    Rig rig(kFastLine, peer.devicePath());
+    QVERIFY(rig.opened);
+    rig.controller.setReplyWindows({ 250, 1500, 5000 });
+    rig.controller.inputs().spectrum = true;
+    // However the line keeps a reply coming, a command ends within its bound.
+    const int bound = rig.controller.replyBoundMs(
+        monitoring ? RadarCommand::Monitoring : RadarCommand::SendStatus, MonitoringKind::Spectrum);
+    QVERIFY(
+        rig.judge(monitoring ? &RadarController::MonitoringCommand_Click : &RadarController::SendStatus_Click,
+            bound + 10000));
+    const QString log = rig.boxes["TextTerminaTextBox"];
+    QVERIFY2(logs.contains(log), qPrintable(log));
+    QVERIFY(!rig.judged.last().accepted);
+    QCOMPARE(rig.controller.shared().lastReplyCode, quint16(0));
+    QVERIFY(!rig.boxes.contains("DistanceOrLevelText"));
+    QVERIFY(!rig.controller.link().awaitingReply());
+    QVERIFY(!rig.timerRx.isActive());
+    QCOMPARE(rig.timerRx.timerType(), Qt::PreciseTimer);
 }
 
 QTEST_GUILESS_MAIN(TstRadarLine)

@@ -50,12 +50,20 @@ ScriptedRadarPeer::ScriptedRadarPeer(int charactersPerSecond, QObject* parent)
         return;
     m_writer = std::make_unique<sim::PacedWriter>([this](QByteArrayView bytes) { return writeSome(bytes); },
         [charactersPerSecond] { return charactersPerSecond; });
+    m_repeat.setTimerType(Qt::PreciseTimer);
+    connect(&m_repeat, &QTimer::timeout, this, [this] {
+        if (m_writer)
+            m_writer->enqueue(m_repeated, 0);
+        if (m_repeat.interval() != repeatMs)
+            m_repeat.start(repeatMs);
+    });
 }
 
 ScriptedRadarPeer::~ScriptedRadarPeer() = default;
 
 void ScriptedRadarPeer::closeLine()
 {
+    m_repeat.stop();
     m_writer.reset();
     ScriptedPeer::closeLine();
 }
@@ -97,8 +105,19 @@ void ScriptedRadarPeer::respond(const QByteArray& frame)
     m_ms += kMsPerRequest;
     emit requestHeard(lastCode);
     const QList<sim::RadarReply> replies = sensor.respond(frame, m_ms);
+    m_repeat.stop();
     if (answer == Answer::Silent || !m_writer)
         return;
+    if (answer == Answer::Echo || answer == Answer::EchoThenRight)
+        m_writer->enqueue(frame, 0);
+    if (answer == Answer::Echo)
+        return;
+    if (answer == Answer::HeaderOverAndOver) {
+        // Enough bytes to be looked at, the header among the last few: never a whole reply.
+        m_repeated = QByteArray(10, '\x11') + frame.first(3) + QByteArray(1, '\0');
+        m_repeat.start(repeatMs / 2);
+        return;
+    }
     for (sim::RadarReply reply : replies) {
         const bool monitoring = lastCode == kMonitoring;
         if (answer == Answer::AnotherCommand) {
@@ -106,6 +125,8 @@ void ScriptedRadarPeer::respond(const QByteArray& frame)
             reply.bytes = sim::RadarResponder::statusReply(code, sensor.reportedTenthsOfMm(m_ms), 30, 1);
         } else if (answer == Answer::AnotherBlock && monitoring) {
             makeBlockOfOtherKind(reply.bytes, kAnotherBlockNumber);
+        } else if (answer == Answer::BlockTwice && monitoring) {
+            reply.bytes.prepend(reply.bytes.first(kBlockBytes));
         }
         m_writer->enqueue(reply.bytes, reply.delayMs);
     }

@@ -3,6 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
 #include "cli/line_options.h"
+#include "cli/signal_watcher.h"
 #include "common/number_text.h"
 #include "serial/tapped_byte_link.h"
 
@@ -141,6 +142,12 @@ int runStep(const LineChoice& choice, calibration::CalibrationState& state,
     });
     QObject::connect(&drainGuard, &QTimer::timeout, [&] {
         printError(QStringLiteral("the port did not send the message"));
+        finish(kExitFailure);
+    });
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::terminationRequested, [&] {
+        printError(session.busy() ? QStringLiteral("interrupted before the follow-up was sent")
+                                  : QStringLiteral("interrupted"));
         finish(kExitFailure);
     });
     QTimer::singleShot(0, [&] {

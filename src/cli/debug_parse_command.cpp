@@ -33,6 +33,9 @@ int runDebugParse(const QStringList& args)
     QString folder;
     if (parser.isSet(outDir)) {
         folder = parser.value(outDir);
+        // An empty folder would put the workbooks wherever the command was started from.
+        if (folder.trimmed().isEmpty())
+            return usageError(parser, args.value(0), QStringLiteral("--out-dir wants a folder"));
         QDir().mkpath(folder);
     } else {
         folder = ensureDataFolder();

@@ -59,6 +59,23 @@ std::pair<const Subcommand*, int> findSubcommand(const QStringList& args)
     return { nullptr, 0 };
 }
 
+// The commands whose name begins with `group` and a blank ("radar send", "radar measure").
+QString groupText(const QString& group)
+{
+    QString commands;
+    for (const auto& c : kSubcommands) {
+        const QString name = QLatin1String(c.name);
+        if (c.summary != nullptr && name.startsWith(group + QLatin1Char(' ')))
+            commands
+                += QStringLiteral("  %1  %2\n").arg(name, -kNameColumnWidth).arg(QLatin1String(c.summary));
+    }
+    if (commands.isEmpty())
+        return {};
+    return QStringLiteral("Usage: velto-cli %1 <command> [options]\n\nCommands:\n%2\n"
+                          "Each command's --help lists its options.\n")
+        .arg(group, commands);
+}
+
 QString usageText()
 {
     // Laid out as help2man reads it: the installed man page is generated from this text and from
@@ -121,6 +138,17 @@ int main(int argc, char** argv)
         QStringList commandArgs = args.mid(1 + words);
         commandArgs.prepend(QLatin1String(subcommand->name));
         return subcommand->run(commandArgs);
+    }
+    // A group named alone ("velto-cli radar --help"): its commands.
+    if (const QString group = groupText(command); !group.isEmpty()) {
+        const QString next = args.value(2);
+        const bool help = next == QLatin1String("--help") || next == QLatin1String("-h");
+        if (!help)
+            std::fprintf(stderr, "velto-cli: %s\n\n",
+                qPrintable(next.isEmpty() ? QStringLiteral("%1 wants a command").arg(command)
+                                          : QStringLiteral("unknown command '%1 %2'").arg(command, next)));
+        std::fputs(qPrintable(group), help ? stdout : stderr);
+        return help ? velto::cli::kExitOk : velto::cli::kExitUsage;
     }
     std::fprintf(stderr, "velto-cli: unknown command '%s'\n\n", qPrintable(command));
     std::fputs(qPrintable(usageText()), stderr);

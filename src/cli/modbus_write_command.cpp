@@ -1,5 +1,6 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "cli/signal_watcher.h"
 #include "cli/trace.h"
 #include "common/number_text.h"
 #include "modbus/port_modbus_master.h"
@@ -87,6 +88,10 @@ int runModbusWrite(const QStringList& args)
         exitCode = result.ok() ? kExitOk : kExitFailure;
         QCoreApplication::exit(exitCode);
     };
+    // An interrupt closes the port: the write in flight ends as aborted, printed as any other status.
+    SignalWatcher watcher;
+    QObject::connect(
+        &watcher, &SignalWatcher::terminationRequested, &master, [&master] { master.closePort(); });
     if (words.size() == 1)
         master.writeRegister(*slaveValue, *start, words.front(), &master, done);
     else

@@ -24,10 +24,11 @@ constexpr int kMaxAttempts = 1000000;
 // Runs the sequence as Start does and prints a line per judged reply, then the final status.
 class MeasureRun : public QObject {
 public:
-    MeasureRun(radar::RadarController& controller, radar::MeasurementSequence& sequence, int periodicalTicks,
-        const radar::MonitoringFiles* files)
+    MeasureRun(radar::RadarController& controller, radar::MeasurementSequence& sequence, bool periodical,
+        int periodicalTicks, const radar::MonitoringFiles* files)
         : m_controller(controller)
         , m_sequence(sequence)
+        , m_periodical(periodical)
         , m_ticks(periodicalTicks)
         , m_files(files)
     {
@@ -47,6 +48,11 @@ public:
     void start() { m_sequence.StartOrStopMeasCommand_Click(); }
     void interrupt()
     {
+        // A periodical series ends only by an interrupt: a good one, if every reply so far was good
+        // and none was still awaited.
+        if (m_periodical && m_statusReplies > 0 && m_refused == 0
+            && m_sequence.state() != radar::MeasurementSequence::State::AwaitingReply)
+            m_completed = true;
         if (m_sequence.running())
             m_sequence.StartOrStopMeasCommand_Click();
         else
@@ -61,8 +67,11 @@ private:
         QList<BoxUpdate> boxes { { radar::box::kModeText, radar::modeText(reply.command) } };
         boxes += reply.boxes;
         printLine(formatBoxUpdates(boxes));
-        if (m_ticks > 0 && reply.accepted && reply.command == radar::RadarCommand::SendStatus
-            && ++m_statusReplies >= m_ticks) {
+        if (!reply.accepted) {
+            ++m_refused;
+            return;
+        }
+        if (reply.command == radar::RadarCommand::SendStatus && ++m_statusReplies >= m_ticks && m_ticks > 0) {
             m_completed = true;
             // A periodical series ends only by Stop; this is it, once the asked replies are in.
             QTimer::singleShot(0, this, [this] { m_sequence.StartOrStopMeasCommand_Click(); });
@@ -88,9 +97,11 @@ private:
     radar::RadarController& m_controller;
     radar::MeasurementSequence& m_sequence;
     PanelTexts m_panel;
+    bool m_periodical;
     int m_ticks;
     const radar::MonitoringFiles* m_files;
     int m_statusReplies = 0;
+    int m_refused = 0;
     bool m_completed = false;
     bool m_finished = false;
 };
@@ -185,7 +196,7 @@ int runRadarMeasure(const QStringList& args)
 
     radar::MeasurementSequence sequence(controller);
     sequence.setAttemptLimit(*attemptsValue);
-    MeasureRun run(controller, sequence, isPeriodical ? *ticksValue : 0, files.get());
+    MeasureRun run(controller, sequence, isPeriodical, isPeriodical ? *ticksValue : 0, files.get());
     QObject::connect(&link, &serial::ByteLink::errorOccurred, &run, [](const QString& text) {
         printError(text);
         QCoreApplication::exit(kExitFailure);

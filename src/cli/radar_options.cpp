@@ -1,5 +1,6 @@
 #include "cli/radar_options.h"
 
+#include "common/number_text.h"
 #include "radar/radar_fields.h"
 #include "radar/radar_frame.h"
 
@@ -60,7 +61,11 @@ bool RadarOptions::apply(
     for (const Field& f : m_fields) {
         if (!parser.isSet(f.option))
             continue;
-        const radar::FieldDecision d = radar::checkField(*f.rule, parser.value(f.option));
+        // On the command line a whole number may be written in 0x-hexadecimal too.
+        QString text = parser.value(f.option);
+        if (const std::optional<qint64> whole = parseWholeNumber(text))
+            text = QString::number(*whole);
+        const radar::FieldDecision d = radar::checkField(*f.rule, text);
         if (d.message) {
             error = QStringLiteral("--%1: %2").arg(f.option.names().constFirst(), *d.message);
             return false;
@@ -74,9 +79,8 @@ bool RadarOptions::apply(
             const QCommandLineOption& o = m_blocks.at(first + i);
             if (!parser.isSet(o))
                 continue;
-            bool ok = false;
-            const int v = parser.value(o).toInt(&ok, 10);
-            if (!ok || v < limits.first || v > limits.last) {
+            const std::optional<qint64> v = parseWholeNumber(parser.value(o));
+            if (!v || *v < limits.first || *v > limits.last) {
                 error = QStringLiteral("--%1 wants a block from %2 to %3, not '%4'")
                             .arg(o.names().constFirst())
                             .arg(limits.first)
@@ -84,7 +88,7 @@ bool RadarOptions::apply(
                             .arg(parser.value(o));
                 return false;
             }
-            (i == 0 ? r.start : r.end) = v;
+            (i == 0 ? r.start : r.end) = int(*v);
         }
         if (r.start > r.end) {
             error = QStringLiteral("the first block %1 lies after the last block %2").arg(r.start).arg(r.end);

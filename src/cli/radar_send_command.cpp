@@ -1,6 +1,8 @@
 #include "cli/commands.h"
 #include "cli/line_options.h"
 #include "cli/radar_options.h"
+#include "cli/signal_watcher.h"
+#include "common/whole_file.h"
 #include "graph/graph_geometry.h"
 #include "graph/graph_painter.h"
 #include "serial/tapped_byte_link.h"
@@ -129,15 +131,21 @@ int runRadarSend(const QStringList& args)
         [&pictureFailed, path = parser.value(png)](const radar::GraphRequest& request) {
             const QImage picture
                 = graph::renderMarks(graph::pictureMarks({ request }, kPictureSize), kPictureSize);
-            if (!picture.save(path, "PNG")) {
-                printError(QStringLiteral("cannot write the picture to %1").arg(path));
+            // A full disk or a device that refuses the bytes leaves the picture that was there.
+            WholeFile file(path);
+            if (!file.open() || !picture.save(&file.device(), "PNG") || !file.commit()) {
+                file.cancel();
+                printError(
+                    QStringLiteral("cannot write the picture to %1: %2").arg(path, file.errorString()));
                 pictureFailed = true;
             }
         });
+    bool judged = false;
     QObject::connect(&controller, &radar::RadarController::replyJudged, &controller,
-        [&pictureFailed](const radar::JudgedReply& reply) {
+        [&pictureFailed, &judged](const radar::JudgedReply& reply) {
             if (reply.incomplete)
                 return;
+            judged = true;
             QList<BoxUpdate> boxes { { radar::box::kModeText, radar::modeText(reply.command) } };
             boxes += reply.boxes;
             printLine(formatBoxUpdates(boxes));
@@ -147,6 +155,17 @@ int runRadarSend(const QStringList& args)
         printError(text);
         QCoreApplication::exit(kExitFailure);
     });
+    // Interrupted before the reply was judged: the command did not succeed.
+    SignalWatcher watcher;
+    QObject::connect(
+        &watcher, &SignalWatcher::terminationRequested, &controller, [&controller, &judged, c = *command] {
+            if (judged)
+                return;
+            controller.link().finishReply();
+            printLine(formatBoxUpdates({ { radar::box::kModeText, radar::modeText(c) } }));
+            printError(QStringLiteral("interrupted before the reply was judged"));
+            QCoreApplication::exit(kExitFailure);
+        });
     QTimer::singleShot(0, &controller, [&controller, c = *command] { click(controller, c); });
     return QCoreApplication::exec();
 }

@@ -157,7 +157,8 @@ void TstCliDebugParse::badLogsFailWithTheWindowsMessage()
 void TstCliDebugParse::badArguments()
 {
     for (const QStringList& args : { QStringList { "debug", "parse" }, { "debug", "parse", "a.txt", "b.txt" },
-             { "debug", "parse", "a.txt", "--out" } }) {
+             { "debug", "parse", "a.txt", "--out" }, { "debug", "parse", "a.txt", "--out-dir", "" },
+             { "debug", "parse", "a.txt", "--out-dir", " " } }) {
         const CliRun run = runCli(args);
         QVERIFY(run.finished);
         QCOMPARE(run.exitCode, kCliExitUsage);

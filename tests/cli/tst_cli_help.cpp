@@ -55,6 +55,32 @@ private slots:
         }
     }
 
+    void groupsListTheirCommands_data()
+    {
+        QTest::addColumn<QString>("group");
+        QTest::addColumn<QStringList>("commands");
+        QTest::newRow("radar") << "radar" << QStringList { "radar send", "radar measure" };
+        QTest::newRow("flash") << "flash" << QStringList { "flash burn", "flash erase", "flash test" };
+        QTest::newRow("debug") << "debug" << QStringList { "debug capture", "debug parse" };
+        QTest::newRow("modbus") << "modbus" << QStringList { "modbus read", "modbus poll", "modbus write" };
+        QTest::newRow("velto") << "velto" << QStringList { "velto poll" };
+    }
+    void groupsListTheirCommands()
+    {
+        QFETCH(QString, group);
+        QFETCH(QStringList, commands);
+        const CliRun help = runCli({ group, "--help" });
+        QVERIFY(help.finished);
+        QCOMPARE(help.exitCode, 0);
+        QCOMPARE(listedCommands(help.lines), commands);
+        // Alone, or with a command it does not have, the group says what it has and fails.
+        for (const QStringList& wrong : { QStringList { group }, QStringList { group, "jump" } }) {
+            const CliRun run = runCli(wrong);
+            QCOMPARE(run.exitCode, velto::test::kCliExitUsage);
+            QVERIFY2(run.errors.contains(commands.first()), qPrintable(run.errors));
+        }
+    }
+
     void versionAndUnknownCommand()
     {
         const CliRun version = runCli({ "--version" });

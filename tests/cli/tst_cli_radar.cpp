@@ -1,8 +1,10 @@
 #include "cli_process.h"
+#include "support/full_device.h"
 #include "support/pty_pair.h"
 
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,28 +40,38 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QString>("mode");
         QTest::addColumn<QString>("size");
+        QTest::addColumn<QStringList>("options");
         QTest::newRow("standby") << "standby"
                                  << "StandBy"
-                                 << "13";
+                                 << "13" << QStringList();
         QTest::newRow("track") << "track"
                                << "Track"
-                               << "13";
+                               << "13" << QStringList();
         QTest::newRow("parameters") << "parameters"
                                     << "Set Parameters"
-                                    << "13";
+                                    << "13" << QStringList();
+        QTest::newRow("parameters in hexadecimal")
+            << "parameters"
+            << "Set Parameters"
+            << "13" << QStringList { "--central-frequency", "0x2774", "--tank-height", "0x10" };
         QTest::newRow("status") << "status"
                                 << "Send Status"
-                                << "13";
+                                << "13" << QStringList();
         QTest::newRow("spectrum") << "monitor"
                                   << "Monitoring"
-                                  << "4352";
+                                  << "4352" << QStringList();
+        QTest::newRow("spectrum, blocks in hexadecimal")
+            << "monitor"
+            << "Monitoring"
+            << "4352" << QStringList { "--fft-start", "0x2", "--fft-end", "0x3" };
     }
     void sendPrintsTheJudgedReply()
     {
         QFETCH(QString, command);
         QFETCH(QString, mode);
         QFETCH(QString, size);
-        const CliRun run = runCli(onSim({ "radar", "send", command }));
+        QFETCH(QStringList, options);
+        const CliRun run = runCli(onSim(QStringList { "radar", "send", command } + options));
         QVERIFY(run.finished);
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.lines.size(), 1);
@@ -96,6 +108,12 @@ private slots:
         const CliRun nowhere
             = runCli(onSim({ "radar", "send", "monitor", "--png", dir.filePath("no/x.png") }));
         QCOMPARE(nowhere.exitCode, 1);
+        // A full disk: said, a failure, and what the name led to stays as it was.
+        const QString full = velto::test::fullDeviceIn(dir.path());
+        const CliRun onFull = runCli(onSim({ "radar", "send", "monitor", "--png", full }));
+        QCOMPARE(onFull.exitCode, 1);
+        QVERIFY2(onFull.errors.contains("cannot write the picture to " + full), qPrintable(onFull.errors));
+        QVERIFY(velto::test::isDevice(full));
         QCOMPARE(runCli(onSim({ "radar", "send", "status", "--png", path })).exitCode, 2);
     }
 
@@ -150,10 +168,31 @@ private slots:
         QCOMPARE(
             namedTexts(spectrum.lines[spectrum.lines.size() - 2]).value("ModeText"), QString("Monitoring"));
 
-        const CliRun periodical = runCli(onSim({ "radar", "measure", "--periodical", "--ticks", "4" }));
+        const CliRun periodical = runCli(onSim({ "radar", "measure", "--periodical", "--ticks", "2" }));
         QCOMPARE(periodical.exitCode, 0);
-        QCOMPARE(periodical.lines.size(), 3 + 4 + 1);
+        QCOMPARE(periodical.lines.size(), 3 + 2 + 1);
         QCOMPARE(namedTexts(periodical.lines.last()).value("StatusText"), QString("Wait for Start"));
+    }
+
+    void interruptedPeriodicalSeriesSucceeds()
+    {
+        // Ended the only way it ends, between two good distances.
+        QProcess cli;
+        cli.start(QStringLiteral(VELTO_CLI_PATH), onSim({ "radar", "measure", "--periodical" }));
+        QVERIFY(cli.waitForStarted(velto::test::kCliWaitMs));
+        QStringList lines;
+        const auto readLines = [&cli, &lines] {
+            while (cli.canReadLine())
+                lines << QString::fromUtf8(cli.readLine()).trimmed();
+            return lines.filter("ModeText=\"Send Status\"").size();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(readLines() >= 2, velto::test::kCliWaitMs);
+        cli.terminate();
+        QVERIFY(cli.waitForFinished(velto::test::kCliWaitMs));
+        QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(cli.exitCode(), 0);
+        readLines();
+        QCOMPARE(namedTexts(lines.last()).value("StatusText"), QString("Wait for Start"));
     }
 
     void silentLineFails()

@@ -1,6 +1,7 @@
 #include "cli_process.h"
 #include "sim/velto_ascii.h"
 #include "support/pty_pair.h"
+#include "support/scripted_radar_peer.h"
 #include "support/scripted_rtu_peer.h"
 
 #include <QFile>
@@ -10,6 +11,7 @@
 
 using velto::test::CliRun;
 using velto::test::namedTexts;
+using velto::test::ScriptedRadarPeer;
 using velto::test::ScriptedRtuPeer;
 
 namespace {
@@ -217,17 +219,30 @@ private slots:
     void interruptedFirstRequestFails_data()
     {
         QTest::addColumn<QString>("command");
-        QTest::newRow("modbus read") << "read";
-        QTest::newRow("modbus poll") << "poll";
-        QTest::newRow("velto poll") << "velto";
+        QTest::addColumn<QString>("summary"); // how the last line starts
+        QTest::newRow("modbus read") << "read"
+                                     << "polls=0 valid=0 ";
+        QTest::newRow("modbus poll") << "poll"
+                                     << "polls=0 valid=0 ";
+        QTest::newRow("velto poll") << "velto" << QString();
+        QTest::newRow("modbus write") << "write"
+                                      << "status ";
+        QTest::newRow("radar send") << "radar"
+                                    << "ModeText=Monitoring";
+        QTest::newRow("calibrate defaults") << "calibrate"
+                                            << "Sent=";
     }
     void interruptedFirstRequestFails()
     {
         QFETCH(QString, command);
+        QFETCH(QString, summary);
         ScriptedRtuPeer modbusPeer(kSlave);
         AsciiPeer asciiPeer;
+        ScriptedRadarPeer radarPeer;
+        velto::test::PtyPair calibrationUnit;
         modbusPeer.otherwise.silent = true;
         asciiPeer.silent = true;
+        radarPeer.answer = ScriptedRadarPeer::Answer::Silent;
         const QString longWait = QStringLiteral("20000");
         QStringList arguments;
         if (command == "read")
@@ -236,20 +251,68 @@ private slots:
         else if (command == "poll")
             arguments = QStringList { "modbus", "poll", "--port", modbusPeer.devicePath(), "--rx-timeout",
                 longWait };
+        else if (command == "write")
+            arguments = QStringList { "modbus", "write", "--port", modbusPeer.devicePath(), "--register",
+                "51", "--value", "7" };
+        else if (command == "radar")
+            arguments = QStringList { "radar", "send", "monitor", "--port", radarPeer.devicePath(),
+                "--spectrum-wait", longWait };
+        else if (command == "calibrate")
+            arguments = QStringList { "calibrate", "defaults", "--port", calibrationUnit.slavePath() };
         else
             arguments = QStringList { "velto", "poll", "--port", asciiPeer.devicePath(), "--address", "10" };
         CliWhileServing cli(arguments);
         QVERIFY(cli.started());
-        QTRY_VERIFY_WITH_TIMEOUT(
-            modbusPeer.requests.size() + asciiPeer.requests > 0, velto::test::kCliWaitMs);
+        // The first request is on its way (for calibrate: the message before the one-second follow-up).
+        QByteArray heardByUnit;
+        QTRY_VERIFY_WITH_TIMEOUT(modbusPeer.requests.size() + asciiPeer.requests + radarPeer.requestsHeard > 0
+                || !(heardByUnit += calibrationUnit.readMasterNow()).isEmpty(),
+            velto::test::kCliWaitMs);
         cli.interrupt();
         const CliRun run = cli.finish();
         QVERIFY(run.finished);
         QCOMPARE(run.exitCode, 1);
-        if (command != "velto") {
+        if (!summary.isEmpty()) {
             QVERIFY(!run.lines.isEmpty());
-            QVERIFY2(run.lines.last().startsWith("polls=0 valid=0 "), qPrintable(run.lines.last()));
+            QVERIFY2(run.lines.last().startsWith(summary), qPrintable(run.lines.last()));
         }
+    }
+
+    void radarLiesFail_data()
+    {
+        using Answer = ScriptedRadarPeer::Answer;
+        QTest::addColumn<QStringList>("command");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("log"); // what the log box says, in part
+        const QStringList status { "radar", "send", "status" };
+        const QStringList monitor { "radar", "send", "monitor" };
+        QTest::newRow("status echoed") << status << int(Answer::Echo) << "turn on Remove echo";
+        QTest::newRow("status echoed, then answered")
+            << status << int(Answer::EchoThenRight) << "turn on Remove echo";
+        QTest::newRow("spectrum of 65 blocks")
+            << monitor << int(Answer::BlockTwice) << "(Unequal To 63 Blocks)";
+        QTest::newRow("a header and too few bytes, over and over")
+            << status << int(Answer::HeaderOverAndOver) << "";
+        QTest::newRow("measure, echoed") << QStringList { "radar", "measure", "--attempts", "1" }
+                                         << int(Answer::Echo) << "turn on Remove echo";
+    }
+    void radarLiesFail()
+    {
+        QFETCH(QStringList, command);
+        QFETCH(int, answer);
+        QFETCH(QString, log);
+        ScriptedRadarPeer peer;
+        QVERIFY(peer.isValid());
+        peer.answer = ScriptedRadarPeer::Answer(answer);
+        CliWhileServing cli(command + QStringList { "--port", peer.devicePath(), "--baud", "115200" });
+        QVERIFY(cli.started());
+        const CliRun run = cli.finish();
+        QVERIFY(run.finished);
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY(!run.lines.isEmpty());
+        const auto shown = namedTexts(run.lines.first());
+        QVERIFY2(shown.value("TextTerminaTextBox").contains(log), qPrintable(run.lines.first()));
+        QVERIFY2(!shown.contains("DistanceOrLevelText"), qPrintable(run.lines.first()));
     }
 
     void veltoNonRepliesAfterAGoodTickFail()

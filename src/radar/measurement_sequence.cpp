@@ -11,11 +11,15 @@ MeasurementSequence::MeasurementSequence(RadarController& controller, QObject* p
     : QObject(parent)
     , m_controller(controller)
 {
-    m_pause.setSingleShot(true);
+    // Each of these times the sensor's pace or bounds its answer.
+    for (QTimer* t : { &m_pause, &m_overdue, &m_settle }) {
+        t->setSingleShot(true);
+        t->setTimerType(Qt::PreciseTimer);
+    }
     m_pause.setInterval(kRetryPauseMs);
     connect(&m_pause, &QTimer::timeout, this, [this] { advance({ EventType::PauseOver }); });
-    m_overdue.setSingleShot(true);
     connect(&m_overdue, &QTimer::timeout, this, [this] { advance({ EventType::ReplyOverdue }); });
+    connect(&m_settle, &QTimer::timeout, this, [this] { advance({ EventType::SettleOver }); });
     connect(&m_controller, &RadarController::replyJudged, this, [this](const JudgedReply& reply) {
         advance({ EventType::ReplyJudged, reply });
     });
@@ -80,6 +84,10 @@ void MeasurementSequence::advance(const Event& event)
         if (m_state == State::Pausing)
             sendStep();
         return;
+    case EventType::SettleOver:
+        if (m_state == State::Settling)
+            sendStepNow();
+        return;
     }
 }
 
@@ -130,9 +138,15 @@ void MeasurementSequence::stop()
     s.fileCreated = false;
     s.fileOk = true;
     s.recordCursor = 0;
+    halt();
+}
+
+void MeasurementSequence::halt()
+{
     const bool wasRunning = running();
     m_pause.stop();
     m_overdue.stop();
+    m_settle.stop();
     m_controller.link().finishReply();
     m_state = State::Idle;
     setControls({ true, false, true, kStart });
@@ -145,8 +159,9 @@ void MeasurementSequence::onJudged(const JudgedReply& reply)
 {
     m_overdue.stop();
     if (reply.fileFailed) {
-        // The files of this run can no longer be trusted; the operator has seen why.
-        finish(false);
+        // The files of this run can no longer be trusted; the operator has seen why. The run ends as
+        // Stop ends it, so no More appends to a file that failed.
+        halt();
         return;
     }
     if (!reply.accepted || reply.code != expectedCode(step())) {
@@ -164,18 +179,14 @@ void MeasurementSequence::onJudged(const JudgedReply& reply)
 void MeasurementSequence::seriesReplyAccepted()
 {
     const RadarInputs& in = m_controller.inputs();
-    if (in.periodical) {
-        sendStep();
-        return;
-    }
-    if (m_controller.shared().measurementCount < in.numOfAutomeasurement) {
-        sendStep();
+    if (in.periodical || m_controller.shared().measurementCount < in.numOfAutomeasurement) {
+        sendStep(m_pacing.afterDistanceMs);
         return;
     }
     emit beep(kEndBeeps);
     m_lastPhaseWasSeries = true;
     appendMonitoringSteps();
-    nextStep();
+    nextStep(m_pacing.afterDistanceMs);
 }
 
 void MeasurementSequence::appendMonitoringSteps()
@@ -209,7 +220,7 @@ void MeasurementSequence::monitoringDone()
     finish(true);
 }
 
-void MeasurementSequence::nextStep()
+void MeasurementSequence::nextStep(int waitMs)
 {
     ++m_stepIndex;
     m_attempts = 0;
@@ -217,14 +228,20 @@ void MeasurementSequence::nextStep()
         finish(true);
         return;
     }
-    sendStep();
+    sendStep(waitMs);
 }
 
-void MeasurementSequence::sendStep()
+void MeasurementSequence::sendStep(int waitMs)
+{
+    m_state = State::Settling;
+    m_settle.start(waitMs + m_pacing.settleMs);
+}
+
+void MeasurementSequence::sendStepNow()
 {
     const Step s = step();
     if ((s == Step::Spectrum || s == Step::TimeDomain) && !m_controller.shared().fileOk) {
-        finish(false);
+        halt();
         return;
     }
     ++m_attempts;
@@ -271,6 +288,7 @@ void MeasurementSequence::finish(bool completed)
 {
     m_pause.stop();
     m_overdue.stop();
+    m_settle.stop();
     m_state = State::Finished;
     const RadarInputs& in = m_controller.inputs();
     setControls(

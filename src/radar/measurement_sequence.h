@@ -21,12 +21,15 @@ struct SequenceControls {
 // The automatic operation of the radar window: handshakes StandBy, Set Parameters and Track (each
 // sent until acknowledged), a counted or periodical series of Send Status, then the spectrum and/or
 // time-domain monitoring, each behind its own StandBy. One state and one advance() decide every
-// step; the waits are timers and judged replies, never loops.
+// step; the waits are timers and judged replies, never loops. The run keeps the sensor's pace: each
+// of its commands leaves a second after the run decided on it, and a distance is followed by two
+// seconds more, so a series asks for one distance about every 3.25 s.
 class MeasurementSequence : public QObject {
     Q_OBJECT
 public:
     enum class State {
         Idle, // "Start": nothing runs
+        Settling, // the next command leaves when the settling wait is over
         AwaitingReply, // a command is out; its judged reply (or the deadline) decides
         Pausing, // a refused or missing reply: the command goes again after a short pause
         Finished, // ran to its end; "Stop" still shown, More offered
@@ -34,13 +37,18 @@ public:
     Q_ENUM(State)
     enum class Step { StandBy, SetParameters, Track, Series, MonitorStandBy, Spectrum, TimeDomain };
     Q_ENUM(Step)
-    enum class EventType { StartOrStop, More, ReplyJudged, ReplyOverdue, PauseOver };
+    enum class EventType { StartOrStop, More, ReplyJudged, ReplyOverdue, PauseOver, SettleOver };
     struct Event {
         EventType type;
         JudgedReply reply {};
     };
 
     static constexpr int kRetryPauseMs = 250;
+    // The run's waits around its commands.
+    struct Pacing {
+        int settleMs = 1000; // before each command
+        int afterDistanceMs = 2000; // after each distance, before the next command
+    };
     // Beyond Timer_Rx's own wait: a reply that never gets judged (Timer_Rx stopped from outside).
     static constexpr int kReplyDeadlineMs = 5000;
     static constexpr int kEndBeeps = 3;
@@ -54,7 +62,11 @@ public:
     State state() const { return m_state; }
     Step step() const { return m_plan.value(m_stepIndex, Step::StandBy); }
     const SequenceControls& controls() const { return m_controls; }
-    bool running() const { return m_state == State::AwaitingReply || m_state == State::Pausing; }
+    bool running() const
+    {
+        return m_state == State::Settling || m_state == State::AwaitingReply || m_state == State::Pausing;
+    }
+    void setPacing(const Pacing& pacing) { m_pacing = pacing; }
     // Sends of one step before the run gives up; 0 (the window's way) retries until Stop.
     void setAttemptLimit(int sends) { m_attemptLimit = sends; }
     int attempts() const { return m_attempts; }
@@ -73,13 +85,17 @@ signals:
 private:
     void begin();
     void stop();
+    // The run ends as Stop leaves it, the shared values as they are.
+    void halt();
     void more();
     void onJudged(const JudgedReply& reply);
     void stepDone();
     void seriesReplyAccepted();
     void monitoringDone();
-    void nextStep();
-    void sendStep();
+    void nextStep(int waitMs = 0);
+    // The step's command leaves after the settling wait and `waitMs` more.
+    void sendStep(int waitMs = 0);
+    void sendStepNow();
     void retryLater();
     void finish(bool completed);
     void setControls(const SequenceControls& controls);
@@ -88,6 +104,8 @@ private:
     RadarController& m_controller;
     QTimer m_pause;
     QTimer m_overdue;
+    QTimer m_settle;
+    Pacing m_pacing;
     State m_state = State::Idle;
     QList<Step> m_plan;
     qsizetype m_stepIndex = 0;

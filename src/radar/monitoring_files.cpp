@@ -24,6 +24,7 @@ MonitoringFiles::MonitoringFiles(QString folder, ErrorReporter reportError)
 bool MonitoringFiles::writeRecord(
     const RadarInputs& inputs, RadarShared& shared, const MonitoringRecord& record)
 {
+    m_replacedPath.clear();
     return write(inputs, shared, record.lines());
 }
 
@@ -31,6 +32,7 @@ bool MonitoringFiles::writeMonitoring(const RadarInputs& inputs, RadarShared& sh
     const MonitoringRecord& record, const MonitoringReply& reply, MonitoringKind kind, qint64 sendMs,
     qint64 receiveMs)
 {
+    m_replacedPath.clear();
     const RequestTimes times { sendMs, receiveMs };
     if (inputs.spectrum && inputs.timeDomain) {
         if (kind == MonitoringKind::Spectrum) {
@@ -58,6 +60,7 @@ bool MonitoringFiles::write(const RadarInputs& inputs, RadarShared& shared, cons
     const QString path = monitoringFilePath(m_folder, inputs.fileName);
     if (QFileInfo(path).isDir())
         return fail(shared);
+    const bool replacing = !shared.fileCreated && QFileInfo(path).isFile();
     // The first write of a run replaces the file; later ones append to what the run wrote so far.
     QByteArray text;
     if (shared.fileCreated) {
@@ -76,6 +79,8 @@ bool MonitoringFiles::write(const RadarInputs& inputs, RadarShared& shared, cons
     shared.fileCreated = true;
     shared.fileOk = true;
     m_lastPath = path;
+    if (replacing)
+        m_replacedPath = path;
     return true;
 }
 

@@ -29,6 +29,7 @@ public:
     void setFolder(const QString& folder) { m_folder = folder; }
     // The file the last successful write went to.
     const QString& lastPath() const { return m_lastPath; }
+    QString replacedPath() const override { return m_replacedPath; }
 
 private:
     bool write(const RadarInputs& inputs, RadarShared& shared, const QStringList& lines);
@@ -38,6 +39,7 @@ private:
     ErrorReporter m_reportError;
     CombinedMonitoringData m_combined;
     QString m_lastPath;
+    QString m_replacedPath;
 };
 
 } // namespace velto::radar

@@ -3,6 +3,8 @@
 #include "radar/radar_format.h"
 #include "serial/own_echo.h"
 
+#include <utility>
+
 namespace velto::radar {
 
 namespace {
@@ -111,6 +113,7 @@ void RadarController::showText(const QString& boxName, const QString& value)
 
 void RadarController::transmit(RadarCommand command)
 {
+    emit inputsWanted();
     quint8 dataSelector = selector::kNone;
     if (command == RadarCommand::Monitoring) {
         // The kind is settled before the wait is chosen, so the wait fits the data asked for.
@@ -153,6 +156,8 @@ void RadarController::onReplyDue(const QByteArray& buffer)
         m_replyBound.stop();
     judged.boxes = boxes;
     publish(boxes);
+    if (!m_replaced.isEmpty())
+        emit fileReplaced(std::exchange(m_replaced, QString()));
     emit replyJudged(judged);
 }
 
@@ -251,7 +256,7 @@ void RadarController::countMeasurement(qint32 rawDistance, QList<BoxUpdate>& box
     }
     if (!m_inputs.spectrum && !m_inputs.timeDomain && m_inputs.saveToFile
         && m_shared.measurementCount == m_record.measurements && m_files)
-        fileFailed = !m_files->writeRecord(m_inputs, m_shared, m_record);
+        fileFailed = !written(m_files->writeRecord(m_inputs, m_shared, m_record));
 }
 
 JudgedReply RadarController::handleMonitoring(const QByteArray& buffer, QList<BoxUpdate>& boxes)
@@ -273,8 +278,8 @@ JudgedReply RadarController::handleMonitoring(const QByteArray& buffer, QList<Bo
         return judged;
     }
     if (m_inputs.saveToFile && m_inputs.fileTypeIndex == 0 && m_files)
-        judged.fileFailed = !m_files->writeMonitoring(
-            m_inputs, m_shared, m_record, reply, kind, m_link->sendMs(), m_link->receiveMs());
+        judged.fileFailed = !written(m_files->writeMonitoring(
+            m_inputs, m_shared, m_record, reply, kind, m_link->sendMs(), m_link->receiveMs()));
     boxes << text(box::kTextTerminaTextBox, reply.logText);
 
     judged.accepted = true;
@@ -298,6 +303,13 @@ JudgedReply RadarController::handleMonitoring(const QByteArray& buffer, QList<Bo
         emit graphRequested(graph);
     }
     return judged;
+}
+
+bool RadarController::written(bool ok)
+{
+    if (ok && m_files)
+        m_replaced = m_files->replacedPath();
+    return ok;
 }
 
 void RadarController::publish(const QList<BoxUpdate>& boxes)

@@ -65,6 +65,8 @@ public:
         const MonitoringRecord& record, const MonitoringReply& reply, MonitoringKind kind, qint64 sendMs,
         qint64 receiveMs)
         = 0;
+    // The file the last write replaced (the run's first write over a file already there), else empty.
+    virtual QString replacedPath() const { return {}; }
 };
 
 // The radar window's logic: its command buttons, the judging of each reply when Timer_Rx fires, and
@@ -118,6 +120,9 @@ public:
     RadarCommand mode() const { return m_mode; }
 
 signals:
+    // A command is about to read the boxes: a check still waiting for the operator to finish typing
+    // runs now, so the command carries what the box shows.
+    void inputsWanted();
     void boxesChanged(const QList<velto::BoxUpdate>& updates);
     // The log box shows a short centred message (false) or a hex dump of a monitoring reply (true).
     void logLayoutChanged(bool dump);
@@ -125,6 +130,8 @@ signals:
     void replyJudged(const velto::radar::JudgedReply& reply);
     // DrawFFT: "Graph " is ticked and a monitoring reply was accepted.
     void graphRequested(const velto::radar::GraphRequest& request);
+    // The reply just judged went into a file that a run's first write replaced.
+    void fileReplaced(const QString& path);
 
 private:
     void transmit(RadarCommand command);
@@ -134,6 +141,8 @@ private:
     JudgedReply handleStatus(const QByteArray& buffer, QList<BoxUpdate>& boxes);
     JudgedReply handleMonitoring(const QByteArray& buffer, QList<BoxUpdate>& boxes);
     void countMeasurement(qint32 rawDistance, QList<BoxUpdate>& boxes, bool& fileFailed);
+    // A write to the sink; false after a file error. Notes a file it replaced.
+    bool written(bool ok);
     void publish(const QList<BoxUpdate>& boxes);
 
     RadarInputs m_inputs;
@@ -143,6 +152,7 @@ private:
     std::unique_ptr<QTimer> m_ownTimer;
     QTimer m_replyBound;
     bool m_lastLook = false;
+    QString m_replaced;
     RadarLink* m_link;
     RadarFileSink* m_files = nullptr;
     RadarCommand m_mode = RadarCommand::SendStatus;

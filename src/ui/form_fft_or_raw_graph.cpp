@@ -1,6 +1,7 @@
 #include "ui/form_fft_or_raw_graph.h"
 
 #include "common/prompter.h"
+#include "common/whole_file.h"
 #include "graph/graph_geometry.h"
 #include "ui/box_updates.h"
 #include "ui/graph_canvas.h"
@@ -42,7 +43,13 @@ void Form_FFT_Or_RAW_Graph::DrawFFT(const radar::GraphRequest& request)
     m_ui->FFT_Graph->setHeld(held);
     applyBoxUpdates(*this, graph::labelUpdates(held));
     placeAxisLabels();
-    show();
+    // A new result comes to the front, even when the window was minimised or behind another; the
+    // keyboard stays where the operator was typing.
+    if (isMinimized())
+        showNormal();
+    else
+        show();
+    raise();
 }
 
 void Form_FFT_Or_RAW_Graph::SavePictureCommand_Click()
@@ -53,8 +60,13 @@ void Form_FFT_Or_RAW_Graph::SavePictureCommand_Click()
         return;
     if (!path.endsWith(QLatin1String(".png"), Qt::CaseInsensitive))
         path += QLatin1String(".png");
-    if (!m_ui->FFT_Graph->picture().save(path, "PNG"))
+    // The picture as the window shows it: title, scales and labels with the plot.
+    const QImage picture = grab().toImage();
+    WholeFile file(path);
+    if (!file.open() || !picture.save(&file.device(), "PNG") || !file.commit()) {
+        file.cancel();
         m_prompter.message(QStringLiteral("The picture could not be saved to %1.").arg(path));
+    }
 }
 
 void Form_FFT_Or_RAW_Graph::resizeEvent(QResizeEvent* event)

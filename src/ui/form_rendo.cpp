@@ -11,11 +11,13 @@
 #include "ui/box_updates.h"
 #include "ui/form_fft_or_raw_graph.h"
 #include "ui/screen_fit.h"
+#include "ui/steady_layout.h"
 #include "ui/timeout_box.h"
 #include "ui_form_rendo.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 
 namespace velto::ui {
 
@@ -57,6 +59,7 @@ FormRendo::FormRendo(
     m_controller->setFileSink(m_files.get());
     m_ui->setupUi(this);
     compactLayouts(this);
+    keepPlaces();
     fitToScreenOnShow(this);
     connect(m_controller, &radar::RadarController::boxesChanged, this, [this](QList<BoxUpdate> updates) {
         for (BoxUpdate& u : updates)
@@ -64,8 +67,12 @@ FormRendo::FormRendo(
                 u.text = dumpLines(*u.text);
         applyBoxUpdates(*this, updates);
     });
+    connect(m_controller, &radar::RadarController::inputsWanted, this, &FormRendo::settlePendingChecks);
     connect(m_controller, &radar::RadarController::logLayoutChanged, this, &FormRendo::setLogLayout);
     connect(m_controller, &radar::RadarController::graphRequested, this, &FormRendo::DrawFFT);
+    connect(m_controller, &radar::RadarController::fileReplaced, this, [this](const QString& path) {
+        m_ui->TextTerminaTextBox->appendPlainText(QStringLiteral("Replaced the existing file %1").arg(path));
+    });
     connect(m_sequence, &radar::MeasurementSequence::controlsChanged, this, &FormRendo::applyControls);
     connect(m_sequence, &radar::MeasurementSequence::beep, this, [](int times) {
         for (int i = 0; i < times; ++i)
@@ -96,6 +103,7 @@ void FormRendo::Form_Load()
     m_controller->shared().seriesIndex = 0;
     showBlockRanges();
     OpenMonitoringFileCheck_Click();
+    showFilePath();
     setLogLayout(false);
     applyEnabling();
     m_loaded = true;
@@ -110,9 +118,15 @@ void FormRendo::wireButtons()
     connect(f.Set_Parameters, &QPushButton::clicked, c, &radar::RadarController::Set_Parameters_Click);
     connect(f.SendStatus, &QPushButton::clicked, c, &radar::RadarController::SendStatus_Click);
     connect(f.MonitoringCommand, &QPushButton::clicked, c, &radar::RadarController::MonitoringCommand_Click);
-    connect(f.StartOrStopMeasCommand, &QPushButton::clicked, m_sequence,
-        &radar::MeasurementSequence::StartOrStopMeasCommand_Click);
-    connect(f.MoreCommand, &QPushButton::clicked, m_sequence, &radar::MeasurementSequence::MoreCommand_Click);
+    // A run reads the boxes from its first step on: what the operator typed last counts.
+    connect(f.StartOrStopMeasCommand, &QPushButton::clicked, this, [this] {
+        settlePendingChecks();
+        m_sequence->StartOrStopMeasCommand_Click();
+    });
+    connect(f.MoreCommand, &QPushButton::clicked, this, [this] {
+        settlePendingChecks();
+        m_sequence->MoreCommand_Click();
+    });
     connect(f.ExitCommand, &QPushButton::clicked, this, &FormRendo::ExitCommand_Click);
     connect(f.FftOrRawCombo, &QComboBox::activated, c, &radar::RadarController::FftOrRawCombo_Click);
 }
@@ -135,8 +149,10 @@ void FormRendo::wireChecks()
     connect(f.OpenMonitoringFileCheck, &QCheckBox::toggled, this, [&in](bool on) { in.saveToFile = on; });
     connect(f.FileTypeCombo, &QComboBox::currentIndexChanged, this,
         [&in](int index) { in.fileTypeIndex = index; });
-    connect(
-        f.FileNameText, &QLineEdit::textChanged, this, [&in](const QString& text) { in.fileName = text; });
+    connect(f.FileNameText, &QLineEdit::textChanged, this, [this, &in](const QString& text) {
+        in.fileName = text;
+        showFilePath();
+    });
     connect(f.DistanceByLaserText, &QLineEdit::textChanged, this,
         [&in](const QString& text) { in.distanceByLaser = text; });
     in.saveToFile = f.OpenMonitoringFileCheck->isChecked();
@@ -198,6 +214,25 @@ void FormRendo::addBlockChecks(QLineEdit* start, QLineEdit* end, const radar::Bl
                 show(r);
             });
     }
+}
+
+void FormRendo::keepPlaces()
+{
+    // The boxes that come and go with the check boxes keep their space, so nothing below them (Start,
+    // More, Exit) moves under the operator's pointer.
+    Ui::FormRendo& f = *m_ui;
+    for (QWidget* w : std::initializer_list<QWidget*> { f.NumOfAutomeasurementLabel,
+             f.NumOfAutomeasurementText, f.CounterOfMeasLabel, f.CounterOfMeasText, f.SpectrumRangeLabel,
+             f.FFTStartBlockLabel, f.FFTStartBlockText, f.FFTEndBlockLabel, f.FFTEndBlockText, f.RawFftLine,
+             f.TimeDomainRangeLabel, f.RAWStartBlockLabel, f.RAWStartBlockText, f.RAWEndBlockLabel,
+             f.RAWEndBlockText, f.FileTypeLabel, f.FileTypeCombo, f.FileNameLabel, f.FileNameText })
+        keepPlaceWhenHidden(w);
+}
+
+void FormRendo::settlePendingChecks()
+{
+    for (auto* check : std::as_const(m_checks))
+        check->settleNow();
 }
 
 void FormRendo::PeriodicalMeasurementCheck_Click()
@@ -266,6 +301,13 @@ void FormRendo::setLineSettings(const QString& settings)
 void FormRendo::setMonitoringFolder(const QString& folder)
 {
     m_files->setFolder(folder);
+    showFilePath();
+}
+
+void FormRendo::showFilePath()
+{
+    const QString path = radar::monitoringFilePath(m_files->folder(), m_ui->FileNameText->text());
+    m_ui->FileNameText->setToolTip(QDir::toNativeSeparators(QDir::cleanPath(path)));
 }
 
 void FormRendo::applyControls(const radar::SequenceControls& controls)

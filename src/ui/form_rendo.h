@@ -77,6 +77,9 @@ protected:
 
 private:
     void Form_Load();
+    void keepPlaces();
+    // Runs the checks still waiting out their second, as if the operator had paused.
+    void settlePendingChecks();
     void wireButtons();
     void wireChecks();
     void wireFields();
@@ -86,6 +89,8 @@ private:
     void dataCheck_Click(QCheckBox* clicked);
     void showBlockRanges();
     void OpenMonitoringFileCheck_Click();
+    // FileNameText's tooltip names the whole path the files go to.
+    void showFilePath();
     void applyControls(const radar::SequenceControls& controls);
     void applyEnabling();
     void setLogLayout(bool dump);

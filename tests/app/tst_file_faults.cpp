@@ -124,6 +124,7 @@ struct RadarRig {
         link.opened = true;
         window.setConnected(true);
         window.controller().setReplyWindows(kFastWindows);
+        window.sequence().setPacing({ 0, 0 });
         QObject::connect(&window.controller(), &radar::RadarController::commandSent, &window, [this] {
             const QByteArray frame = link.written.last();
             QTimer::singleShot(0, &window, [this, frame] {

@@ -43,6 +43,7 @@ struct Rig {
     {
         link.opened = true;
         controller.setReplyWindows(kFastWindows);
+        sequence.setPacing({ 0, 0 });
         QObject::connect(&controller, &RadarController::commandSent, &controller, [this](RadarCommand c) {
             sent << c;
             const QByteArray frame = link.written.last();
@@ -275,10 +276,13 @@ void TstMeasurementSequence::fileErrorEndsTheMonitoring()
     rig.sequence.StartOrStopMeasCommand_Click();
     QVERIFY(rig.waitEnded());
     QCOMPARE(rig.ended.last().at(0).toBool(), false);
-    // The spectrum could not be saved: no time-domain request, and no "End Of Process".
+    QCOMPARE(rig.ended.size(), 1);
+    // The spectrum could not be saved: no time-domain request, and the run is over as after Stop,
+    // with nothing offered that would append to the file.
     QCOMPARE(rig.sent.count(RadarCommand::Monitoring), 1);
-    QVERIFY(rig.boxes["StatusText"] != QString("End Of Process"));
-    QCOMPARE(rig.sequence.controls().manualEnabled, true);
+    QCOMPARE(rig.boxes["StatusText"], QString("Wait for Start"));
+    QCOMPARE(rig.sequence.state(), MeasurementSequence::State::Idle);
+    QCOMPARE(rig.sequence.controls(), (SequenceControls { true, false, true, "Start" }));
 }
 
 QTEST_GUILESS_MAIN(TstMeasurementSequence)

@@ -50,6 +50,7 @@ struct Rig {
         link.opened = true;
         controller.link().restartClock();
         controller.setReplyWindows(kFastWindows);
+        sequence.setPacing({ 0, 0 });
         controller.setFileSink(&files);
         // Drawn while the reply is judged, before the sequence sends the next request.
         controller.inputs().graph = true;

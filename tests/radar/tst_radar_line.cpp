@@ -48,6 +48,7 @@ struct Rig {
         QObject::connect(&controller, &RadarController::replyJudged, &controller,
             [this](const JudgedReply& r) { judged << r; });
         controller.link().setLineSettings(settings);
+        sequence.setPacing({ 0, 0 });
         opened = line.isValid() && link.open(devicePath.isEmpty() ? line.devicePath() : devicePath, settings);
     }
     // One command by hand; true once its reply has been judged (an incomplete look does not count)

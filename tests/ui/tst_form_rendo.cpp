@@ -9,6 +9,9 @@
 #include "ui/form_rendo.h"
 #include "ui_form_rendo.h"
 
+#include <QCheckBox>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QSignalSpy>
@@ -54,6 +57,12 @@ private slots:
     void checkBoxInterplay();
     void startRunsTheWholeSequenceOnTheSimulatedLine();
     void exitHandsBack();
+    void seriesKeepsTheSensorsPace();
+    void commandsCarryWhatWasJustTyped();
+    void controlsKeepTheirPlace_data();
+    void controlsKeepTheirPlace();
+    void fileFailureEndsTheRun();
+    void filePathIsShown();
 };
 
 void TstFormRendo::controlsAndDefaults()
@@ -212,6 +221,7 @@ void TstFormRendo::startRunsTheWholeSequenceOnTheSimulatedLine()
     rig.window.setLineSettings(settings);
     rig.window.setConnected(true);
     rig.window.controller().setReplyWindows({ 250, 1500, 5000 });
+    rig.window.sequence().setPacing({ 0, 0 });
     QTemporaryDir dataFolder;
     rig.window.setMonitoringFolder(dataFolder.path() + "/Rendo Monitor/");
     rig.f.SpectrumCheck->click();
@@ -266,12 +276,178 @@ void TstFormRendo::exitHandsBack()
     rig.link.failOpen = false;
     QSignalSpy exited(&rig.window, &ui::FormRendo::exited);
     QTest::mouseClick(rig.f.StartOrStopMeasCommand, Qt::LeftButton);
-    QVERIFY(rig.timerRx.isActive());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.timerRx.isActive(), kSettleGuardMs); // the StandBy is out
     QTest::mouseClick(rig.f.ExitCommand, Qt::LeftButton);
     QCOMPARE(exited.size(), 1);
     QVERIFY(!rig.timerRx.isActive());
     QVERIFY(!rig.window.isVisible());
     QVERIFY(!rig.window.sequence().running());
+}
+
+void TstFormRendo::seriesKeepsTheSensorsPace()
+{
+    sim::ManualClock sensorClock(50000);
+    sim::SimulatedLine line(sensorClock);
+    QVERIFY(line.isValid());
+    Rig<serial::QtByteLink> rig;
+    const QString settings = QStringLiteral("115200,n,8,1");
+    QVERIFY(rig.link.open(line.devicePath(), settings));
+    rig.window.setLineSettings(settings);
+    rig.window.setConnected(true);
+    rig.f.PeriodicalMeasurementCheck->click();
+    QElapsedTimer clock;
+    QList<qint64> sent; // ms since Start, per command
+    QList<radar::RadarCommand> commands;
+    int distances = 0;
+    connect(&rig.window.controller(), &radar::RadarController::commandSent, this, [&](radar::RadarCommand c) {
+        sent << clock.elapsed();
+        commands << c;
+    });
+    connect(&rig.window.controller(), &radar::RadarController::replyJudged, this,
+        [&](const radar::JudgedReply& r) {
+            distances += r.accepted && r.command == radar::RadarCommand::SendStatus;
+        });
+    clock.start();
+    QTest::mouseClick(rig.f.StartOrStopMeasCommand, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(distances >= 3, kRunGuardMs);
+    QTest::mouseClick(rig.f.StartOrStopMeasCommand, Qt::LeftButton);
+    QCOMPARE(commands.first(6),
+        (QList<radar::RadarCommand> { radar::RadarCommand::StandBy, radar::RadarCommand::SetParameters,
+            radar::RadarCommand::Track, radar::RadarCommand::SendStatus, radar::RadarCommand::SendStatus,
+            radar::RadarCommand::SendStatus }));
+    // Each command a second after the run turned to it; a distance is followed by two seconds more.
+    QVERIFY2(sent[0] >= 1000, qPrintable(QString::number(sent[0])));
+    for (int i = 1; i < 4; ++i)
+        QVERIFY2(sent[i] - sent[i - 1] >= 1000, qPrintable(QString::number(sent[i] - sent[i - 1])));
+    for (int i = 4; i < 6; ++i)
+        QVERIFY2(sent[i] - sent[i - 1] >= 3000, qPrintable(QString::number(sent[i] - sent[i - 1])));
+}
+
+void TstFormRendo::commandsCarryWhatWasJustTyped()
+{
+    Rig<test::FakeByteLink> rig;
+    rig.link.opened = true;
+    rig.window.setConnected(true);
+    // Clicked within the second the check waits for more typing: the command sends what is shown.
+    rig.type(rig.f.CentralFrequencyText, "10100");
+    QTest::mouseClick(rig.f.Set_Parameters, Qt::LeftButton);
+    QCOMPARE(rig.link.written.last().mid(4, 2).toHex(' '), QByteArray("74 27"));
+    rig.type(rig.f.TankHeightTextBox, "2500");
+    rig.type(rig.f.BandTextBox, "2000");
+    QTest::mouseClick(rig.f.StartOrStopMeasCommand, Qt::LeftButton);
+    QCOMPARE(rig.window.controller().inputs().parameters.tankHeightMm, 2500);
+    // A wrong value is said at once and the default goes instead.
+    QCOMPARE(rig.prompter.messages.size(), 1);
+    QVERIFY(rig.prompter.lastText().startsWith("Wrong value. Enter a valid band value"));
+    QCOMPARE(rig.f.BandTextBox->text(), QString("1100"));
+    QCOMPARE(rig.window.controller().inputs().parameters.bandMHz, 1100);
+}
+
+void TstFormRendo::controlsKeepTheirPlace_data()
+{
+    QTest::addColumn<QStringList>("ticked");
+    QTest::newRow("Graph") << QStringList { "PresentCheck" };
+    QTest::newRow("Graph and Time Domain") << QStringList { "PresentCheck", "TimeDomainCheck" };
+    QTest::newRow("Graph and Spectrum") << QStringList { "PresentCheck", "SpectrumCheck" };
+    QTest::newRow("Graph and both kinds")
+        << QStringList { "PresentCheck", "SpectrumCheck", "TimeDomainCheck" };
+    QTest::newRow("Periodical") << QStringList { "PeriodicalMeasurementCheck" };
+    QTest::newRow("no file") << QStringList { "OpenMonitoringFileCheck" };
+}
+
+void TstFormRendo::controlsKeepTheirPlace()
+{
+    QFETCH(QStringList, ticked);
+    Rig<test::FakeByteLink> rig;
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    const auto places = [&rig] {
+        rig.window.layout()->activate();
+        QList<QRect> out;
+        for (QWidget* w : std::initializer_list<QWidget*> { rig.f.StartOrStopMeasCommand, rig.f.MoreCommand,
+                 rig.f.ExitCommand, rig.f.StatusText, rig.f.FftOrRawCombo, rig.f.TrafficMonitorCommand })
+            out << QRect(w->mapTo(&rig.window, QPoint()), w->size());
+        return out;
+    };
+    const QList<QRect> before = places();
+    for (const QString& name : ticked)
+        rig.control<QCheckBox>(qPrintable(name))->click();
+    QCOMPARE(places(), before);
+    for (const QString& name : ticked)
+        rig.control<QCheckBox>(qPrintable(name))->click();
+    QCOMPARE(places(), before);
+}
+
+void TstFormRendo::fileFailureEndsTheRun()
+{
+    sim::ManualClock sensorClock(50000);
+    sim::SimulatedLine line(sensorClock);
+    QVERIFY(line.isValid());
+    Rig<serial::QtByteLink> rig;
+    const QString settings = QStringLiteral("115200,n,8,1");
+    QVERIFY(rig.link.open(line.devicePath(), settings));
+    rig.window.setLineSettings(settings);
+    rig.window.setConnected(true);
+    rig.window.controller().setReplyWindows({ 250, 1500, 5000 });
+    rig.window.sequence().setPacing({ 0, 0 });
+    QTemporaryDir dataFolder;
+    rig.window.setMonitoringFolder(dataFolder.path() + "/");
+    // The folder itself in the file's place.
+    QVERIFY(QDir(dataFolder.path()).mkdir("Data_date_001.txt"));
+    rig.window.controller().inputs().numOfAutomeasurement = 1;
+    rig.f.SpectrumCheck->click();
+    QSignalSpy ended(&rig.window.sequence(), &radar::MeasurementSequence::ended);
+    QTest::mouseClick(rig.f.StartOrStopMeasCommand, Qt::LeftButton);
+    QVERIFY(ended.wait(kRunGuardMs));
+    QCOMPARE(rig.prompter.messages.size(), 1);
+    QVERIFY(rig.prompter.lastText().startsWith("One of following errors occurred:"));
+    QCOMPARE(rig.f.StatusText->text(), QString("Wait for Start"));
+    QCOMPARE(rig.f.StartOrStopMeasCommand->text(), QString("Start"));
+    QVERIFY(!rig.f.MoreCommand->isEnabled());
+    QVERIFY(rig.f.StartOrStopMeasCommand->isEnabled() && rig.f.MonitoringCommand->isEnabled());
+    QVERIFY(!rig.window.sequence().running());
+    QVERIFY(!rig.timerRx.isActive());
+}
+
+void TstFormRendo::filePathIsShown()
+{
+    sim::ManualClock sensorClock(50000);
+    sim::SimulatedLine line(sensorClock);
+    QVERIFY(line.isValid());
+    Rig<serial::QtByteLink> rig;
+    const QString settings = QStringLiteral("115200,n,8,1");
+    QVERIFY(rig.link.open(line.devicePath(), settings));
+    rig.window.setLineSettings(settings);
+    rig.window.setConnected(true);
+    rig.window.sequence().setPacing({ 0, 0 });
+    QTemporaryDir home;
+    const QString folder = home.path() + "/Rendo Monitor/";
+    rig.window.setMonitoringFolder(folder);
+    QCOMPARE(rig.f.FileNameText->toolTip(), home.path() + "/Rendo Monitor/Data_date_001.txt");
+    rig.type(rig.f.FileNameText, "tank4.txt");
+    const QString path = home.path() + "/Rendo Monitor/tank4.txt";
+    QCOMPARE(rig.f.FileNameText->toolTip(), path);
+
+    // Start replaces a file that was there, and says so; More appends without a word.
+    QVERIFY(QDir().mkpath(folder));
+    QFile old(path);
+    QVERIFY(old.open(QIODevice::WriteOnly) && old.write("an earlier run\r\n") > 0);
+    old.close();
+    rig.window.controller().inputs().numOfAutomeasurement = 1;
+    QSignalSpy ended(&rig.window.sequence(), &radar::MeasurementSequence::ended);
+    QTest::mouseClick(rig.f.StartOrStopMeasCommand, Qt::LeftButton);
+    QVERIFY(ended.wait(kRunGuardMs));
+    QCOMPARE(ended.last().at(0).toBool(), true);
+    QVERIFY2(rig.f.TextTerminaTextBox->toPlainText().endsWith("\nReplaced the existing file " + path),
+        qPrintable(rig.f.TextTerminaTextBox->toPlainText()));
+    QTest::mouseClick(rig.f.MoreCommand, Qt::LeftButton);
+    QVERIFY(ended.wait(kRunGuardMs));
+    QVERIFY(!rig.f.TextTerminaTextBox->toPlainText().contains("Replaced"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    QVERIFY(!text.contains("an earlier run"));
+    QCOMPARE(text.count("1000000\r\n"), 1);
+    QCOMPARE(text.count("1000001\r\n"), 1);
 }
 
 QTEST_MAIN(TstFormRendo)

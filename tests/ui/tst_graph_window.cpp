@@ -1,8 +1,10 @@
 #include "support/fake_prompter.h"
+#include "support/full_device.h"
 #include "ui/form_fft_or_raw_graph.h"
 #include "ui/graph_canvas.h"
 #include "ui_form_fft_or_raw_graph.h"
 
+#include <QFile>
 #include <QImageReader>
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -42,6 +44,7 @@ private slots:
     void combinedViewHoldsBothSeries();
     void scalesWithTheWindow();
     void savesThePicture();
+    void newResultComesToTheFront();
     void showsThePointUnderTheMouse();
 };
 
@@ -121,9 +124,18 @@ void TstGraphWindow::savesThePicture()
     rig.f.FFT_Graph->setFixedSize(320, 200);
     rig.prompter.fileAnswers.enqueue(dir.filePath("plot"));
     rig.f.SavePictureCommand->click();
+    // The window as it shows: the title and the scales around the plot.
     QImage saved(dir.filePath("plot.png"));
-    QCOMPARE(saved.size(), QSize(320, 200));
-    QCOMPARE(saved.pixelColor(165, 199), QColor(50, 150, 242));
+    QCOMPARE(saved.size() / saved.devicePixelRatio(), rig.window.size());
+    const QPoint axis = rig.f.FFT_Graph->mapTo(&rig.window, QPoint(165, 199));
+    QCOMPARE(saved.pixelColor(axis), QColor(50, 150, 242));
+    const QRect title = QRect(rig.f.FFT_Raw_Label->mapTo(&rig.window, QPoint()), rig.f.FFT_Raw_Label->size());
+    const QImage titleArea = saved.copy(title);
+    bool written = false; // the title's letters on the window's background
+    for (int x = 0; x < titleArea.width() && !written; ++x)
+        for (int y = 0; y < titleArea.height() && !written; ++y)
+            written = titleArea.pixel(x, y) != titleArea.pixel(0, 0);
+    QVERIFY(written);
     QVERIFY(rig.prompter.messages.isEmpty());
 
     rig.prompter.fileAnswers.enqueue(dir.filePath("no/such/folder/plot.png"));
@@ -131,6 +143,41 @@ void TstGraphWindow::savesThePicture()
     QCOMPARE(rig.prompter.messages.size(), 1);
     rig.f.SavePictureCommand->click(); // cancelled: nothing happens
     QCOMPARE(rig.prompter.messages.size(), 1);
+    // A full disk (a name that leads to a device that takes no byte): said, and the device stays.
+    const QString full = dir.filePath("full.png");
+    QVERIFY(QFile::link(test::fullDeviceIn(dir.path()), full));
+    rig.prompter.fileAnswers.enqueue(full);
+    rig.f.SavePictureCommand->click();
+    QCOMPARE(rig.prompter.messages.size(), 2);
+    QVERIFY(test::isDevice(full));
+}
+
+void TstGraphWindow::newResultComesToTheFront()
+{
+    Rig rig;
+    int raised = 0;
+    struct ZOrderWatch : QObject {
+        int& count;
+        explicit ZOrderWatch(int& c)
+            : count(c)
+        {
+        }
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            count += e->type() == QEvent::ZOrderChange;
+            return false;
+        }
+    } watch(raised);
+    rig.window.installEventFilter(&watch);
+    rig.window.DrawFFT(request(MonitoringKind::Spectrum, { 1, 2, 3 }));
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.window));
+    const int before = raised;
+    rig.window.DrawFFT(request(MonitoringKind::Spectrum, { 3, 2, 1 }));
+    QVERIFY(raised > before);
+    rig.window.showMinimized();
+    rig.window.DrawFFT(request(MonitoringKind::Spectrum, { 2, 2, 2 }));
+    QVERIFY(!rig.window.isMinimized());
+    QVERIFY(rig.window.isVisible());
 }
 
 void TstGraphWindow::showsThePointUnderTheMouse()

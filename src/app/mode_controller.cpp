@@ -1,6 +1,7 @@
 #include "app/mode_controller.h"
 
 #include "app/connection_controller.h"
+#include "ui/form_rendo.h"
 #include "ui_main_window.h"
 
 #include <QLabel>
@@ -49,6 +50,11 @@ void ModeController::NA_Function()
     w.stopPollingTimers();
     for (const QString& panel : modbusPanels())
         m_ctx.setVisible(panel, false);
+    clearReadings();
+}
+
+void ModeController::clearReadings()
+{
     for (const QString& box : readingBoxes())
         m_ctx.setText(box, kNA);
     for (const char* status : { "ErrorStatusText", "VeltoDevSta", "VeltoDevSta2" })
@@ -288,8 +294,13 @@ void ModeController::mnuOperation_Click()
         hideAllPanels();
         m_ctx.setEnabled("mnuLog", false);
     }
-    if (m_ctx.tools.radar)
-        showTool(m_ctx.tools.radar(connected), true);
+    if (!m_ctx.tools.radar)
+        return;
+    QWidget* radar = m_ctx.tools.radar(connected);
+    // What the panels showed before the radar window is long out of date when it hands back.
+    if (auto* form = qobject_cast<ui::FormRendo*>(radar))
+        connect(form, &ui::FormRendo::exited, this, &ModeController::clearReadings);
+    showTool(radar, true);
 }
 
 void ModeController::mnuFlashBurning_Click()

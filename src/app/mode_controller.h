@@ -34,6 +34,8 @@ public:
 
     // Resets the readings of both protocols to "N/A"; only while disconnected.
     void NA_Function();
+    // The readings of both protocols to "N/A", connected or not.
+    void clearReadings();
 
     static const QStringList& modbusPanels();
     static const QStringList& readingBoxes();

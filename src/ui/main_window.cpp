@@ -53,7 +53,7 @@ void MainWindow::holdPanelsSteady()
     Ui::ProtocolChoose& f = *m_ui;
     for (QWidget* w : std::initializer_list<QWidget*> { f.RedPoint, f.lineSens0, f.lineSens1, f.lineSens2,
              f.lineSens3, f.lineSens4, f.lineSens5, f.Vol_Flow_Tot_Ind_Label, f.Vol_Flow_Tot_Value_Text,
-             f.Vol_Flow_Tot_Unit_Label })
+             f.Vol_Flow_Tot_Unit_Label, f.LabelMultiSensor })
         keepPlaceWhenHidden(w);
 
     // Every text these labels take in any mode.
@@ -72,6 +72,10 @@ void MainWindow::holdPanelsSteady()
     reserveWidthFor(f.Vol_Flow_Tot_Ind_Label, { "Flow", "Totalization", "Volume" });
     reserveWidthFor(f.Label26, { "Unit", "Units" });
     reserveWidthFor(f.LabelSensorNo1, { "Single Sensor", "Sensor No. 1" });
+    // "Two-Sensor Unit" heads the row of the sensors' names, a few blanks before the first of them.
+    constexpr int kBlanksAfterUnit = 3;
+    f.LabelMultiSensor->setContentsMargins(
+        0, 0, kBlanksAfterUnit * f.LabelMultiSensor->fontMetrics().horizontalAdvance(QLatin1Char(' ')), 0);
     reserveWidthFor(f.LabelOrvixId, { "Insert Orvix 1 ID", "Insert Orvix ID" });
     // The master's usual failures fit whole; anything longer ends in an ellipsis.
     f.ModBusErrorMessageLabel_TextBox->reserveRoomFor(

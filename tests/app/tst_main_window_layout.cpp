@@ -10,6 +10,7 @@
 #include "ui_port_setup_window.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -194,6 +195,44 @@ private slots:
         QCOMPARE(grid->rowCount(), 0);
         QCOMPARE(grid->horizontalScrollBar()->value(), 0);
         QCOMPARE(grid->columnAt(0), 0);
+    }
+
+    void veltoSensorCaptionsHaveRoom()
+    {
+        Fixture fx;
+        fx.connectAndShow();
+        fx.trigger("mnuOrvix25");
+        fx.trigger("mnuVeltoProtocol");
+        Ui::ProtocolChoose& f = fx.f();
+        for (QWidget* second : std::initializer_list<QWidget*> { f.TxtVeltoDist2, f.TextVeltoLevel2,
+                 f.TextVeltoTemp2, f.IrVeltoTnakHeight2, f.VeltoDevSta2, f.LabelSensorNo2,
+                 f.MeasurementUnitCombo2, f.LabelMultiSensor, f.labelVeltoDist2, f.LabelVeltoTnakHeight2,
+                 f.LabelVeltoLevel2, f.LabelVeltoTemp2 })
+            second->show();
+        f.LabelSensorNo1->setText("Sensor No. 1");
+        fx.settle();
+        const QList<QLabel*> captions { f.LabelMultiSensor, f.LabelSensorNo1, f.LabelSensorNo2 };
+        const int room = 2 * f.LabelMultiSensor->fontMetrics().horizontalAdvance(' ');
+        // Where a caption's letters are: from its contents' left edge, as wide as its text.
+        const auto letters = [&f](QLabel* label) {
+            const int width = label->fontMetrics().horizontalAdvance(label->text());
+            return QRect(label->mapTo(f.frmVelto, label->contentsRect().topLeft()),
+                QSize(width, label->contentsRect().height()));
+        };
+        for (QLabel* a : captions) {
+            QVERIFY2(a->contentsRect().width() >= letters(a).width(), qPrintable(a->objectName()));
+            const QRect ra = letters(a);
+            for (QLabel* b : captions) {
+                const QRect rb = letters(b);
+                // Side by side on one line, two captions leave at least two blanks between them.
+                if (a == b || ra.bottom() < rb.top() || rb.bottom() < ra.top() || ra.left() > rb.left())
+                    continue;
+                QVERIFY2(rb.left() - ra.right() > room,
+                    qPrintable(QStringLiteral("%1 and %2: %3 px")
+                                   .arg(a->objectName(), b->objectName())
+                                   .arg(rb.left() - ra.right() - 1)));
+            }
+        }
     }
 
     void errorTextShowsItsStartAndTellsTheRest()

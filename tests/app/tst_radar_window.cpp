@@ -3,6 +3,7 @@
 #include "support/fake_modbus_master.h"
 #include "support/fake_prompter.h"
 #include "ui/form_rendo.h"
+#include "ui/main_window.h"
 #include "ui_form_rendo.h"
 #include "ui_port_setup_window.h"
 
@@ -46,6 +47,7 @@ class TstRadarWindow : public QObject {
 private slots:
     void operationWhileConnected();
     void operationWhileDisconnected();
+    void exitLeavesNoStaleReadings();
 };
 
 void TstRadarWindow::operationWhileConnected()
@@ -98,6 +100,28 @@ void TstRadarWindow::operationWhileDisconnected()
     QCOMPARE(radar->form().TextTerminaTextBox->toPlainText(), QString("N/A"));
     QVERIFY(!fx.enabled("mnuLog"));
     QVERIFY(!fx.window().isVisible());
+}
+
+void TstRadarWindow::exitLeavesNoStaleReadings()
+{
+    Fixture fx;
+    fx.window().show();
+    fx.connect();
+    fx.trigger("mnuVeltoProtocol");
+    // What the last Velto ticks showed.
+    for (const char* box : { "TxtVeltoDist", "TextVeltoLevel", "TextVeltoTemp", "IrVeltoTnakHeight" })
+        fx.window().findChild<QLineEdit*>(box)->setText("3.2100");
+    ui::MainWindow::setStyledText(
+        fx.window().findChild<QWidget*>("VeltoDevSta"), "Echo Lost", true, QColor(Qt::red));
+    fx.trigger("mnuOperation");
+    QVERIFY(fx.radar());
+    QTest::mouseClick(fx.radar()->form().ExitCommand, Qt::LeftButton);
+    QVERIFY(fx.window().isVisible());
+    for (const char* box : { "TxtVeltoDist", "TextVeltoLevel", "TextVeltoTemp", "IrVeltoTnakHeight",
+             "VeltoDevSta", "IrDistance" })
+        QCOMPARE(fx.text(box), QString("N/A"));
+    QVERIFY(!fx.window().findChild<QLineEdit*>("VeltoDevSta")->font().bold());
+    QCOMPARE(fx.text("DeviceText"), QString("Rendo"));
 }
 
 QTEST_MAIN(TstRadarWindow)

@@ -32,6 +32,9 @@ private slots:
         QTest::newRow("velto poll, echo removed") << velto << true << 0;
         QTest::newRow("velto poll, echo left") << velto << false << 1;
         QTest::newRow("flash erase, echo removed") << QStringList { "flash", "erase" } << true << 0;
+        const QStringList radar { "radar", "send", "status", "--baud", "115200" };
+        QTest::newRow("radar status, echo removed") << radar << true << 0;
+        QTest::newRow("radar status, echo left") << radar << false << 1;
     }
 
     void echoingLine()

@@ -1,6 +1,7 @@
 #include "radar/measurement_sequence.h"
 #include "radar/radar_format.h"
 #include "serial/qt_byte_link.h"
+#include "serial/tapped_byte_link.h"
 #include "sim/manual_clock.h"
 #include "sim/simulated_line.h"
 #include "support/scripted_radar_peer.h"
@@ -25,7 +26,8 @@ struct Rig {
     // The sensor's clock stands still, so its distance is known exactly.
     sim::ManualClock sensorClock { 75000 };
     sim::SimulatedLine line { sensorClock };
-    serial::QtByteLink link;
+    serial::QtByteLink port;
+    serial::TappedByteLink link { port };
     QTimer timerRx;
     RadarController controller { link, SystemClock::instance(), &timerRx };
     MeasurementSequence sequence { controller };
@@ -222,46 +224,53 @@ void TstRadarLine::liarsAreNeverAnswered_data()
     using Answer = test::ScriptedRadarPeer::Answer;
     QTest::addColumn<int>("answer");
     QTest::addColumn<bool>("monitoring");
+    QTest::addColumn<bool>("removeEcho");
     QTest::addColumn<QStringList>("logs"); // under load a look may find more than the row meant
     const QString statusEcho
         = "Incorrect Send Status Header (the adapter echoes what is sent: turn on Remove echo)";
     const QString blocksEcho
         = "Incorrect Number Of Blocks (the adapter echoes what is sent: turn on Remove echo)";
-    QTest::newRow("Send Status echoed") << int(Answer::Echo) << false << QStringList { statusEcho };
+    QTest::newRow("Send Status echoed") << int(Answer::Echo) << false << false << QStringList { statusEcho };
     QTest::newRow("Send Status echoed, then answered")
-        << int(Answer::EchoThenRight) << false << QStringList { statusEcho };
-    QTest::newRow("spectrum request echoed") << int(Answer::Echo) << true << QStringList { blocksEcho };
+        << int(Answer::EchoThenRight) << false << false << QStringList { statusEcho };
+    QTest::newRow("spectrum request echoed") << int(Answer::Echo) << true << false << QStringList { blocksEcho };
     QTest::newRow("spectrum request echoed, then answered")
-        << int(Answer::EchoThenRight) << true << QStringList { blocksEcho };
-    QTest::newRow("65 blocks") << int(Answer::BlockTwice) << true
+        << int(Answer::EchoThenRight) << true << false << QStringList { blocksEcho };
+    QTest::newRow("65 blocks") << int(Answer::BlockTwice) << true << false
                                << QStringList { "Incorrect Number Of Blocks (Unequal To 63 Blocks)" };
     QTest::newRow("a header and too few bytes, over and over")
-        << int(Answer::HeaderOverAndOver) << false << QStringList { "No Response", "Incorrect Checksum" };
+        << int(Answer::HeaderOverAndOver) << false << false << QStringList { "No Response", "Incorrect Checksum" };
+    // With Remove echo on the link takes our frame out: the sensor's own reply is the answer.
+    QTest::newRow("Send Status echoed, then answered, echo removed")
+        << int(Answer::EchoThenRight) << false << true
+        << QStringList { " 55  AA  01  10  27  00  00  00  00  00  00  1E  55 " };
 }
 
 void TstRadarLine::liarsAreNeverAnswered()
 {
     QFETCH(int, answer);
     QFETCH(bool, monitoring);
+    QFETCH(bool, removeEcho);
     QFETCH(QStringList, logs);
     test::ScriptedRadarPeer peer;
     QVERIFY(peer.isValid());
     peer.answer = test::ScriptedRadarPeer::Answer(answer);
+    peer.distanceTenthsOfMm = 10000;
     Rig rig(kFastLine, peer.devicePath());
     QVERIFY(rig.opened);
+    rig.link.setRemoveEcho(removeEcho);
     rig.controller.setReplyWindows({ 250, 1500, 5000 });
     rig.controller.inputs().spectrum = true;
     // However the line keeps a reply coming, a command ends within its bound.
     const int bound = rig.controller.replyBoundMs(
         monitoring ? RadarCommand::Monitoring : RadarCommand::SendStatus, MonitoringKind::Spectrum);
-    QVERIFY(
-        rig.judge(monitoring ? &RadarController::MonitoringCommand_Click : &RadarController::SendStatus_Click,
-            bound + 10000));
+    QVERIFY(rig.judge(
+        monitoring ? &RadarController::MonitoringCommand_Click : &RadarController::SendStatus_Click, bound + 10000));
     const QString log = rig.boxes["TextTerminaTextBox"];
     QVERIFY2(logs.contains(log), qPrintable(log));
-    QVERIFY(!rig.judged.last().accepted);
-    QCOMPARE(rig.controller.shared().lastReplyCode, quint16(0));
-    QVERIFY(!rig.boxes.contains("DistanceOrLevelText"));
+    QCOMPARE(rig.judged.last().accepted, removeEcho);
+    QCOMPARE(rig.boxes.value("DistanceOrLevelText"), removeEcho ? QString("1.0000") : QString());
+    QCOMPARE(rig.controller.shared().lastReplyCode, removeEcho ? quint16(1) : quint16(0));
     QVERIFY(!rig.controller.link().awaitingReply());
     QVERIFY(!rig.timerRx.isActive());
     QCOMPARE(rig.timerRx.timerType(), Qt::PreciseTimer);

@@ -120,6 +120,8 @@ void ScriptedRadarPeer::respond(const QByteArray& frame)
     }
     for (sim::RadarReply reply : replies) {
         const bool monitoring = lastCode == kMonitoring;
+        if (distanceTenthsOfMm && lastCode == kSendStatus)
+            reply.bytes = sim::RadarResponder::statusReply(kSendStatus, *distanceTenthsOfMm, 30, 0);
         if (answer == Answer::AnotherCommand) {
             const quint8 code = monitoring ? kSendStatus : anotherCommand(lastCode);
             reply.bytes = sim::RadarResponder::statusReply(code, sensor.reportedTenthsOfMm(m_ms), 30, 1);

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 namespace velto::test {
 
@@ -37,6 +38,8 @@ public:
     ~ScriptedRadarPeer() override;
 
     Answer answer = Answer::Right;
+    // Send Status replies report this distance (0.1 mm) when set, instead of the simulated one.
+    std::optional<qint32> distanceTenthsOfMm;
     // HeaderOverAndOver: the first start half this after the request, then one every this; at the
     // pace of Timer_Rx each of its looks finds one start, which it cannot judge.
     int repeatMs = 250;

@@ -190,7 +190,7 @@ int runRadarMeasure(const QStringList& args)
     const QString settings = lineChoice->settings();
     controller.link().setLineSettings(settings);
     if (radarOptions.trace(parser))
-        traceRadarLink(controller.link());
+        traceRadarLink(controller.link(), line.link());
     if (!line.open())
         return kExitFailure;
 

@@ -110,10 +110,13 @@ bool RadarOptions::apply(
     return true;
 }
 
-void traceRadarLink(radar::RadarLink& link)
+void traceRadarLink(radar::RadarLink& link, serial::TappedByteLink& line)
 {
     QObject::connect(&link, &radar::RadarLink::traffic, &link, [](bool sent, const QByteArray& bytes) {
         std::fprintf(stderr, "%s%s\n", sent ? "TX" : "RX", qPrintable(radar::hexDump(bytes)));
+    });
+    QObject::connect(&line, &serial::TappedByteLink::echoSkipped, &link, [](const QByteArray& bytes) {
+        std::fprintf(stderr, "RX%s\techo of what was sent, skipped\n", qPrintable(radar::hexDump(bytes)));
     });
 }
 

@@ -3,6 +3,7 @@
 #include "cli/cli_options.h"
 #include "cli/trace.h"
 #include "radar/radar_controller.h"
+#include "serial/tapped_byte_link.h"
 
 #include <QCommandLineParser>
 
@@ -30,7 +31,8 @@ private:
     IntOption m_timeWait;
 };
 
-// --trace: every frame sent and chunk received, as hex on stderr.
-void traceRadarLink(radar::RadarLink& link);
+// --trace: every frame sent and chunk received, as hex on stderr, and our own frame coming back
+// when Remove echo takes it out before the radar sees it.
+void traceRadarLink(radar::RadarLink& link, serial::TappedByteLink& line);
 
 } // namespace velto::cli

@@ -122,7 +122,7 @@ int runRadarSend(const QStringList& args)
     const QString settings = lineChoice->settings();
     controller.link().setLineSettings(settings);
     if (radarOptions.trace(parser))
-        traceRadarLink(controller.link());
+        traceRadarLink(controller.link(), line.link());
     if (!line.open())
         return kExitFailure;
 

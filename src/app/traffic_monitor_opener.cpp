@@ -25,11 +25,14 @@ void installTrafficMonitor(MainContext& ctx, ConnectionController& connection)
     // Connected exactly while the Connect entry is disabled: "since connect" counts from its OK.
     QObject::connect(ctx.window.entry(QStringLiteral("mnuConnect")), &QAction::enabledChanged, recorder,
         [&ctx, &connection, recorder](bool connectEnabled) {
-            if (connectEnabled)
+            if (connectEnabled) {
                 recorder->markConnected(QStringLiteral("Disconnected"));
-            else
-                recorder->markConnected(QStringLiteral("Connected: %1 at %2")
-                                            .arg(connection.portLocation(), ctx.state.serial.SerialSettings));
+                return;
+            }
+            const QString port = connection.portLocation();
+            recorder->setLine(port, ctx.state.serial.SerialSettings);
+            recorder->markConnected(
+                QStringLiteral("Connected: %1 at %2").arg(port, ctx.state.serial.SerialSettings));
         });
 
     auto window = std::make_shared<QPointer<ui::TrafficMonitorWindow>>();

@@ -121,6 +121,19 @@ void TrafficRecorder::markConnected(const QString& what)
     record(eventRow(Protocol::State, what, false));
 }
 
+void TrafficRecorder::setLine(const QString& port, const QString& settings)
+{
+    m_port = port;
+    m_settings = settings;
+}
+
+SessionHeader TrafficRecorder::sessionHeader(const QList<TrafficRow>& rows) const
+{
+    const QDateTime began
+        = rows.isEmpty() ? m_clock.now() : QDateTime::fromMSecsSinceEpoch(rows.first().wallClockMs);
+    return SessionHeader::thisProgram(m_port, m_settings, began);
+}
+
 void TrafficRecorder::record(TrafficRow row)
 {
     if (!m_recording)

@@ -3,6 +3,7 @@
 #include "common/clock.h"
 #include "traffic/line_framer.h"
 #include "traffic/modbus_wire_rows.h"
+#include "traffic/session_header.h"
 #include "traffic/traffic_row.h"
 
 #include <QObject>
@@ -48,6 +49,11 @@ public:
     // "Since connect" counts from now, with a row saying so.
     void markConnected(const QString& what);
 
+    // The line the rows come from, for the header of a session file; whoever opens it says so.
+    void setLine(const QString& port, const QString& settings);
+    // The header of a session file of these rows: this program, the line, the first row's time.
+    SessionHeader sessionHeader(const QList<TrafficRow>& rows) const;
+
     // Stamps a row with its times and hands it on, while recording.
     void record(TrafficRow row);
 
@@ -78,6 +84,8 @@ private:
     QPointer<modbus::ModbusMaster> m_master;
     ModbusWireRows m_modbusRows;
     std::unique_ptr<ModbusLogTap> m_modbusTap;
+    QString m_port;
+    QString m_settings;
 };
 
 } // namespace velto::traffic

@@ -2,9 +2,9 @@
 
 #include "common/file_suffix.h"
 #include "common/prompter.h"
-#include "traffic/row_file.h"
 #include "traffic/row_find.h"
 #include "traffic/row_format.h"
+#include "traffic/session_writer.h"
 #include "traffic/traffic_recorder.h"
 #include "ui/screen_fit.h"
 #include "ui/traffic_filter_model.h"
@@ -292,8 +292,11 @@ void TrafficMonitorWindow::SaveCommand_Click()
         TimerTrafficBatch_Timer();
     // The rows share their bytes with the view, so the copy is cheap; the writing is off this thread.
     auto error = std::make_shared<QString>();
-    m_saveThread
-        = QThread::create([rows = shownRows(), path, error] { *error = traffic::saveRows(path, rows); });
+    QList<traffic::TrafficRow> rows = shownRows();
+    const traffic::SessionHeader header
+        = m_recorder ? m_recorder->sessionHeader(rows) : traffic::SessionHeader::thisProgram({}, {});
+    m_saveThread = QThread::create(
+        [rows = std::move(rows), header, path, error] { *error = traffic::saveSession(path, header, rows); });
     connect(m_saveThread, &QThread::finished, this, [this, path, error] {
         m_saveThread->deleteLater();
         m_saveThread = nullptr;

@@ -205,12 +205,13 @@ private slots:
         QCOMPARE(fx.window.rows().rowCount(), 0);
     }
 
-    // The saved file: a header, then one tab-separated line per row shown, CR LF each.
+    // The saved file is a session: its header, then one tab-separated line per row shown, CR LF each.
     void saveWritesTheShownRows()
     {
         Fixture fx;
         QTemporaryDir dir;
         const QString path = dir.filePath("traffic.txt");
+        fx.recorder.setLine("/dev/ttyUSB0", "19200,n,8,1");
         fx.recordExchange();
         fx.window.TimerTrafficBatch_Timer();
         fx.f().ProtocolFilterCombo->setCurrentText("Modbus RTU");
@@ -226,22 +227,26 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
-        QCOMPARE(lines.size(), 5); // header, three rows, nothing after the last CR LF
-        QVERIFY(lines[0].startsWith("Time\tSince connect (s)\tGap (ms)\tDir\tProtocol"));
-        for (int i = 0; i < 4; ++i)
+        QCOMPARE(lines.size(), 11); // six header lines, three rows, End, nothing after the last CR LF
+        QCOMPARE(lines[0], QByteArray("Velto traffic session\t1\r"));
+        QCOMPARE(lines[3], QByteArray("Port\t/dev/ttyUSB0\r"));
+        QCOMPARE(lines[4], QByteArray("Settings\t19200,n,8,1\r"));
+        QVERIFY(lines[5].startsWith("Time\tSince connect (s)\tGap (ms)\tDir\tProtocol"));
+        for (int i = 0; i < 10; ++i)
             QVERIFY(lines[i].endsWith('\r'));
-        QVERIFY(lines[4].isEmpty());
-        const QList<QByteArray> read = lines[1].chopped(1).split('\t');
+        QCOMPARE(lines[9], QByteArray("End\t3\r"));
+        QVERIFY(lines[10].isEmpty());
+        const QList<QByteArray> read = lines[6].chopped(1).split('\t');
         QCOMPARE(read.size(), 9);
         QCOMPARE(read[1], QByteArray("0.010"));
         QCOMPARE(read[3], QByteArray("TX"));
         QCOMPARE(read[6], QByteArray("01 03 00 00 00 03 05 CB"));
         QCOMPARE(read[8], QByteArray("slave 1: read holding registers R0..R2 (3), CRC ok"));
-        QVERIFY(lines[3].contains("\tFAILURE: Time-out: no response from slave 7 within 1000 ms\r"));
+        QVERIFY(lines[8].contains("\tFAILURE: Time-out: no response from slave 7 within 1000 ms\r"));
         // Gaps between the rows saved, as the filtered view shows them: none above the first.
         QCOMPARE(read[2], QByteArray("0"));
-        QCOMPARE(lines[2].split('\t')[2], QByteArray("10"));
-        QCOMPARE(lines[3].split('\t')[2], QByteArray("20"));
+        QCOMPARE(lines[7].split('\t')[2], QByteArray("10"));
+        QCOMPARE(lines[8].split('\t')[2], QByteArray("20"));
         QVERIFY(!QFile::exists(dir.filePath("traffic")));
     }
 

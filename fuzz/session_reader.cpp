@@ -1,8 +1,11 @@
 // The session reader on any text: it gives a session or a refusal with a line inside the text,
-// never both. A session it accepts writes back to the same rows (times aside).
+// never both. A session it accepts writes back to the same rows (times aside), becomes a replay script, and
+// every request of that script is recognised when the program writes it again.
 //
 // Input: the file's text as it stands.
 #include "traffic/session_reader.h"
+#include "sim/replay_responder.h"
+#include "traffic/session_replay.h"
 #include "traffic/session_writer.h"
 
 #include <cstdlib>
@@ -12,6 +15,8 @@ using namespace velto::traffic;
 
 namespace {
 
+// Requests checked against the responder per input, so a long session stays quick.
+constexpr qsizetype kRequestsChecked = 8;
 constexpr qint64 kSomeTimeMs = 1714564987125; // 2024-05-01
 
 bool sameRows(const QList<TrafficRow>& a, const QList<TrafficRow>& b)
@@ -52,5 +57,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!reread.session || !sameRows(reread.session->rows, session.rows))
         std::abort();
 
+    const sim::ReplayScript script = replayScript(session.rows);
+    for (qsizetype i = 0; i < std::min(kRequestsChecked, script.exchanges.size()); ++i) {
+        sim::ReplayResponder responder(script);
+        QList<sim::ReplayResponder::Outcome> outcomes = responder.feed(script.exchanges[i].request);
+        outcomes += responder.lineQuiet();
+        if (outcomes.size() != 1 || !outcomes[0].answer || outcomes[0].request != script.exchanges[i].request
+            || responder.hasPending())
+            std::abort();
+    }
     return 0;
 }

@@ -44,9 +44,13 @@ void ConnectionController::mnuConnect_Click()
     QList<serial::PortChoice> extras;
     if (m_ctx.simulatorPath)
         extras.append({ QString(), QStringLiteral("Simulated sensors"), true });
+    if (m_ctx.replayPath)
+        extras.append(
+            { QString(), QString::fromLatin1(ui::PortSetupWindow::kReplayChoice), true, false, true });
     if (m_ctx.debugSimulatorPath)
         extras.append({ QString(), QStringLiteral("Simulated Taliq485 debug output"), true, true });
     m_portWindow = new ui::PortSetupWindow(m_ctx.state.serial, m_scan(), extras, m_ctx.prompter);
+    m_portWindow->setReplayStarter(m_ctx.replayPath);
     connect(m_portWindow, &ui::PortSetupWindow::confirmed, this, &ConnectionController::btnOKPortSetUp_Click);
     connect(m_portWindow, &ui::PortSetupWindow::cancelled, this, &ConnectionController::btnCancel_Click);
     ui::fitToScreenOnShow(m_portWindow, &m_ctx.window);
@@ -128,7 +132,7 @@ QString ConnectionController::portLocation()
     serial::SerialState& s = m_ctx.state.serial;
     serial::PortChoice chosen = s.chosenPort();
     const auto& simulator = chosen.debugOutput ? m_ctx.debugSimulatorPath : m_ctx.simulatorPath;
-    if (chosen.simulated && chosen.location.isEmpty() && simulator) {
+    if (chosen.simulated && !chosen.replay && chosen.location.isEmpty() && simulator) {
         chosen.location = simulator();
         if (s.PortIndex >= 0 && s.PortIndex < s.FreePorts.size())
             s.FreePorts[s.PortIndex].location = chosen.location;

@@ -1,4 +1,5 @@
 #include "app/main_controller.h"
+#include "app/session_replayer.h"
 #include "app/splash_window.h"
 #include "modbus/port_modbus_master.h"
 #include "modbus/qt_modbus_master.h"
@@ -56,8 +57,13 @@ int main(int argc, char* argv[])
         return debugLine->isValid() ? debugLine->devicePath() : QString();
     };
 
+    // A recorded session as the far end; choosing one again replaces the last.
+    app::SessionReplayer replayer;
+    auto replayPath
+        = [&replayer](const QString& file, QString& error) { return replayer.start(file, error); };
+
     app::MainController controller(
-        { master, byteLink, prompter, scanPorts, simulatorPath, debugSimulatorPath });
+        { master, byteLink, prompter, scanPorts, simulatorPath, debugSimulatorPath, replayPath });
     prompter.setParentWidget(&controller.window());
 
     auto* splash = new app::SplashWindow;

@@ -5,6 +5,7 @@
 #include "modbus/modbus_master.h"
 #include "serial/byte_link.h"
 #include "ui/main_window.h"
+#include "ui/port_setup_window.h"
 
 #include <QAction>
 #include <QPointer>
@@ -19,6 +20,8 @@ class PollFeed;
 }
 
 namespace velto::app {
+
+using ReplayStarter = ui::PortSetupWindow::ReplayStarter;
 
 // Windows of the tool menus: each opener shows its window and returns it, or is empty while that
 // window is not part of the program; the menus then do only their main-window part.
@@ -51,6 +54,8 @@ struct MainContext {
     traffic::TrafficRecorder* traffic = nullptr;
     // What the pollers read goes into the trend through this, once the trend is installed.
     trend::PollFeed* trendFeed = nullptr;
+    // Serves a recorded session as the far end of a new line, see ui::PortSetupWindow.
+    ReplayStarter replayPath;
 
     // Connected exactly while the Connect entry is disabled.
     bool connected() const { return !window.entry(QStringLiteral("mnuConnect"))->isEnabled(); }

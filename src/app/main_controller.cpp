@@ -39,6 +39,7 @@ MainController::MainController(Links links, QObject* parent)
     , m_connection(std::make_unique<ConnectionController>(m_ctx, std::move(links.scanPorts)))
     , m_modes(std::make_unique<ModeController>(m_ctx, *m_connection))
 {
+    m_ctx.replayPath = links.replayPath;
     connect(
         m_connection.get(), &ConnectionController::disconnected, m_modes.get(), &ModeController::NA_Function);
     wireMenus();

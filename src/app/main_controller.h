@@ -25,6 +25,7 @@ public:
         ConnectionController::PortScan scanPorts;
         std::function<QString()> simulatorPath; // empty where the simulator cannot run
         std::function<QString()> debugSimulatorPath; // the simulated Taliq485 debug output line
+        ReplayStarter replayPath; // empty where a recorded session cannot be replayed
     };
 
     explicit MainController(Links links, QObject* parent = nullptr);

@@ -1,6 +1,7 @@
 #include "calibration/calibration_message.h"
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "cli/replay_serve.h"
 #include "cli/signal_watcher.h"
 #include "common/number_text.h"
 #include "sim/simulated_line.h"
@@ -45,6 +46,25 @@ QString calibrationUnitLine(const sim::CalibrationUnit& unit, QByteArrayView fra
     return pairs.join(QLatin1Char(' '));
 }
 
+// The simulated sensors' own options make no sense for a recorded far end.
+int runReplay(const QCommandLineParser& parser, const QCommandLineOption& replay,
+    const QCommandLineOption& speed, const QString& command)
+{
+    for (const QString& name : parser.optionNames()) {
+        if (name != replay.names().first() && name != speed.names().first() && name != QLatin1String("trace"))
+            return usageError(parser, command, QStringLiteral("--%1 cannot go with --replay").arg(name));
+    }
+    double factor = 1;
+    if (parser.isSet(speed)) {
+        const std::optional<double> value = parseRealNumber(parser.value(speed));
+        if (!value || *value < 0)
+            return usageError(parser, command,
+                QStringLiteral("--speed wants a number from 0 up, not '%1'").arg(parser.value(speed)));
+        factor = *value;
+    }
+    return serveReplay(parser.value(replay), factor);
+}
+
 } // namespace
 
 int runSim(const QStringList& args)
@@ -56,7 +76,8 @@ int runSim(const QStringList& args)
             "line, then serves Modbus RTU sensors at addresses %1..%2 and Velto ASCII units at "
             "%3 (single sensor) and %4 (two-sensor unit), and a flash bootloader (\">B0\", \">B1\", "
             "\">B4\" and HEX records), until interrupted. A multi-sensor unit "
-            "takes calibration messages; a line per message shows what it received.")
+            "takes calibration messages; a line per message shows what it received. With "
+            "--replay a recorded session is the far end instead.")
             .arg(sim::SensorSimulator::kFirstBusAddress)
             .arg(sim::SensorSimulator::kFirstBusAddress + sim::SensorSimulator::kBusSize - 1)
             .arg(sim::SensorSimulator::kAsciiSingleAddress)
@@ -100,8 +121,21 @@ int runSim(const QStringList& args)
     parser.addOption(seed.option);
     parser.addOption(echo);
     parser.addOption(taliq485);
+    const QCommandLineOption replay(QStringLiteral("replay"),
+        QStringLiteral("Serve the session recorded in FILE (the traffic monitor's Save..., or --record) "
+                       "instead of the simulated sensors."),
+        QStringLiteral("FILE"));
+    const QCommandLineOption speed(QStringLiteral("speed"),
+        QStringLiteral("With --replay, play the recorded delays X times as fast (1); 0 answers at once."),
+        QStringLiteral("X"));
+    parser.addOption(replay);
+    parser.addOption(speed);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
+    if (parser.isSet(replay))
+        return runReplay(parser, replay, speed, args.value(0));
+    if (parser.isSet(speed))
+        return usageError(parser, args.value(0), QStringLiteral("--speed is for --replay"));
 
     sim::LineFaults faults;
     QString error;

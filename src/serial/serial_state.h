@@ -12,6 +12,7 @@ struct PortChoice {
     QString displayText; // what the port list shows
     bool simulated = false;
     bool debugOutput = false; // the simulated line carries a Taliq485's debug output
+    bool replay = false; // a recorded session, asked for at OK, plays the far end
 };
 
 // What the port window records at OK; the links open the port later from here.

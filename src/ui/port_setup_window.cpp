@@ -5,6 +5,7 @@
 #include "ui_port_setup_window.h"
 
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -133,6 +134,10 @@ void PortSetupWindow::onOk()
         // The address stands for the entry: it is what the links open and the main window shows.
         portText = address->toString();
         m_state.networkAddress = portText;
+    } else if (listed >= 0 && listed < m_state.FreePorts.size() && m_state.FreePorts[listed].replay) {
+        portText = startReplay(listed);
+        if (portText.isEmpty())
+            return;
     } else if (const auto typed = serial::NetworkAddress::parse(portText)) {
         m_state.networkAddress = typed->toString();
     }
@@ -151,6 +156,23 @@ void PortSetupWindow::onOk()
     m_done = true;
     emit confirmed(texts);
     close();
+}
+
+QString PortSetupWindow::startReplay(int index)
+{
+    const QString file = m_prompter.openFileName(QStringLiteral("Replay a Recorded Session"),
+        QString::fromLatin1(kSessionFilter), QString::fromLatin1(kSessionFilter));
+    if (file.isEmpty())
+        return {};
+    QString error = QStringLiteral("no replay in this program");
+    const QString device = m_replayStarter ? m_replayStarter(file, error) : QString();
+    if (device.isEmpty()) {
+        m_prompter.message(QStringLiteral("The session %1 cannot be replayed: %2").arg(file, error),
+            windowTitle(), Prompter::Icon::Warning);
+        return {};
+    }
+    m_state.FreePorts[index].location = device;
+    return QStringLiteral("Replay of %1").arg(QFileInfo(file).fileName());
 }
 
 void PortSetupWindow::onCancel()

@@ -1,6 +1,7 @@
 // Session files: what Save... and --record write reads back row for row; damaged, cut or newer
-// files are refused at the line that is wrong.
+// files are refused at the line that is wrong; the rows become the far end's script.
 #include "traffic/session_reader.h"
+#include "traffic/session_replay.h"
 #include "traffic/session_writer.h"
 
 #include <QFile>
@@ -60,6 +61,14 @@ QByteArray replacedField(const QByteArray& text, int line, int field, const QByt
     QList<QByteArray> fields = text.split('\n')[line - 1].split('\t');
     fields[field] = with;
     return replacedLine(text, line, fields.join('\t'));
+}
+
+QStringList describe(const QList<sim::ReplayChunk>& chunks)
+{
+    QStringList out;
+    for (const sim::ReplayChunk& c : chunks)
+        out << QStringLiteral("%1:%2").arg(c.atMs).arg(QString::fromLatin1(c.bytes.toHex()));
+    return out;
 }
 
 } // namespace
@@ -169,6 +178,57 @@ private slots:
         QVERIFY(!nowhere.errorString().isEmpty());
         QVERIFY(!readSessionFile(dir.filePath("missing.txt")).session);
         QCOMPARE(readSessionFile(dir.path()).error, dir.path() + " is not a file");
+    }
+
+    void script_data()
+    {
+        QTest::addColumn<QList<TrafficRow>>("rows");
+        QTest::addColumn<QStringList>("requests");
+        QTest::addColumn<QList<QStringList>>("answers");
+        QTest::addColumn<QStringList>("stream");
+        QTest::addColumn<bool>("echoed");
+        const QByteArray req = QByteArray::fromHex("010300000002c40b");
+        const QByteArray ans = QByteArray::fromHex("0103040007000821d4");
+        QTest::newRow("answers in chunks, events left out")
+            << QList<TrafficRow> { row(0, Direction::Rx, Protocol::Unknown, "stale"),
+                   row(100, Direction::Tx, Protocol::ModbusRtu, req),
+                   row(120, Direction::Rx, Protocol::ModbusRtu, ans.left(4)),
+                   row(130, Direction::Rx, Protocol::ModbusRtu, ans.mid(4)),
+                   row(1100, Direction::Event, Protocol::ModbusRtu, {}, "Time-out", true),
+                   row(1200, Direction::Tx, Protocol::ModbusRtu, req) }
+            << QStringList { "010300000002c40b", "010300000002c40b" }
+            << QList<QStringList> { { "20:01030400", "30:07000821d4" }, {} } << QStringList {} << false;
+        QTest::newRow("echo leaves at once")
+            << QList<TrafficRow> { row(0, Direction::Tx, Protocol::VeltoAscii, "!10010\r"),
+                   row(40, Direction::Rx, Protocol::VeltoAscii, "!10010\r!10011234\r") }
+            << QStringList { "2131303031300d" }
+            << QList<QStringList> { { "0:2131303031300d", "40:2131303031313233340d" } } << QStringList {}
+            << true;
+        QTest::newRow("debug output is the stream")
+            << QList<TrafficRow> { row(500, Direction::Rx, Protocol::Debug, "a\r\n"),
+                   row(520, Direction::Tx, Protocol::Calibration, "!M0000@"),
+                   row(700, Direction::Rx, Protocol::Debug, "b\r\n") }
+            << QStringList { "214d3030303040" } << QList<QStringList> { {} }
+            << QStringList { "0:610d0a", "200:620d0a" } << false;
+    }
+    void script()
+    {
+        QFETCH(QList<TrafficRow>, rows);
+        QFETCH(QStringList, requests);
+        QFETCH(QList<QStringList>, answers);
+        QFETCH(QStringList, stream);
+        QFETCH(bool, echoed);
+        const sim::ReplayScript s = replayScript(rows);
+        QStringList gotRequests;
+        QList<QStringList> gotAnswers;
+        for (const sim::ReplayExchange& e : s.exchanges) {
+            gotRequests << QString::fromLatin1(e.request.toHex());
+            gotAnswers << describe(e.answer);
+        }
+        QCOMPARE(gotRequests, requests);
+        QCOMPARE(gotAnswers, answers);
+        QCOMPARE(describe(s.stream), stream);
+        QCOMPARE(s.echoed, echoed);
     }
 
 private:

@@ -1,0 +1,105 @@
+#include "traffic/session_replay.h"
+
+#include "serial/own_echo.h"
+#include "traffic/frame_labels.h"
+#include "traffic/modbus_frame_decoder.h"
+#include "traffic/row_format.h"
+#include "traffic/session_reader.h"
+
+namespace velto::traffic {
+
+namespace {
+
+// The echo as a chunk of its own at once, the rest of the answer as recorded.
+void separateEcho(sim::ReplayExchange& exchange)
+{
+    QByteArray echo = exchange.request;
+    QList<sim::ReplayChunk> answer { { 0, echo } };
+    qsizetype skip = echo.size();
+    for (const sim::ReplayChunk& chunk : std::as_const(exchange.answer)) {
+        const qsizetype taken = std::min(skip, chunk.bytes.size());
+        skip -= taken;
+        if (taken < chunk.bytes.size())
+            answer.append({ chunk.atMs, chunk.bytes.sliced(taken) });
+    }
+    exchange.answer = answer;
+}
+
+} // namespace
+
+sim::ReplayScript replayScript(const QList<TrafficRow>& rows)
+{
+    sim::ReplayScript script;
+    qint64 requestMs = 0;
+    qint64 streamStartMs = 0;
+    for (const TrafficRow& row : rows) {
+        if (row.bytes.isEmpty())
+            continue;
+        if (row.direction == Direction::Tx) {
+            script.exchanges.append({ row.bytes, {} });
+            requestMs = row.wallClockMs;
+            continue;
+        }
+        if (row.direction != Direction::Rx)
+            continue;
+        if (row.protocol == Protocol::Debug) {
+            if (script.stream.isEmpty())
+                streamStartMs = row.wallClockMs;
+            script.stream.append({ std::max<qint64>(0, row.wallClockMs - streamStartMs), row.bytes });
+            continue;
+        }
+        // Stray bytes before the first request answer nothing the replay could be asked.
+        if (!script.exchanges.isEmpty())
+            script.exchanges.last().answer.append(
+                { std::max<qint64>(0, row.wallClockMs - requestMs), row.bytes });
+    }
+    for (sim::ReplayExchange& exchange : script.exchanges) {
+        QByteArray answer;
+        for (const sim::ReplayChunk& chunk : std::as_const(exchange.answer)) {
+            answer += chunk.bytes;
+            if (answer.size() >= exchange.request.size())
+                break;
+        }
+        if (serial::startsWithOwnFrame(answer, exchange.request)) {
+            separateEcho(exchange);
+            script.echoed = true;
+        }
+    }
+    return script;
+}
+
+std::optional<sim::ReplayScript> replayScriptFromFile(
+    const QString& path, QString& error, SessionHeader* header)
+{
+    const SessionRead read = readSessionFile(path);
+    if (!read.session) {
+        error = read.message();
+        return std::nullopt;
+    }
+    sim::ReplayScript script = replayScript(read.session->rows);
+    if (script.exchanges.isEmpty() && script.stream.isEmpty()) {
+        error = QStringLiteral("it holds no request and no debug output");
+        return std::nullopt;
+    }
+    if (header)
+        *header = read.session->header;
+    return script;
+}
+
+QString describeRequest(QByteArrayView bytes)
+{
+    LabelContext context;
+    FrameLabel label = labelSent(bytes, context);
+    QString meaning = label.protocol == Protocol::Unknown ? QString() : label.summary;
+    if (meaning.isEmpty()) {
+        const ModbusFrameInfo modbus = decodeModbusRtu(bytes, Direction::Tx);
+        if (modbus.crcOk)
+            meaning = QStringLiteral("Modbus RTU %1").arg(modbus.summary);
+    } else {
+        meaning = protocolName(label.protocol) + QLatin1Char(' ') + meaning;
+    }
+    const QString hex = hexText(bytes.toByteArray());
+    return meaning.isEmpty() ? hex : QStringLiteral("%1 (%2)").arg(hex, meaning);
+}
+
+} // namespace velto::traffic

@@ -1,5 +1,6 @@
 #include "cli/line_options.h"
 
+#include "cli/record.h"
 #include "cli/trace.h"
 #include "serial/network_address.h"
 #include "serial/port_link.h"
@@ -17,6 +18,9 @@ LineOptions::LineOptions()
     , m_baud(baudOption())
     , m_removeEcho(QStringLiteral("remove-echo"),
           QStringLiteral("Skip our own frames coming back first (RS-485 adapters that echo what is sent)."))
+    , m_record(QStringLiteral("record"),
+          QStringLiteral("Write the line traffic to FILE as a session, which 'sim --replay' serves."),
+          QStringLiteral("FILE"))
 {
 }
 
@@ -25,6 +29,7 @@ void LineOptions::addTo(QCommandLineParser& parser) const
     parser.addOption(m_port);
     parser.addOption(m_baud.option);
     parser.addOption(m_removeEcho);
+    parser.addOption(m_record);
 }
 
 bool LineOptions::portGiven(const QCommandLineParser& parser) const
@@ -37,7 +42,9 @@ std::optional<LineChoice> LineOptions::read(const QCommandLineParser& parser, QS
     QString why;
     const std::optional<QString> port = portValue(parser, m_port, why);
     const std::optional<int> baud = intValue(parser, m_baud, why);
-    if (!port || !baud) {
+    if (parser.isSet(m_record) && parser.value(m_record).trimmed().isEmpty())
+        why = QStringLiteral("--record wants a file name");
+    if (!port || !baud || !why.isEmpty()) {
         error = why;
         return std::nullopt;
     }
@@ -48,7 +55,7 @@ std::optional<LineChoice> LineOptions::read(const QCommandLineParser& parser, QS
                     .arg(*port);
         return std::nullopt;
     }
-    return LineChoice { *port, *baud, parser.isSet(m_removeEcho) };
+    return LineChoice { *port, *baud, parser.isSet(m_removeEcho), parser.value(m_record) };
 }
 
 CommandLine::CommandLine(LineChoice choice, traffic::Protocol only, bool traceRows)
@@ -59,6 +66,10 @@ CommandLine::CommandLine(LineChoice choice, traffic::Protocol only, bool traceRo
     m_link->setRemoveEcho(m_choice.removeEcho);
     if (traceRows)
         traceLine(*m_link, only);
+    if (!m_choice.recordPath.isEmpty()) {
+        m_recordFailed = !startRecording(m_choice.recordPath, m_choice.port, m_choice.settings());
+        recordLine(*m_link, only);
+    }
 }
 
 CommandLine::~CommandLine()
@@ -69,6 +80,8 @@ CommandLine::~CommandLine()
 
 bool CommandLine::open()
 {
+    if (m_recordFailed)
+        return false;
     if (m_link->open(m_choice.port, m_choice.settings()))
         return true;
     printError(m_link->errorText());

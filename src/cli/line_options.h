@@ -16,11 +16,13 @@ class TappedByteLink;
 
 namespace velto::cli {
 
-// Where and how a command talks: --port, --baud and --remove-echo.
+// Where and how a command talks: --port, --baud and --remove-echo; and --record, where its traffic
+// is written as a session file (empty: nowhere).
 struct LineChoice {
     QString port;
     int baud = kDefaultBaud;
     bool removeEcho = false;
+    QString recordPath;
 
     // "9600,n,8,1"
     QString settings() const;
@@ -39,11 +41,12 @@ private:
     QCommandLineOption m_port;
     IntOption m_baud;
     QCommandLineOption m_removeEcho;
+    QCommandLineOption m_record;
 };
 
-// The line of one command: the port under the traffic tap, which removes echo when asked and which
-// --trace prints as rows. Made before the protocol objects that talk through link(), so it outlives
-// them.
+// The line of one command: the port under the traffic tap, which removes echo when asked, which
+// --trace prints as rows and --record writes to its session file. Made before the protocol objects
+// that talk through link(), so it outlives them.
 class CommandLine {
 public:
     // `only` names the protocol of a line that carries just one (the debug output); `traceRows` is
@@ -56,11 +59,12 @@ public:
 
     serial::TappedByteLink& link() { return *m_link; }
     const LineChoice& choice() const { return m_choice; }
-    // Opens the port as chosen; on failure prints why and returns false.
+    // Opens the port as chosen; on failure (the session file too) prints why and returns false.
     bool open();
 
 private:
     LineChoice m_choice;
+    bool m_recordFailed = false;
     std::unique_ptr<serial::ByteLink> m_port;
     std::unique_ptr<serial::TappedByteLink> m_link;
 };

@@ -1,5 +1,6 @@
 #include "cli/cli_plot.h"
 #include "cli/commands.h"
+#include "cli/record.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -137,7 +138,11 @@ int main(int argc, char** argv)
         // The parser sees the command's full name where it expects the program name.
         QStringList commandArgs = args.mid(1 + words);
         commandArgs.prepend(QLatin1String(subcommand->name));
-        return subcommand->run(commandArgs);
+        const int exitCode = subcommand->run(commandArgs);
+        // The command's line is closed now; a session it recorded is complete only with its end.
+        if (!velto::cli::finishRecording() && exitCode == velto::cli::kExitOk)
+            return velto::cli::kExitFailure;
+        return exitCode;
     }
     // A group named alone ("velto-cli radar --help"): its commands.
     if (const QString group = groupText(command); !group.isEmpty()) {

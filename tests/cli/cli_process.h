@@ -56,10 +56,17 @@ public:
         m_process.waitForFinished(kCliWaitMs);
     }
     QString path() const { return m_path; }
+    // What it printed on stderr so far.
+    QString errors()
+    {
+        m_errors += QString::fromUtf8(m_process.readAllStandardError());
+        return m_errors;
+    }
 
 private:
     QProcess m_process;
     QString m_path;
+    QString m_errors;
 };
 
 // The Name=text pairs of a printed panel line; quoted texts lose their quotes and escapes.

@@ -9,6 +9,8 @@ namespace {
 constexpr double kMsPerSecond = 1000.0;
 // A stream of one chunk repeats this often.
 constexpr qint64 kSingleChunkPeriodMs = 1000;
+// A speed near zero must not stretch a delay past what a timer and a qint64 can hold.
+constexpr double kLongestDelayMs = 24.0 * 60 * 60 * 1000;
 } // namespace
 
 ReplayLine::ReplayLine(const ReplayScript& script, double speed, QObject* parent)
@@ -112,7 +114,7 @@ qint64 ReplayLine::scaled(qint64 ms, bool stream) const
     ms = std::max<qint64>(ms, 0);
     if (m_speed <= 0)
         return stream ? ms : 0;
-    return qint64(double(ms) / m_speed);
+    return qint64(std::min(double(ms) / m_speed, kLongestDelayMs));
 }
 
 qint64 ReplayLine::wireMs(qsizetype bytes) const

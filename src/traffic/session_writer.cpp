@@ -42,7 +42,10 @@ QByteArray sessionHeaderText(const SessionHeader& header)
 {
     QByteArray text = QByteArray(kSessionMagic) + '\t' + QByteArray::number(kSessionVersion) + kLineEnd;
     text += headerLine("Program", header.program);
-    text += headerLine("Date", header.date.toString(Qt::ISODateWithMs));
+    // A local time prints without its offset; as an offset from UTC it keeps it, so the rows' local
+    // times mean the same instant wherever the file is read.
+    const QDateTime date = header.date.toOffsetFromUtc(header.date.offsetFromUtc());
+    text += headerLine("Date", date.toString(Qt::ISODateWithMs));
     text += headerLine("Port", header.port);
     text += headerLine("Settings", header.settings);
     text += rowHeader().toUtf8() + kLineEnd;

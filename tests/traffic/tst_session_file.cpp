@@ -5,6 +5,7 @@
 #include "traffic/session_writer.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -172,6 +173,13 @@ private slots:
         QCOMPARE(read.session->rows.size(), kRows.size());
         QCOMPARE(read.session->header.settings, QString("19200,n,8,1"));
         QVERIFY(read.session->header.program.startsWith("traffic_tst_session_file "));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray dateLine = file.readAll().split('\n').value(2);
+        QVERIFY2(QRegularExpression(R"(^Date\t\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}(Z|[+-]\d\d:\d\d)\r$)")
+                     .match(QString::fromLatin1(dateLine))
+                     .hasMatch(),
+            dateLine.constData());
 
         SessionWriter nowhere(dir.filePath("no/such/folder/session.txt"));
         QVERIFY(!nowhere.open(SessionHeader::thisProgram({}, {})));
@@ -210,6 +218,11 @@ private slots:
                    row(700, Direction::Rx, Protocol::Debug, "b\r\n") }
             << QStringList { "214d3030303040" } << QList<QStringList> { {} }
             << QStringList { "0:610d0a", "200:620d0a" } << false;
+        QTest::newRow("a line cut off at the end is left out of the stream")
+            << QList<TrafficRow> { row(0, Direction::Rx, Protocol::Debug, "a\r\n"),
+                   row(200, Direction::Rx, Protocol::Debug, "b\r\n"),
+                   row(300, Direction::Rx, Protocol::Debug, "D 15") }
+            << QStringList {} << QList<QStringList> {} << QStringList { "0:610d0a", "200:620d0a" } << false;
     }
     void script()
     {

@@ -6,6 +6,8 @@
 #include "traffic/row_format.h"
 #include "traffic/session_reader.h"
 
+#include <algorithm>
+
 namespace velto::traffic {
 
 namespace {
@@ -53,6 +55,12 @@ sim::ReplayScript replayScript(const QList<TrafficRow>& rows)
             script.exchanges.last().answer.append(
                 { std::max<qint64>(0, row.wallClockMs - requestMs), row.bytes });
     }
+    // Rounds of the stream join at a line end: a last line the recording cut off would run into the
+    // first line of the next round.
+    const auto lastLine = std::find_if(script.stream.crbegin(), script.stream.crend(),
+        [](const sim::ReplayChunk& chunk) { return chunk.bytes.endsWith('\n'); });
+    if (lastLine != script.stream.crend())
+        script.stream.resize(script.stream.crend() - lastLine);
     for (sim::ReplayExchange& exchange : script.exchanges) {
         QByteArray answer;
         for (const sim::ReplayChunk& chunk : std::as_const(exchange.answer)) {

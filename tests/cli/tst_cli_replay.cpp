@@ -25,6 +25,18 @@ QStringList on(const QStringList& command, const QString& path)
     return command + QStringList { "--port", path };
 }
 
+// The debug terminal's measurement lines, without the seconds it stamps them with.
+QStringList measurementLines(const QStringList& output)
+{
+    static const QRegularExpression stamp(QStringLiteral(" +[0-9]*\\.[0-9]+\"$"));
+    QStringList lines;
+    for (QString line : output) {
+        if (line.startsWith("DebugWindowText=\"D ") && line.contains(" RD2 "))
+            lines << line.remove(stamp);
+    }
+    return lines;
+}
+
 } // namespace
 
 class TestCliReplay : public QObject {
@@ -72,6 +84,8 @@ private slots:
             << QStringList { "radar", "send", "monitor", "--kind", "spectrum", "--baud", "115200" }
             << QStringList {} << QStringList { "--speed", "2" };
         QTest::newRow("flash erase") << QStringList { "flash", "erase" } << QStringList {} << QStringList {};
+        QTest::newRow("calibration defaults, with the follow-up")
+            << QStringList { "calibrate", "defaults" } << QStringList {} << QStringList {};
     }
     void replayReadsWhatWasRecorded()
     {
@@ -93,6 +107,32 @@ private slots:
         QCOMPARE(replayed.exitCode, 0);
         QCOMPARE(replayed.lines, recorded);
         QVERIFY2(!replay.errors().contains("not in the session"), qPrintable(replay.errors()));
+    }
+
+    // Debug output follows no request: the replay plays it on its own, each line as recorded.
+    void debugOutputReplays()
+    {
+        SimProcess taliq485;
+        QVERIFY(taliq485.start({ "--taliq485" }));
+        const QString path = m_dir.filePath("debug.txt");
+        const QStringList recorded
+            = record({ "debug", "capture", "--out", m_dir.filePath("recorded.log"), "--seconds", "2" }, path,
+                taliq485);
+        taliq485.stop();
+
+        SimProcess replay;
+        QVERIFY(replay.start({ "--replay", path }));
+        const CliRun replayed
+            = runCli(on({ "debug", "capture", "--out", m_dir.filePath("replayed.log"), "--seconds", "1" },
+                replay.path()));
+        replay.stop();
+        QCOMPARE(replayed.exitCode, 0);
+        // The first line may be the end of one the port opened into.
+        const QStringList lines = measurementLines(replayed.lines).mid(1);
+        QVERIFY2(lines.size() >= 2, qPrintable(replayed.lines.join('\n')));
+        const QStringList before = measurementLines(recorded);
+        for (const QString& line : lines)
+            QVERIFY2(before.contains(line), qPrintable(line));
     }
 
     void unknownRequestIsNamedAndUnanswered()

@@ -136,6 +136,11 @@ MonitoringReply judgeMonitoringReply(
     }
     if (counted != blocks - 1)
         return failure(O::WrongBlockCount, unequalBlocksText(kind));
+    // A whole block of the kind after the last one: the reply came twice, or with blocks to spare.
+    const qsizetype after = last + kBlockSize;
+    if (after + kBlockSize <= n
+        && (headerAt(buffer, after, k, block::kMore) || headerAt(buffer, after, k, block::kLast)))
+        return failure(O::WrongBlockCount, unequalBlocksText(kind));
 
     MonitoringReply r;
     r.outcome = O::Accepted;

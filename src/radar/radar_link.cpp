@@ -82,6 +82,9 @@ bool RadarLink::beganWithOwnFrame(const QByteArray& buffer) const
 
 bool RadarLink::send(const QByteArray& frame, int intervalMs)
 {
+    // Whatever came before the frame goes (a late or second answer to an earlier one) is stray.
+    m_collecting = false;
+    onReadyRead();
     m_buffer.clear();
     m_frame = frame;
     m_looks = 0;

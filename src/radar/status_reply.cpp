@@ -39,12 +39,17 @@ StatusReply judgeStatusReply(QByteArrayView buffer, RadarCommand command)
     }
     const auto at = [&buffer](qsizetype i) { return quint8(buffer[i]); };
     const quint8 expected = commandCode(command);
-    for (qsizetype h = 0; h + 3 < n; ++h) {
-        if (at(h) == kFrameStart0 && at(h + 1) == kFrameStart1 && at(h + 2) == expected) {
-            reply.headerAt = h;
-            break;
+    const auto headerFrom = [&](qsizetype from) {
+        for (qsizetype h = from; h + 3 < n; ++h) {
+            if (at(h) == kFrameStart0 && at(h + 1) == kFrameStart1 && at(h + 2) == expected)
+                return h;
         }
-    }
+        return qsizetype(-1);
+    };
+    const auto wholeAt = [&](qsizetype h) {
+        return h + kChecksumAt < n && additiveChecksum(buffer.sliced(h, kChecksumAt)) == at(h + kChecksumAt);
+    };
+    reply.headerAt = headerFrom(0);
     if (reply.headerAt < 0) {
         reply.outcome = StatusReply::Outcome::WrongHeader;
         reply.logText = wrongHeaderText(command);
@@ -56,10 +61,18 @@ StatusReply judgeStatusReply(QByteArrayView buffer, RadarCommand command)
         return reply;
     }
     const QByteArrayView frame = buffer.sliced(h, kStatusReplySize);
-    if (additiveChecksum(frame.first(kChecksumAt)) != at(h + kChecksumAt)) {
+    if (!wholeAt(h)) {
         reply.outcome = StatusReply::Outcome::WrongChecksum;
         reply.logText = kIncorrectChecksum;
         return reply;
+    }
+    // One request, one answer: a second one in the same look leaves it open which one was ours.
+    for (qsizetype next = headerFrom(h + kStatusReplySize); next >= 0; next = headerFrom(next + 1)) {
+        if (wholeAt(next)) {
+            reply.outcome = StatusReply::Outcome::AnsweredTwice;
+            reply.logText = wrongHeaderText(command) + QStringLiteral(" (more than one answer)");
+            return reply;
+        }
     }
     reply.outcome = StatusReply::Outcome::Accepted;
     reply.code = at(h + 2);

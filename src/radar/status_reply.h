@@ -18,6 +18,7 @@ struct StatusReply {
         WrongHeader, // no 55 AA <code> anywhere
         Incomplete, // header found, but the buffer ends before the checksum byte
         WrongChecksum,
+        AnsweredTwice, // a second whole reply to the command follows the first
         Accepted,
     };
 

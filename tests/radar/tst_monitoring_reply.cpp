@@ -129,6 +129,13 @@ void TstMonitoringReply::failures_data()
     const QByteArray wholeTime = timeReply();
     QTest::newRow("time domain, first block twice")
         << time << wholeTime.first(kBlockSize) + wholeTime << "Incorrect Number Of Blocks" << 0;
+    // One request, one answer: the stream that came first is whole, but which answer is ours?
+    QTest::newRow("the whole reply twice")
+        << spectrum << whole + whole << "Incorrect Number Of Blocks (Unequal To 63 Blocks)" << 0;
+    QTest::newRow("the last block twice") << spectrum << whole + whole.last(kBlockSize)
+                                          << "Incorrect Number Of Blocks (Unequal To 63 Blocks)" << 0;
+    QTest::newRow("time domain, the whole reply twice")
+        << time << wholeTime + wholeTime << "Incorrect Number Of Blocks" << 0;
     QByteArray lastChecksum = timeReply();
     lastChecksum[234 * kBlockSize + 1] = char(lastChecksum[234 * kBlockSize + 1] ^ 0x01);
     QTest::newRow("checksum in the last block")

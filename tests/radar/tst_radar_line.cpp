@@ -233,13 +233,17 @@ void TstRadarLine::liarsAreNeverAnswered_data()
     QTest::newRow("Send Status echoed") << int(Answer::Echo) << false << false << QStringList { statusEcho };
     QTest::newRow("Send Status echoed, then answered")
         << int(Answer::EchoThenRight) << false << false << QStringList { statusEcho };
-    QTest::newRow("spectrum request echoed") << int(Answer::Echo) << true << false << QStringList { blocksEcho };
+    QTest::newRow("spectrum request echoed")
+        << int(Answer::Echo) << true << false << QStringList { blocksEcho };
     QTest::newRow("spectrum request echoed, then answered")
         << int(Answer::EchoThenRight) << true << false << QStringList { blocksEcho };
     QTest::newRow("65 blocks") << int(Answer::BlockTwice) << true << false
                                << QStringList { "Incorrect Number Of Blocks (Unequal To 63 Blocks)" };
-    QTest::newRow("a header and too few bytes, over and over")
-        << int(Answer::HeaderOverAndOver) << false << false << QStringList { "No Response", "Incorrect Checksum" };
+    QTest::newRow("a header and too few bytes, over and over") << int(
+        Answer::HeaderOverAndOver) << false << false << QStringList { "No Response", "Incorrect Checksum" };
+    QTest::newRow("Send Status answered twice")
+        << int(Answer::Twice) << false << false
+        << QStringList { "Incorrect Send Status Header (more than one answer)" };
     // With Remove echo on the link takes our frame out: the sensor's own reply is the answer.
     QTest::newRow("Send Status echoed, then answered, echo removed")
         << int(Answer::EchoThenRight) << false << true
@@ -264,8 +268,9 @@ void TstRadarLine::liarsAreNeverAnswered()
     // However the line keeps a reply coming, a command ends within its bound.
     const int bound = rig.controller.replyBoundMs(
         monitoring ? RadarCommand::Monitoring : RadarCommand::SendStatus, MonitoringKind::Spectrum);
-    QVERIFY(rig.judge(
-        monitoring ? &RadarController::MonitoringCommand_Click : &RadarController::SendStatus_Click, bound + 10000));
+    QVERIFY(
+        rig.judge(monitoring ? &RadarController::MonitoringCommand_Click : &RadarController::SendStatus_Click,
+            bound + 10000));
     const QString log = rig.boxes["TextTerminaTextBox"];
     QVERIFY2(logs.contains(log), qPrintable(log));
     QCOMPARE(rig.judged.last().accepted, removeEcho);

@@ -136,6 +136,17 @@ void TstRadarProtocol::statusReplies_data()
                                   << "Incorrect Track Header";
     QTest::newRow("parameters header") << int(RadarCommand::SetParameters) << standby << int(O::WrongHeader)
                                        << "Incorrect Parameters Header";
+    const QByteArray status = hex("55 AA 01 10 27 00 00 00 00 00 00 1E 55");
+    QTest::newRow("answered twice") << int(RadarCommand::SendStatus) << status + status
+                                    << int(O::AnsweredTwice)
+                                    << "Incorrect Send Status Header (more than one answer)";
+    QTest::newRow("answered twice, noise between")
+        << int(RadarCommand::StandBy) << standby + hex("00 55 AA") + standby << int(O::AnsweredTwice)
+        << "Incorrect Standby Header (more than one answer)";
+    // What follows the answer is no second one unless it is whole and sums right.
+    QTest::newRow("a broken second answer")
+        << int(RadarCommand::SendStatus) << status + status.first(12) + hex("00") << int(O::Accepted)
+        << " 55  AA  01  10  27  00  00  00  00  00  00  1E  55 ";
     QTest::newRow("checksum") << int(RadarCommand::StandBy) << hex("55 AA 05 00 00 00 00 00 00 00 00 00 05")
                               << int(O::WrongChecksum) << "Incorrect Checksum";
     // The header is found three bytes before the end: nothing is read past it and nothing is said.

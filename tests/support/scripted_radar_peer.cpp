@@ -131,6 +131,8 @@ void ScriptedRadarPeer::respond(const QByteArray& frame)
             reply.bytes.prepend(reply.bytes.first(kBlockBytes));
         }
         m_writer->enqueue(reply.bytes, reply.delayMs);
+        if (answer == Answer::Twice)
+            m_writer->enqueue(reply.bytes, 0);
     }
 }
 

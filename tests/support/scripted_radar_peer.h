@@ -15,7 +15,7 @@ namespace velto::test {
 
 // A radar sensor on the far side of a pseudo-terminal that answers as a test sets it: rightly (the
 // simulated radar's replies, at the line's pace), with the reply of another command, with a block
-// of the other data kind or one block twice inside a monitoring reply, with the request's own bytes
+// of the other data kind or one block twice inside a monitoring reply, twice, with the request's own bytes
 // as an echoing adapter returns them, with the start of a reply over and over, or not at all; it can
 // also flood the line or close it.
 class ScriptedRadarPeer : public ScriptedPeer {
@@ -30,6 +30,7 @@ public:
         Echo, // the request's own bytes and nothing else
         EchoThenRight, // the request's own bytes, then the right reply
         HeaderOverAndOver, // every repeatMs some noise and a header, never the rest of a reply
+        Twice, // the right reply, twice in a row
     };
     static constexpr int kAnotherBlockNumber = 10;
 

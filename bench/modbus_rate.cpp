@@ -1,8 +1,13 @@
-// Requests per second, CPU time per request and the longest event-loop stall of the single-sensor
-// poller driven as fast as it completes, over pseudo-terminals: against the simulated bus, against
-// Qt's RTU server behind a pty bridge, and against a silent address.
-#include "modbus/qt_modbus_master.h"
+// Modbus polling rate, measured side by side in one run over pseudo-terminals: the program's RTU
+// master against the Qt-based client it replaced and against the mbpoll loop, on the same Qt RTU
+// server behind a pty bridge; the master against the simulated bus and a silent address; and the
+// master on a paced 9600 bit/s line, as a share of the ideal cycle (request and answer on the wire
+// plus the 3.5-character gap before the next request).
+#include "modbus/modbus_crc.h"
+#include "modbus/rtu_master.h"
 #include "modbus/single_sensor_poller.h"
+#include "serial/qt_byte_link.h"
+#include "serial/tapped_byte_link.h"
 #include "sim/simulated_line.h"
 #include "stall_meter.h"
 
@@ -10,20 +15,23 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QModbusDataUnit>
+#include <QModbusReply>
+#include <QModbusRtuSerialClient>
 #include <QModbusRtuSerialServer>
 #include <QProcess>
+#include <QQueue>
 #include <QSerialPort>
 #include <QSocketNotifier>
 #include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
 #include <pty.h>
-#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -32,7 +40,7 @@ namespace {
 using velto::bench::cpuMs;
 using velto::bench::kNsPerMs;
 using velto::bench::StallMeter;
-using velto::modbus::QtModbusMaster;
+using velto::modbus::RtuMaster;
 using velto::modbus::SingleSensorPoller;
 
 constexpr int kDefaultRequests = 300;
@@ -46,7 +54,19 @@ constexpr int kSilentRequests = 3;
 constexpr int kSilentRxTimeoutMs = 1000;
 constexpr int kHangGuardMs = 300000;
 constexpr int kMbpollRuns = 20;
+constexpr int kRounds = 2; // each master runs this often, taking turns
 constexpr double kMsPerS = 1000.0;
+constexpr double kUsPerMs = 1000.0;
+constexpr int kBitsPerCharacter = 10; // 8N1
+constexpr double kCharacterUs = kBitsPerCharacter * 1e6 / kBaud;
+constexpr double kGapUs = 3.5 * kCharacterUs;
+
+// The single-sensor cycle's groups, in its order.
+struct Group {
+    int start;
+    int count;
+};
+constexpr std::array<Group, 3> kGroups { { { 51, 16 }, { 0, 8 }, { 192, 5 } } };
 
 struct Figures {
     int polls = 0;
@@ -55,9 +75,39 @@ struct Figures {
     double wallMs = 0;
     double cpuMs = 0;
     double longestStallMs = 0;
+
+    double perSecond() const { return wallMs > 0 ? polls * kMsPerS / wallMs : 0; }
+    Figures& operator+=(const Figures& o)
+    {
+        polls += o.polls;
+        valid += o.valid;
+        timeouts += o.timeouts;
+        wallMs += o.wallMs;
+        cpuMs += o.cpuMs;
+        longestStallMs = std::max(longestStallMs, o.longestStallMs);
+        return *this;
+    }
 };
 
-// Ticks the poller again as soon as each request finished, until `requests` are done.
+// Runs `start` and the loop until `done` quits it, measuring wall time, CPU time and stalls.
+template <typename Start> Figures measure(QEventLoop& loop, Start start)
+{
+    QTimer::singleShot(kHangGuardMs, &loop, &QEventLoop::quit);
+    StallMeter stalls;
+    stalls.start();
+    const double cpuBefore = cpuMs();
+    QElapsedTimer wall;
+    wall.start();
+    start();
+    loop.exec();
+    Figures f;
+    f.wallMs = wall.nsecsElapsed() / kNsPerMs;
+    f.cpuMs = cpuMs() - cpuBefore;
+    f.longestStallMs = stalls.stopAndLongestMs();
+    return f;
+}
+
+// The program's cycle: the single-sensor poller ticked again as soon as each request finished.
 Figures pollFlatOut(velto::modbus::ModbusMaster& master, int slave, int requests)
 {
     SingleSensorPoller poller(master);
@@ -69,32 +119,52 @@ Figures pollFlatOut(velto::modbus::ModbusMaster& master, int slave, int requests
         else
             QMetaObject::invokeMethod(&poller, &SingleSensorPoller::tick, Qt::QueuedConnection);
     });
-    QTimer::singleShot(kHangGuardMs, &loop, &QEventLoop::quit);
-
-    StallMeter stalls;
-    stalls.start();
-    const double cpuBefore = cpuMs();
-    QElapsedTimer wall;
-    wall.start();
-    QMetaObject::invokeMethod(&poller, &SingleSensorPoller::tick, Qt::QueuedConnection);
-    loop.exec();
-
-    Figures f;
-    f.wallMs = wall.nsecsElapsed() / kNsPerMs;
-    f.cpuMs = cpuMs() - cpuBefore;
-    f.longestStallMs = stalls.stopAndLongestMs();
+    Figures f = measure(loop,
+        [&poller] { QMetaObject::invokeMethod(&poller, &SingleSensorPoller::tick, Qt::QueuedConnection); });
     f.polls = poller.NumOfPollsOneDevice();
     f.valid = poller.NumOfResponseOneDevice();
     f.timeouts = poller.TimeoutCoubter();
     return f;
 }
 
+// The same three groups in turn through Qt's RTU client, the master the program used before.
+Figures pollQtClientFlatOut(QModbusRtuSerialClient& client, int slave, int requests)
+{
+    QEventLoop loop;
+    Figures f;
+    std::function<void()> next = [&] {
+        const Group g = kGroups[size_t(f.polls % int(kGroups.size()))];
+        QModbusReply* reply = client.sendReadRequest(
+            QModbusDataUnit(QModbusDataUnit::HoldingRegisters, g.start, quint16(g.count)), slave);
+        if (!reply) {
+            loop.quit();
+            return;
+        }
+        QObject::connect(reply, &QModbusReply::finished, &loop, [&, reply, g] {
+            ++f.polls;
+            if (reply->error() == QModbusDevice::NoError && reply->result().valueCount() == uint(g.count))
+                ++f.valid;
+            else if (reply->error() == QModbusDevice::TimeoutError)
+                ++f.timeouts;
+            reply->deleteLater();
+            if (f.polls >= requests)
+                loop.quit();
+            else
+                QTimer::singleShot(0, &loop, next);
+        });
+    };
+    const Figures m = measure(loop, [&] { QTimer::singleShot(0, &loop, next); });
+    f.wallMs = m.wallMs;
+    f.cpuMs = m.cpuMs;
+    f.longestStallMs = m.longestStallMs;
+    return f;
+}
+
 void printRate(const char* name, const Figures& f)
 {
-    const double perSecond = f.wallMs > 0 ? f.polls * kMsPerS / f.wallMs : 0;
     const double cpuPerRequest = f.polls > 0 ? f.cpuMs / f.polls : 0;
     std::printf("%s: requests/s=%.1f cpu_ms/request=%.3f longest_stall_ms=%.2f valid=%d/%d timeouts=%d\n",
-        name, perSecond, cpuPerRequest, f.longestStallMs, f.valid, f.polls, f.timeouts);
+        name, f.perSecond(), cpuPerRequest, f.longestStallMs, f.valid, f.polls, f.timeouts);
     std::fflush(stdout);
 }
 
@@ -190,6 +260,88 @@ private:
     std::unique_ptr<QSocketNotifier> m_fromB;
 };
 
+// A slave that answers reads at once behind a 9600 bit/s wire: a request is heard when its last
+// character would have arrived, and its answer is handed over when the answer's last character
+// would have. What is left of a cycle beyond that is the master's own.
+class PacedSlave : public QObject {
+public:
+    static constexpr qsizetype kReadRequestBytes = 8;
+
+    PacedSlave()
+    {
+        if (!m_pty.isValid())
+            return;
+        m_notifier = std::make_unique<QSocketNotifier>(m_pty.masterFd(), QSocketNotifier::Read);
+        connect(m_notifier.get(), &QSocketNotifier::activated, this, &PacedSlave::onReadable);
+        m_timer.setSingleShot(true);
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this, &PacedSlave::writeDue);
+        m_clock.start();
+    }
+    bool isValid() const { return m_notifier != nullptr; }
+    QString path() const { return m_pty.path(); }
+    // Sum over the answers given of the ideal cycle: both frames on the wire and one gap.
+    double idealMs() const { return m_idealUs / kUsPerMs; }
+    int answers() const { return m_answers; }
+    void resetCounts()
+    {
+        m_idealUs = 0;
+        m_answers = 0;
+    }
+
+private:
+    struct Due {
+        qint64 atUs;
+        QByteArray bytes;
+    };
+
+    void onReadable()
+    {
+        const qint64 now = m_clock.nsecsElapsed() / 1000;
+        m_buffer += m_pty.readAll();
+        while (m_buffer.size() >= kReadRequestBytes) {
+            const QByteArray request = m_buffer.first(kReadRequestBytes);
+            m_buffer.remove(0, kReadRequestBytes);
+            const int count = (quint8(request[4]) << 8) | quint8(request[5]);
+            QByteArray answer;
+            answer.append(request[0]);
+            answer.append(request[1]);
+            answer.append(char(2 * count));
+            for (int i = 0; i < count; ++i)
+                answer.append(QByteArray::fromHex("0001"));
+            answer = velto::modbus::withModbusCrc(answer);
+            const double wireUs = (request.size() + answer.size()) * kCharacterUs;
+            m_due.enqueue({ now + qint64(wireUs), answer });
+            m_idealUs += wireUs + kGapUs;
+            ++m_answers;
+        }
+        schedule();
+    }
+    void writeDue()
+    {
+        const qint64 now = m_clock.nsecsElapsed() / 1000;
+        while (!m_due.isEmpty() && m_due.head().atUs <= now)
+            m_pty.writeAll(m_due.dequeue().bytes);
+        schedule();
+    }
+    void schedule()
+    {
+        if (m_due.isEmpty() || m_timer.isActive())
+            return;
+        const qint64 waitUs = m_due.head().atUs - m_clock.nsecsElapsed() / 1000;
+        m_timer.start(int(std::max<qint64>(0, waitUs / 1000)));
+    }
+
+    Pty m_pty;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    QByteArray m_buffer;
+    QQueue<Due> m_due;
+    double m_idealUs = 0;
+    int m_answers = 0;
+};
+
 bool startServer(QModbusRtuSerialServer& server, const QString& path)
 {
     QModbusDataUnitMap map;
@@ -204,8 +356,27 @@ bool startServer(QModbusRtuSerialServer& server, const QString& path)
     return server.connectDevice();
 }
 
+bool openQtClient(QModbusRtuSerialClient& client, const QString& path)
+{
+    client.setConnectionParameter(QModbusDevice::SerialPortNameParameter, path);
+    client.setConnectionParameter(QModbusDevice::SerialBaudRateParameter, kBaud);
+    client.setConnectionParameter(QModbusDevice::SerialParityParameter, QSerialPort::NoParity);
+    client.setConnectionParameter(QModbusDevice::SerialDataBitsParameter, QSerialPort::Data8);
+    client.setConnectionParameter(QModbusDevice::SerialStopBitsParameter, QSerialPort::OneStop);
+    client.setTimeout(RtuMaster::kDefaultRxTimeoutMs);
+    client.setNumberOfRetries(0);
+    return client.connectDevice();
+}
+
+// The program's master on its own tapped serial port, as the program builds it.
+struct ProgramMaster {
+    velto::serial::QtByteLink port;
+    velto::serial::TappedByteLink line { port };
+    RtuMaster master { line };
+};
+
 // mbpoll reading the static group once per run, run after run, while the server keeps serving.
-void runMbpoll(const QString& mbpoll, const QString& path)
+double runMbpoll(const QString& mbpoll, const QString& path)
 {
     QEventLoop loop;
     QProcess process;
@@ -228,8 +399,10 @@ void runMbpoll(const QString& mbpoll, const QString& path)
     process.start(mbpoll, arguments);
     loop.exec();
     const double ms = wall.nsecsElapsed() / kNsPerMs;
+    const double perSecond = ms > 0 ? runs * kMsPerS / ms : 0;
     std::printf("mbpoll (one request per process, start-up included): requests/s=%.1f valid=%d/%d\n",
-        ms > 0 ? runs * kMsPerS / ms : 0, succeeded, runs);
+        perSecond, succeeded, runs);
+    return perSecond;
 }
 
 } // namespace
@@ -244,16 +417,61 @@ int main(int argc, char** argv)
         requests, kBaud);
 
     {
-        velto::sim::SimulatedLine line;
-        QtModbusMaster master;
-        if (!line.isValid() || !master.openPort(line.devicePath(), kLineSettings)) {
-            std::printf("simulated bus: cannot open (%s)\n", qPrintable(master.lastErrorText()));
+        PtyBridge bridge;
+        QModbusRtuSerialServer server;
+        if (!bridge.isValid() || !startServer(server, bridge.pathB())) {
+            std::printf("QModbusRtuSerialServer: cannot set up\n");
             return 1;
         }
-        printRate("simulated bus, slave 1", pollFlatOut(master, kSimSlave, requests));
+        Figures ours;
+        Figures qt;
+        for (int round = 0; round < kRounds; ++round) {
+            {
+                ProgramMaster m;
+                if (!m.master.openPort(bridge.pathA(), kLineSettings)) {
+                    std::printf("RTU master: cannot open (%s)\n", qPrintable(m.master.lastErrorText()));
+                    return 1;
+                }
+                ours += pollFlatOut(m.master, kServerAddress, requests);
+            }
+            {
+                QModbusRtuSerialClient client;
+                if (!openQtClient(client, bridge.pathA())) {
+                    std::printf(
+                        "QModbusRtuSerialClient: cannot open (%s)\n", qPrintable(client.errorString()));
+                    return 1;
+                }
+                qt += pollQtClientFlatOut(client, kServerAddress, requests);
+                client.disconnectDevice();
+            }
+        }
+        printRate("RTU master, QModbusRtuSerialServer over a pty bridge, slave 1", ours);
+        printRate("QModbusRtuSerialClient (the master replaced), same server and bridge", qt);
+        std::printf("RTU master / QModbusRtuSerialClient: %.2f\n",
+            qt.perSecond() > 0 ? ours.perSecond() / qt.perSecond() : 0);
 
-        master.setRxTimeout(kSilentRxTimeoutMs);
-        const Figures silent = pollFlatOut(master, kSilentSlave, kSilentRequests);
+        const QString mbpoll = QStandardPaths::findExecutable(QStringLiteral("mbpoll"));
+        if (mbpoll.isEmpty()) {
+            std::printf("mbpoll: skipped (not installed)\n");
+        } else {
+            const double mbpollRate = runMbpoll(mbpoll, bridge.pathA());
+            std::printf(
+                "RTU master / mbpoll loop: %.2f\n", mbpollRate > 0 ? ours.perSecond() / mbpollRate : 0);
+        }
+        server.disconnectDevice();
+    }
+
+    {
+        velto::sim::SimulatedLine line;
+        ProgramMaster m;
+        if (!line.isValid() || !m.master.openPort(line.devicePath(), kLineSettings)) {
+            std::printf("simulated bus: cannot open (%s)\n", qPrintable(m.master.lastErrorText()));
+            return 1;
+        }
+        printRate("RTU master, simulated bus, slave 1", pollFlatOut(m.master, kSimSlave, requests));
+
+        m.master.setRxTimeout(kSilentRxTimeoutMs);
+        const Figures silent = pollFlatOut(m.master, kSilentSlave, kSilentRequests);
         std::printf("silent slave 7 (rx timeout %d ms, %d requests): elapsed_ms=%.0f longest_stall_ms=%.2f "
                     "timeouts=%d/%d\n",
             kSilentRxTimeoutMs, kSilentRequests, silent.wallMs, silent.longestStallMs, silent.timeouts,
@@ -261,24 +479,28 @@ int main(int argc, char** argv)
     }
 
     {
-        PtyBridge bridge;
-        QModbusRtuSerialServer server;
-        QtModbusMaster master;
-        if (!bridge.isValid() || !startServer(server, bridge.pathB())
-            || !master.openPort(bridge.pathA(), kLineSettings)) {
-            std::printf("QModbusRtuSerialServer: cannot set up (%s)\n", qPrintable(master.lastErrorText()));
+        PacedSlave slave;
+        ProgramMaster m;
+        if (!slave.isValid() || !m.master.openPort(slave.path(), kLineSettings)) {
+            std::printf("paced line: cannot open (%s)\n", qPrintable(m.master.lastErrorText()));
             return 1;
         }
-        printRate("QModbusRtuSerialServer over a pty bridge, slave 1",
-            pollFlatOut(master, kServerAddress, requests));
-        master.closePort();
+        const Figures paced = pollFlatOut(m.master, kServerAddress, requests);
+        printRate("RTU master, paced 9600 bit/s line", paced);
+        std::printf("paced 9600 bit/s line: ideal cycle %.2f ms, measured %.2f ms: %.3f of the ideal\n",
+            slave.idealMs() / std::max(1, slave.answers()), paced.wallMs / std::max(1, paced.polls),
+            paced.wallMs > 0 ? slave.idealMs() / paced.wallMs : 0);
 
-        const QString mbpoll = QStandardPaths::findExecutable(QStringLiteral("mbpoll"));
-        if (mbpoll.isEmpty())
-            std::printf("mbpoll: skipped (not installed)\n");
-        else
-            runMbpoll(mbpoll, bridge.pathA());
-        server.disconnectDevice();
+        m.master.closePort();
+        slave.resetCounts();
+        QModbusRtuSerialClient client;
+        if (openQtClient(client, slave.path())) {
+            const Figures qtPaced = pollQtClientFlatOut(client, kServerAddress, requests);
+            printRate("QModbusRtuSerialClient, paced 9600 bit/s line", qtPaced);
+            std::printf("QModbusRtuSerialClient on the paced line: %.3f of the ideal\n",
+                qtPaced.wallMs > 0 ? slave.idealMs() / qtPaced.wallMs : 0);
+            client.disconnectDevice();
+        }
     }
     std::fflush(stdout);
     return 0;

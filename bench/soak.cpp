@@ -3,7 +3,7 @@
 // resident memory over time, requests, failures and the longest event-loop stall.
 //
 // Usage: soak [--seconds S] [--phase-seconds P] [--seed N]
-#include "modbus/qt_modbus_master.h"
+#include "modbus/rtu_master.h"
 #include "modbus/single_sensor_poller.h"
 #include "serial/qt_byte_link.h"
 #include "sim/simulated_line.h"
@@ -178,7 +178,8 @@ private:
     int m_seconds;
     QRandomGenerator m_random;
     sim::SimulatedLine m_line;
-    modbus::QtModbusMaster m_master;
+    serial::QtByteLink m_modbusPort;
+    modbus::RtuMaster m_master { m_modbusPort };
     serial::QtByteLink m_link;
     modbus::SingleSensorPoller m_modbus;
     veltoproto::VeltoPoller m_velto;

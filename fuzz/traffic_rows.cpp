@@ -1,15 +1,14 @@
 // The traffic monitor's decoders on whatever a line carries: the byte-line framer in writes and
-// reads of any size with quiet spells between them, the Modbus frame decoder on every write and
-// read as a request and as an answer, and the reader of the Modbus stack's log messages. Every byte
+// reads of any size with quiet spells, skipped echoes and ended Modbus exchanges between them, and
+// the Modbus frame decoder on every write and read as a request and as an answer. Every byte
 // received comes out in exactly one row, in order; no row is longer than its bound.
 //
 // Input: a mode byte (which protocol a line carries only, if any), then records of an operation
-// byte (0 write, 1 read, 2 quiet, 3 a log message), a length byte and that many bytes.
+// byte (0 write, 1 read, 2 quiet, 3 an echo skipped, 4 a Modbus exchange ended), a length byte and
+// that many bytes.
 #include "fuzz_input.h"
 #include "traffic/line_framer.h"
 #include "traffic/modbus_frame_decoder.h"
-#include "traffic/modbus_log_event.h"
-#include "traffic/modbus_wire_rows.h"
 
 #include <cstdlib>
 
@@ -17,7 +16,7 @@ using namespace velto::traffic;
 
 namespace {
 
-enum Operation : quint8 { Write, Read, Quiet, LogMessage, OperationCount };
+enum Operation : quint8 { Write, Read, Quiet, Echoed, ExchangeEnded, OperationCount };
 
 void checkRows(const QList<TrafficRow>& rows, QByteArray& receivedOut)
 {
@@ -38,7 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     velto::fuzz::FuzzInput input(data, size);
     const Protocol only = Protocol(input.takeByte() % kProtocolCount);
     LineFramer framer(only == Protocol::ModbusRtu ? Protocol::Unknown : only);
-    ModbusWireRows modbus;
     std::optional<ModbusRequestInfo> lastRequest;
     QByteArray received;
     QByteArray rowsReceived;
@@ -67,13 +65,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case Quiet:
             checkRows(framer.lineQuiet(), rowsReceived);
             break;
-        default: {
-            QByteArray unused;
-            if (const auto event = parseModbusLogMessage(QString::fromLatin1(bytes)))
-                checkRows(modbus.logged(*event), unused);
-            checkRows(modbus.finished(bytes.size() % 20, QStringLiteral("failed")), unused);
+        case Echoed:
+            received += bytes;
+            checkRows(framer.echoed(bytes), rowsReceived);
             break;
-        }
+        default:
+            checkRows(framer.exchangeEnded(), rowsReceived);
+            break;
         }
     }
     checkRows(framer.lineQuiet(), rowsReceived);

@@ -169,6 +169,8 @@ bool ConnectionController::CommSetUpModBus()
     if (m_ctx.SMRX1.portOpen())
         m_ctx.SMRX1.closePort();
     const QString port = portLocation();
+    if (serial::ByteLink* line = m_ctx.SMRX1.line())
+        line->setRemoveEcho(m_ctx.state.serial.removeEcho);
     if (port.isEmpty() || !m_ctx.SMRX1.openPort(port, m_ctx.state.serial.SerialSettings)) {
         reportOpenFailure(port, port.isEmpty() ? tr("no port chosen") : m_ctx.SMRX1.lastErrorText());
         return false;

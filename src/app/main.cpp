@@ -2,7 +2,7 @@
 #include "app/session_replayer.h"
 #include "app/splash_window.h"
 #include "modbus/port_modbus_master.h"
-#include "modbus/qt_modbus_master.h"
+#include "modbus/rtu_master.h"
 #include "serial/port_link.h"
 #include "serial/port_scanner.h"
 #include "serial/tapped_byte_link.h"
@@ -25,13 +25,16 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(ui::veltoIcon());
 
     ui::QtPrompter prompter;
-    modbus::QtModbusMaster serialMaster;
-    // Modbus TCP for an mbtcp:// address, the serial master for the rest.
-    modbus::PortModbusMaster master(serialMaster);
-    // A serial port, or a serial device server by its tcp:// or rfc2217:// address.
+    // Every byte of every protocol passes the traffic monitor's taps: the byte protocols' line and
+    // the Modbus master's, never open at the same time. Each is a serial port or a serial device
+    // server by its tcp:// or rfc2217:// address.
     serial::PortLink port;
-    // Every byte of the byte protocols passes the traffic monitor's tap.
     serial::TappedByteLink byteLink(port);
+    serial::PortLink modbusPort;
+    serial::TappedByteLink modbusLine(modbusPort);
+    modbus::RtuMaster rtuMaster(modbusLine);
+    // Modbus TCP for an mbtcp:// address, RTU on the line for the rest.
+    modbus::PortModbusMaster master(rtuMaster);
     std::unique_ptr<sim::SimulatedLine> simulatedLine;
     std::unique_ptr<sim::SimulatedLine> debugLine;
 

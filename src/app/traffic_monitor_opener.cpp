@@ -20,6 +20,8 @@ void installTrafficMonitor(MainContext& ctx, ConnectionController& connection)
     ctx.traffic = recorder;
     if (auto* tapped = qobject_cast<serial::TappedByteLink*>(&ctx.VeltoComm))
         recorder->watchLine(*tapped);
+    if (auto* tapped = qobject_cast<serial::TappedByteLink*>(ctx.SMRX1.line()))
+        recorder->watchLine(*tapped);
     recorder->watchModbus(ctx.SMRX1);
 
     // Connected exactly while the Connect entry is disabled: "since connect" counts from its OK.

@@ -2,7 +2,7 @@
 
 #include "common/box_update.h"
 #include "common/number_text.h"
-#include "modbus/qt_modbus_master.h"
+#include "modbus/rtu_master.h"
 #include "modbus/slave_address.h"
 #include "serial/network_address.h"
 
@@ -68,8 +68,8 @@ IntOption rxTimeoutOption()
 {
     return { { QStringLiteral("rx-timeout"), QStringLiteral("Receive time-out in ms, 1-30000 (1000)."),
                  QStringLiteral("MS") },
-        modbus::QtModbusMaster::kMinTimeoutMs, modbus::QtModbusMaster::kMaxTimeoutMs,
-        modbus::QtModbusMaster::kDefaultRxTimeoutMs };
+        modbus::RtuMaster::kMinTimeoutMs, modbus::RtuMaster::kMaxTimeoutMs,
+        modbus::RtuMaster::kDefaultRxTimeoutMs };
 }
 
 QString lineSettings(int baud)

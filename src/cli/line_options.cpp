@@ -13,7 +13,7 @@ QString LineChoice::settings() const
     return lineSettings(baud);
 }
 
-LineOptions::LineOptions()
+LineOptions::LineOptions(bool modbusTcp)
     : m_port(portOption())
     , m_baud(baudOption())
     , m_removeEcho(QStringLiteral("remove-echo"),
@@ -21,6 +21,7 @@ LineOptions::LineOptions()
     , m_record(QStringLiteral("record"),
           QStringLiteral("Write the line traffic to FILE as a session, which 'sim --replay' serves."),
           QStringLiteral("FILE"))
+    , m_modbusTcp(modbusTcp)
 {
 }
 
@@ -49,7 +50,7 @@ std::optional<LineChoice> LineOptions::read(const QCommandLineParser& parser, QS
         return std::nullopt;
     }
     if (const auto address = serial::NetworkAddress::parse(*port);
-        address && address->kind == serial::NetworkKind::ModbusTcp) {
+        !m_modbusTcp && address && address->kind == serial::NetworkKind::ModbusTcp) {
         error = QStringLiteral("--port %1 is Modbus TCP, which carries only the modbus commands: use "
                                "tcp://HOST:PORT or rfc2217://HOST:PORT for a serial device server")
                     .arg(*port);

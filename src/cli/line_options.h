@@ -31,7 +31,8 @@ struct LineChoice {
 // The options of every command that opens a line, read in one place.
 class LineOptions {
 public:
-    LineOptions();
+    // The modbus commands also take mbtcp://, which carries nothing else.
+    explicit LineOptions(bool modbusTcp = false);
     void addTo(QCommandLineParser& parser) const;
     bool portGiven(const QCommandLineParser& parser) const;
     // The choice; empty with `error` set when a value is refused, a missing or empty --port included.
@@ -42,6 +43,7 @@ private:
     IntOption m_baud;
     QCommandLineOption m_removeEcho;
     QCommandLineOption m_record;
+    bool m_modbusTcp;
 };
 
 // The line of one command: the port under the traffic tap, which removes echo when asked, which

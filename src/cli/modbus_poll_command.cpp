@@ -2,12 +2,14 @@
 #include "cli/cli_plot.h"
 #include "cli/cli_readings_log.h"
 #include "cli/commands.h"
+#include "cli/line_options.h"
 #include "cli/panel_texts.h"
 #include "cli/signal_watcher.h"
 #include "cli/trace.h"
 #include "modbus/port_modbus_master.h"
-#include "modbus/qt_modbus_master.h"
+#include "modbus/rtu_master.h"
 #include "modbus/single_sensor_poller.h"
+#include "serial/tapped_byte_link.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -136,8 +138,7 @@ int runModbusPoll(const QStringList& args)
         "Runs the single-sensor cycle (static, dynamic and information groups in turn, one request per "
         "tick). After each group read prints the boxes the panels would show as Name=text pairs; on a "
         "failure prints the status and LastErrorText. Ends with a polls=... summary line."));
-    const QCommandLineOption port = portOption();
-    const IntOption baud = baudOption();
+    const LineOptions lineOptions(true);
     const IntOption slave = slaveOption();
     const IntOption rxTimeout = rxTimeoutOption();
     const IntOption ticks { { QStringLiteral("ticks"),
@@ -146,23 +147,22 @@ int runModbusPoll(const QStringList& args)
         0, kMaxTicks, 0 };
     const IntOption interval { { QStringLiteral("interval"), QStringLiteral("Tick period in ms (300)."),
                                    QStringLiteral("MS") },
-        modbus::QtModbusMaster::kMinTimeoutMs, kMaxIntervalMs, modbus::QtModbusMaster::kDefaultTxTimeoutMs };
+        modbus::RtuMaster::kMinTimeoutMs, kMaxIntervalMs, modbus::RtuMaster::kDefaultTxTimeoutMs };
     const LogOptions logOptions;
     const QCommandLineOption plot = CliPlot::option();
-    parser.addOption(port);
-    for (const IntOption* o : { &baud, &slave, &rxTimeout, &ticks, &interval })
+    lineOptions.addTo(parser);
+    for (const IntOption* o : { &slave, &rxTimeout, &ticks, &interval })
         parser.addOption(o->option);
     logOptions.addTo(parser);
     parser.addOption(plot);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString command = args.value(0);
-    if (!parser.isSet(port))
+    if (!lineOptions.portGiven(parser))
         return usageError(parser, command, QStringLiteral("--port is required"));
 
     QString error;
-    const auto portPath = portValue(parser, port, error);
-    const auto baudValue = intValue(parser, baud, error);
+    const auto lineChoice = lineOptions.read(parser, error);
     const auto slaveValue = intValue(parser, slave, error);
     const auto rxTimeoutValue = intValue(parser, rxTimeout, error);
     const auto ticksValue = intValue(parser, ticks, error);
@@ -176,7 +176,7 @@ int runModbusPoll(const QStringList& args)
     std::unique_ptr<CliPlot> picture;
     if (parser.isSet(plot)) {
         picture = std::make_unique<CliPlot>(parser.value(plot),
-            QStringLiteral("Modbus poll of slave %1 on %2").arg(*slaveValue).arg(*portPath));
+            QStringLiteral("Modbus poll of slave %1 on %2").arg(*slaveValue).arg(lineChoice->port));
         if (!picture->prepare())
             return kExitFailure;
     }
@@ -190,12 +190,13 @@ int runModbusPoll(const QStringList& args)
             return kExitFailure;
     }
 
-    modbus::QtModbusMaster serialMaster;
-    modbus::PortModbusMaster master(serialMaster);
+    CommandLine line(*lineChoice);
+    modbus::RtuMaster rtuMaster(line.link());
+    modbus::PortModbusMaster master(rtuMaster);
     traceModbus(master);
     master.setRxTimeout(*rxTimeoutValue);
     master.setTxTimeout(*intervalValue);
-    if (!master.openPort(*portPath, lineSettings(*baudValue))) {
+    if (!master.openPort(lineChoice->port, lineChoice->settings())) {
         printError(master.lastErrorText());
         return kExitFailure;
     }

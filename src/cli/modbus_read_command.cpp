@@ -1,9 +1,11 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "cli/line_options.h"
 #include "cli/signal_watcher.h"
 #include "cli/trace.h"
 #include "modbus/port_modbus_master.h"
-#include "modbus/qt_modbus_master.h"
+#include "modbus/rtu_master.h"
+#include "serial/tapped_byte_link.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -134,8 +136,7 @@ int runModbusRead(const QStringList& args)
         "Reads holding registers. Prints one line per request: the status, then the words as signed "
         "decimals (or LastErrorText on a failure); finally polls=K valid=V timeouts=T errors=E "
         "elapsed_ms=X."));
-    const QCommandLineOption port = portOption();
-    const IntOption baud = baudOption();
+    const LineOptions lineOptions(true);
     const IntOption slave = slaveOption();
     const IntOption start { { QStringLiteral("start"), QStringLiteral("First register, 0-based."),
                                 QStringLiteral("S") },
@@ -151,18 +152,17 @@ int runModbusRead(const QStringList& args)
                                    QStringLiteral("MS") },
         0, kMaxIntervalMs, 0 };
     const IntOption rxTimeout = rxTimeoutOption();
-    parser.addOption(port);
-    for (const IntOption* o : { &baud, &slave, &start, &count, &repeat, &interval, &rxTimeout })
+    lineOptions.addTo(parser);
+    for (const IntOption* o : { &slave, &start, &count, &repeat, &interval, &rxTimeout })
         parser.addOption(o->option);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString command = args.value(0);
-    if (!parser.isSet(port) || !parser.isSet(start.option) || !parser.isSet(count.option))
+    if (!lineOptions.portGiven(parser) || !parser.isSet(start.option) || !parser.isSet(count.option))
         return usageError(parser, command, QStringLiteral("--port, --start and --count are required"));
 
     QString error;
-    const auto portPath = portValue(parser, port, error);
-    const auto baudValue = intValue(parser, baud, error);
+    const auto lineChoice = lineOptions.read(parser, error);
     const auto slaveValue = intValue(parser, slave, error);
     const auto startValue = intValue(parser, start, error);
     const auto countValue = intValue(parser, count, error);
@@ -175,11 +175,12 @@ int runModbusRead(const QStringList& args)
     if (plan.start + plan.count > kMaxRegister + 1)
         return usageError(parser, command, QStringLiteral("--start plus --count runs past register 65535"));
 
-    modbus::QtModbusMaster serialMaster;
-    modbus::PortModbusMaster master(serialMaster);
+    CommandLine line(*lineChoice);
+    modbus::RtuMaster rtuMaster(line.link());
+    modbus::PortModbusMaster master(rtuMaster);
     traceModbus(master);
     master.setRxTimeout(*rxTimeoutValue);
-    if (!master.openPort(*portPath, lineSettings(*baudValue))) {
+    if (!master.openPort(lineChoice->port, lineChoice->settings())) {
         printError(master.lastErrorText());
         return kExitFailure;
     }

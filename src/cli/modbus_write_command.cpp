@@ -1,10 +1,12 @@
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "cli/line_options.h"
 #include "cli/signal_watcher.h"
 #include "cli/trace.h"
 #include "common/number_text.h"
 #include "modbus/port_modbus_master.h"
-#include "modbus/qt_modbus_master.h"
+#include "modbus/rtu_master.h"
+#include "serial/tapped_byte_link.h"
 
 #include <QCoreApplication>
 
@@ -39,26 +41,24 @@ int runModbusWrite(const QStringList& args)
         "Writes holding registers of one Modbus RTU slave. One --value uses Write Single Register, several "
         "use Write Multiple Registers from --register on. Prints the status (0 success, 9 time-out, 12 "
         "device in configuration, others an exception or transport error) and the master's error text."));
-    const QCommandLineOption port = portOption();
-    const IntOption baud = baudOption();
+    const LineOptions lineOptions(true);
     const IntOption slave = slaveOption();
     const IntOption reg { { QStringLiteral("register"), QStringLiteral("0-based register address."),
                               QStringLiteral("R") },
         0, kMaxRegister, -1 };
     const QCommandLineOption value(QStringLiteral("value"),
         QStringLiteral("Word to write, -32768..65535 (repeatable)."), QStringLiteral("V"));
-    parser.addOption(port);
-    for (const IntOption* o : { &baud, &slave, &reg })
+    lineOptions.addTo(parser);
+    for (const IntOption* o : { &slave, &reg })
         parser.addOption(o->option);
     parser.addOption(value);
     if (const int exit = parseOrExit(parser, args, kCommand); exit >= 0)
         return exit;
-    if (!parser.isSet(port) || !parser.isSet(reg.option))
+    if (!lineOptions.portGiven(parser) || !parser.isSet(reg.option))
         return usageError(parser, kCommand, QStringLiteral("--port and --register are required"));
 
     QString error;
-    const auto portPath = portValue(parser, port, error);
-    const auto baudValue = intValue(parser, baud, error);
+    const auto lineChoice = lineOptions.read(parser, error);
     const auto slaveValue = intValue(parser, slave, error);
     const auto start = intValue(parser, reg, error);
     if (!error.isEmpty())
@@ -75,10 +75,11 @@ int runModbusWrite(const QStringList& args)
     if (words.size() > kMaxWriteCount || *start + words.size() - 1 > kMaxRegister)
         return usageError(parser, kCommand, QStringLiteral("too many values for one request"));
 
-    modbus::QtModbusMaster serialMaster;
-    modbus::PortModbusMaster master(serialMaster);
+    CommandLine line(*lineChoice);
+    modbus::RtuMaster rtuMaster(line.link());
+    modbus::PortModbusMaster master(rtuMaster);
     traceModbus(master);
-    if (!master.openPort(*portPath, lineSettings(*baudValue))) {
+    if (!master.openPort(lineChoice->port, lineChoice->settings())) {
         printError(master.lastErrorText());
         return kExitFailure;
     }

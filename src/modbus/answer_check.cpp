@@ -28,6 +28,22 @@ std::optional<ModbusResult> refuseSlave(int slave)
     return ModbusResult { StatusBadAddress, {}, QStringLiteral("Request not sent: %1").arg(why) };
 }
 
+std::optional<ModbusResult> refuseRegisters(int start, int count, int maxCount)
+{
+    constexpr int kLastRegister = 65535;
+    QString why;
+    if (count < 1 || count > maxCount)
+        why = QStringLiteral("%1 registers, where one request carries 1 to %2").arg(count).arg(maxCount);
+    else if (start < 0 || start + count - 1 > kLastRegister)
+        why = QStringLiteral("registers %1 to %2 are not all inside 0 to %3")
+                  .arg(start)
+                  .arg(start + count - 1)
+                  .arg(kLastRegister);
+    if (why.isEmpty())
+        return std::nullopt;
+    return ModbusResult { StatusStackError, {}, QStringLiteral("Request not sent: %1").arg(why) };
+}
+
 ModbusResult invalidAnswer(const QString& reason)
 {
     return { StatusInvalidResponse, {}, QStringLiteral("Invalid response: %1").arg(reason) };

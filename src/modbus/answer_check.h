@@ -14,6 +14,10 @@ namespace velto::modbus {
 // nothing when the address is fine.
 std::optional<ModbusResult> refuseSlave(int slave);
 
+// A refusal for registers one request cannot carry: none, more than `maxCount`, or any outside
+// 0..65535; nothing when they fit.
+std::optional<ModbusResult> refuseRegisters(int start, int count, int maxCount);
+
 // A read is good only when it brought exactly the registers asked for; a successful result with any
 // other count becomes an invalid answer. Other results pass unchanged.
 ModbusResult checkReadAnswer(ModbusResult result, int count);

@@ -6,6 +6,10 @@
 #include <QPointer>
 #include <functional>
 
+namespace velto::serial {
+class ByteLink;
+}
+
 namespace velto::modbus {
 
 // The Modbus RTU master every caller shares (the system's SMRX1). Requests are asynchronous: the
@@ -29,6 +33,9 @@ public:
     virtual bool openPort(const QString& portName, const QString& settings) = 0;
     virtual void closePort() = 0;
     virtual bool portOpen() const = 0;
+    // The byte link the master talks through, for the traffic monitor and Remove echo; none for a
+    // master whose stack owns its connection.
+    virtual serial::ByteLink* line() { return nullptr; }
 
     virtual void setRxTimeout(int ms) = 0;
     virtual void setTxTimeout(int ms) = 0;

@@ -2,6 +2,8 @@
 
 #include "serial/network_address.h"
 
+#include <QStringList>
+
 namespace velto::modbus {
 
 PortModbusMaster::PortModbusMaster(ModbusMaster& serialMaster, QObject* parent)
@@ -68,7 +70,10 @@ void PortModbusMaster::probeIllegalFunction(
 
 QString PortModbusMaster::aboutText() const
 {
-    return m_serial.aboutText() + QStringLiteral("\n") + m_tcp.aboutText().section('\n', 0, 0);
+    // Each names its stack on its first line; the Qt version once, last.
+    return QStringList { m_serial.aboutText().section('\n', 0, 0), m_tcp.aboutText().section('\n', 0, 0),
+        QStringLiteral("Qt runtime version %1").arg(QString::fromLatin1(qVersion())) }
+        .join('\n');
 }
 
 } // namespace velto::modbus

@@ -17,6 +17,8 @@ public:
     bool openPort(const QString& portName, const QString& settings) override;
     void closePort() override;
     bool portOpen() const override { return m_active->portOpen(); }
+    // The serial master's line, whichever master is active: Modbus TCP has no byte line of ours.
+    serial::ByteLink* line() override { return m_serial.line(); }
 
     void setRxTimeout(int ms) override;
     void setTxTimeout(int ms) override;

@@ -1,8 +1,8 @@
 #include "sim/frame_splitter.h"
 
+#include "modbus/modbus_crc.h"
 #include "sim/bootloader_responder.h"
 #include "sim/calibration_unit.h"
-#include "sim/modbus_crc.h"
 #include "sim/radar_responder.h"
 #include "sim/velto_ascii.h"
 
@@ -110,18 +110,20 @@ FrameSplitter::Scan scanRtu(QByteArrayView bytes)
     if (length > 0) {
         if (bytes.size() < length)
             return { S::NeedMore, rtu, 0 };
-        return hasValidModbusCrc(bytes.first(length)) ? FrameSplitter::Scan { S::Complete, rtu, length }
-                                                      : FrameSplitter::Scan { S::Invalid, rtu, 0 };
+        return modbus::hasValidModbusCrc(bytes.first(length))
+            ? FrameSplitter::Scan { S::Complete, rtu, length }
+            : FrameSplitter::Scan { S::Invalid, rtu, 0 };
     }
 
     // Unknown function: the first place where the running CRC matches the next two bytes.
-    quint16 crc = modbusCrcStep(modbusCrcStep(kModbusCrcInitial, quint8(bytes[0])), quint8(bytes[1]));
+    quint16 crc = modbus::modbusCrcStep(
+        modbus::modbusCrcStep(modbus::kModbusCrcInitial, quint8(bytes[0])), quint8(bytes[1]));
     const qsizetype limit = std::min(bytes.size(), FrameSplitter::kMaxRtuFrame);
     for (qsizetype end = 2; end + kCrcSize <= limit; ++end) {
         if (end + kCrcSize >= kShortestRtuFrame && quint8(bytes[end]) == (crc & 0xFF)
             && quint8(bytes[end + 1]) == (crc >> 8))
             return { S::Complete, rtu, end + kCrcSize };
-        crc = modbusCrcStep(crc, quint8(bytes[end]));
+        crc = modbus::modbusCrcStep(crc, quint8(bytes[end]));
     }
     return bytes.size() >= FrameSplitter::kMaxRtuFrame ? FrameSplitter::Scan { S::Invalid, rtu, 0 }
                                                        : FrameSplitter::Scan { S::NeedMore, rtu, 0 };

@@ -1,6 +1,6 @@
 #include "sim/rtu_responder.h"
 
-#include "sim/modbus_crc.h"
+#include "modbus/modbus_crc.h"
 
 namespace velto::sim {
 
@@ -30,7 +30,7 @@ QByteArray exceptionReply(quint8 address, quint8 function, ModbusException code)
     out.append(char(address));
     out.append(char(function | fn::kExceptionFlag));
     out.append(char(code));
-    return withModbusCrc(out);
+    return modbus::withModbusCrc(out);
 }
 } // namespace
 
@@ -86,7 +86,7 @@ QByteArray RtuResponder::handle(SensorModel& sensor, QByteArrayView frame, qint6
         out.append(char(words.size() * 2));
         for (quint16 w : words)
             appendWord(out, w);
-        return withModbusCrc(out);
+        return modbus::withModbusCrc(out);
     }
     case fn::kWriteSingleRegister: {
         if (frame.size() != kFixedRequestSize)
@@ -96,7 +96,7 @@ QByteArray RtuResponder::handle(SensorModel& sensor, QByteArrayView frame, qint6
             return {};
         if (ex != ModbusException::None)
             return exceptionReply(address, function, ex);
-        return withModbusCrc(frame.first(kWriteEchoSize).toByteArray());
+        return modbus::withModbusCrc(frame.first(kWriteEchoSize).toByteArray());
     }
     case fn::kWriteMultipleRegisters: {
         if (frame.size() < kMultipleHeaderSize + kCrcSize)
@@ -117,7 +117,7 @@ QByteArray RtuResponder::handle(SensorModel& sensor, QByteArrayView frame, qint6
             return {};
         if (ex != ModbusException::None)
             return exceptionReply(address, function, ex);
-        return withModbusCrc(frame.first(kWriteEchoSize).toByteArray());
+        return modbus::withModbusCrc(frame.first(kWriteEchoSize).toByteArray());
     }
     default:
         return broadcast ? QByteArray() : exceptionReply(address, function, ModbusException::IllegalFunction);

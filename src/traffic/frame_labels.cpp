@@ -1,5 +1,7 @@
 #include "traffic/frame_labels.h"
 
+#include "modbus/modbus_crc.h"
+
 namespace velto::traffic {
 
 namespace {
@@ -32,6 +34,8 @@ FrameLabel labelSent(QByteArrayView frame, LabelContext& context)
         return labelFlashMessage(frame);
     if (frame.size() >= 2 && frame[0] == kAsciiStart)
         return isDigit(frame[1]) ? labelVeltoRequest(frame) : labelCalibrationMessage(frame);
+    if (isModbusRequest(frame))
+        return labelModbusRequest(frame, context);
     return { Protocol::Unknown, QStringLiteral("not a frame of a known protocol"), {} };
 }
 
@@ -50,6 +54,7 @@ FrameLabel labelReceived(QByteArrayView frame, Protocol protocol, LabelContext& 
         // The unit never answers its calibration messages.
         return { Protocol::Calibration, QStringLiteral("unexpected: the unit does not answer"), {} };
     case Protocol::ModbusRtu:
+        return labelModbusAnswer(frame, context);
     case Protocol::Unknown:
     case Protocol::State:
         break;
@@ -81,6 +86,25 @@ qsizetype receivedFrameLength(QByteArrayView pending, Protocol protocol)
 bool expectsAnswer(Protocol protocol)
 {
     return protocol == Protocol::VeltoAscii || protocol == Protocol::Radar || protocol == Protocol::Flash;
+}
+
+bool isModbusRequest(QByteArrayView frame)
+{
+    constexpr qsizetype kMinRequest = 4; // slave, function, CRC
+    return frame.size() >= kMinRequest && modbus::hasValidModbusCrc(frame);
+}
+
+FrameLabel labelModbusRequest(QByteArrayView frame, LabelContext& context)
+{
+    const ModbusFrameInfo info = decodeModbusRtu(frame, Direction::Tx);
+    context.modbusFunction = quint8(frame[1]);
+    context.modbusRequest = info.request;
+    return { Protocol::ModbusRtu, info.summary, {} };
+}
+
+FrameLabel labelModbusAnswer(QByteArrayView frame, const LabelContext& context)
+{
+    return { Protocol::ModbusRtu, decodeModbusRtu(frame, Direction::Rx, context.modbusRequest).summary, {} };
 }
 
 } // namespace velto::traffic

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "traffic/modbus_frame_decoder.h"
 #include "traffic/traffic_row.h"
 
 #include <QByteArrayView>
@@ -22,6 +23,8 @@ struct FrameLabel {
 struct LabelContext {
     quint8 radarCommand = 0; // code of the last radar command sent
     int radarBlocks = 0; // monitoring blocks received since it
+    quint8 modbusFunction = 0; // of the last Modbus request sent
+    std::optional<ModbusRequestInfo> modbusRequest; // its registers, when it names them
 };
 
 // A frame the program wrote: the protocol is told by its first bytes.
@@ -48,5 +51,9 @@ FrameLabel labelFlashAnswer(QByteArrayView frame);
 qsizetype flashFrameLength(QByteArrayView pending);
 // A line of the sensor's debug text: what the parsing of a capture makes of it, and the line.
 FrameLabel labelDebugLine(QByteArrayView frame);
+// A Modbus RTU request is told by its CRC: a frame whose last two bytes are the CRC of the rest.
+bool isModbusRequest(QByteArrayView frame);
+FrameLabel labelModbusRequest(QByteArrayView frame, LabelContext& context);
+FrameLabel labelModbusAnswer(QByteArrayView frame, const LabelContext& context);
 
 } // namespace velto::traffic

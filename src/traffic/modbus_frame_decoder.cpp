@@ -1,7 +1,7 @@
 #include "traffic/modbus_frame_decoder.h"
 
-#include "modbus/qt_modbus_master.h"
-#include "sim/modbus_crc.h"
+#include "modbus/modbus_crc.h"
+#include "modbus/modbus_exception.h"
 
 #include <QStringList>
 
@@ -196,7 +196,7 @@ ModbusFrameInfo decodeModbusRtu(
     }
     const QByteArrayView body = frame.first(frame.size() - kCrcBytes);
     const quint16 onLine = quint16(quint8(frame[frame.size() - 2]) | (quint8(frame[frame.size() - 1]) << 8));
-    const quint16 computed = sim::modbusCrc(body);
+    const quint16 computed = modbus::modbusCrc(body);
     info.crcOk = onLine == computed;
 
     const auto slave = quint8(frame[0]);

@@ -2,7 +2,6 @@
 
 #include "modbus/modbus_master.h"
 #include "serial/tapped_byte_link.h"
-#include "traffic/modbus_log_tap.h"
 
 namespace velto::traffic {
 
@@ -85,14 +84,18 @@ void TrafficRecorder::watchLine(serial::TappedByteLink& link, Protocol only)
 
 void TrafficRecorder::watchModbus(modbus::ModbusMaster& master)
 {
-    m_master = &master;
     connect(
         &master, &modbus::ModbusMaster::requestFinished, this, [this](const modbus::ModbusResult& result) {
-            if (m_recording)
-                recordAll(m_modbusRows.finished(result.status, result.errorText));
+            if (!m_recording)
+                return;
+            for (const auto& line : m_lines)
+                recordAll(line->framer.exchangeEnded());
+            // Refused before anything was sent: not line traffic.
+            if (result.status == modbus::StatusOk || result.status == modbus::StatusBusy
+                || result.status == modbus::StatusNotOpen)
+                return;
+            record(eventRow(Protocol::ModbusRtu, result.errorText, true));
         });
-    if (m_recording)
-        startModbusTap();
 }
 
 void TrafficRecorder::setRecording(bool on)
@@ -103,15 +106,11 @@ void TrafficRecorder::setRecording(bool on)
         flushQuietLines();
         record(eventRow(Protocol::State, QStringLiteral("Recording stopped"), false));
         m_recording = false;
-        m_modbusTap.reset();
         return;
     }
     m_recording = true;
     for (const auto& line : m_lines)
         line->framer.reset();
-    m_modbusRows.reset();
-    if (m_master)
-        startModbusTap();
     record(eventRow(Protocol::State, QStringLiteral("Recording started"), false));
 }
 
@@ -158,13 +157,6 @@ void TrafficRecorder::recordAll(const QList<TrafficRow>& rows)
 {
     for (const TrafficRow& row : rows)
         record(row);
-}
-
-void TrafficRecorder::startModbusTap()
-{
-    m_modbusTap = std::make_unique<ModbusLogTap>();
-    connect(m_modbusTap.get(), &ModbusLogTap::logged, this,
-        [this](const ModbusLogEvent& event) { recordAll(m_modbusRows.logged(event)); });
 }
 
 } // namespace velto::traffic

@@ -2,7 +2,6 @@
 
 #include "common/clock.h"
 #include "traffic/line_framer.h"
-#include "traffic/modbus_wire_rows.h"
 #include "traffic/session_header.h"
 #include "traffic/traffic_row.h"
 
@@ -23,11 +22,9 @@ class ModbusMaster;
 
 namespace velto::traffic {
 
-class ModbusLogTap;
-
 // Gathers the traffic of every line the program talks on into time-stamped rows, for the traffic
-// monitor and --trace: the byte links through their taps, the Modbus master through its stack's
-// log and its results. Rows are made only while recording; the Modbus log is tapped only then.
+// monitor and --trace: every byte through the taps of the links, the Modbus master's failed
+// requests from its results. Rows are made only while recording.
 class TrafficRecorder : public QObject {
     Q_OBJECT
 public:
@@ -41,6 +38,8 @@ public:
     // A line that carries only one protocol (the debug terminal's) names it. The link may go away
     // first; it is then no longer watched.
     void watchLine(serial::TappedByteLink& link, Protocol only = Protocol::Unknown);
+    // Its bytes come through the tap of its line, watched as any other; its results end each
+    // exchange (what comes later is stray) and make a row of every failure.
     void watchModbus(modbus::ModbusMaster& master);
 
     void setRecording(bool on);
@@ -72,7 +71,6 @@ private:
     };
 
     void recordAll(const QList<TrafficRow>& rows);
-    void startModbusTap();
 
     const Clock& m_clock;
     bool m_recording = false;
@@ -81,9 +79,6 @@ private:
     // Wall-clock time of monotonic time 0, so a row's wall-clock time costs no time-zone lookup.
     qint64 m_wallAtZeroMs = 0;
     std::vector<std::unique_ptr<Line>> m_lines;
-    QPointer<modbus::ModbusMaster> m_master;
-    ModbusWireRows m_modbusRows;
-    std::unique_ptr<ModbusLogTap> m_modbusTap;
     QString m_port;
     QString m_settings;
 };

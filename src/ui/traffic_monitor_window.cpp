@@ -79,7 +79,6 @@ TrafficMonitorWindow::TrafficMonitorWindow(
     , m_batchTimer(new QTimer(this))
 {
     m_ui->setupUi(this);
-    m_ui->TapNoteLabel->setText(QString::fromLatin1(kTapNote));
     for (const auto& [text, directions] : kDirections)
         m_ui->DirectionFilterCombo->addItem(QString::fromLatin1(text), int(directions));
     m_ui->ProtocolFilterCombo->addItem(QStringLiteral("All protocols"), -1);

@@ -34,11 +34,6 @@ class TrafficMonitorWindow : public QWidget {
 public:
     static constexpr int kBatchMs = 50;
     static constexpr const char* kSaveFilter = "Text Files (*.txt)";
-    static constexpr const char* kTapNote
-        = "What the monitor can see: for the byte protocols every byte written to and read from the port, "
-          "timed as it arrives. For Modbus RTU the frames the Modbus stack logs as it writes and cuts them "
-          "(the real bytes, CRC included), timed as the stack handles them; bytes that come while no "
-          "request is waiting are dropped by the stack unseen.";
 
     // The recorder and the prompter must outlive the window.
     TrafficMonitorWindow(traffic::TrafficRecorder& recorder, Prompter& prompter, QWidget* parent = nullptr);

@@ -2,12 +2,12 @@
 // on a pseudo-terminal, and the simulated Taliq485 of the port list.
 #include "app/main_controller.h"
 #include "debugterm/debug_terminal.h"
-#include "modbus/qt_modbus_master.h"
 #include "serial/qt_byte_link.h"
 #include "sim/simulated_line.h"
 #include "support/fake_prompter.h"
 #include "support/offscreen_screen.h"
 #include "support/pty_pair.h"
+#include "support/serial_rtu_master.h"
 #include "ui/taliq485_debug_window.h"
 #include "ui_main_window.h"
 #include "ui_port_setup_window.h"
@@ -27,7 +27,7 @@ constexpr int kWaitMs = 10000;
 struct Bench {
     test::PtyPair pty;
     sim::SimulatedLine debugLine;
-    modbus::QtModbusMaster master;
+    test::SerialRtuMaster master;
     serial::QtByteLink link;
     test::FakePrompter prompter;
     QList<serial::PortChoice> ports { { pty.slavePath(), pty.slavePath(), false } };

@@ -1,13 +1,13 @@
 // The whole path through real serial lines: the main window with the real Modbus master and byte
 // link, against the built-in simulated sensors and against Qt's own Modbus server.
 #include "app/main_controller.h"
-#include "modbus/qt_modbus_master.h"
 #include "serial/qt_byte_link.h"
 #include "sim/manual_clock.h"
 #include "sim/simulated_line.h"
 #include "support/fake_prompter.h"
 #include "support/pty_pair.h"
 #include "support/rtu_server.h"
+#include "support/serial_rtu_master.h"
 #include "ui_main_window.h"
 #include "ui_port_setup_window.h"
 
@@ -31,7 +31,7 @@ struct Bench {
     }
     sim::ManualClock clock { 120000 };
     sim::SimulatedLine line { clock };
-    modbus::QtModbusMaster master;
+    test::SerialRtuMaster master;
     serial::QtByteLink link;
     test::FakePrompter prompter;
     QList<serial::PortChoice> ports;

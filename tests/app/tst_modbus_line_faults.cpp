@@ -3,11 +3,11 @@
 // silent. Each mode shows the failure where it shows every outcome, its window keeps ticking, the
 // loop does not spin, and Disconnect and Connect bring the readings back.
 #include "app/main_controller.h"
-#include "modbus/qt_modbus_master.h"
 #include "serial/qt_byte_link.h"
 #include "support/fake_prompter.h"
 #include "support/loop_watch.h"
 #include "support/scripted_rtu_peer.h"
+#include "support/serial_rtu_master.h"
 #include "ui/multiple_devices_window.h"
 #include "ui/registers_test_window.h"
 #include "ui_main_window.h"
@@ -66,7 +66,7 @@ struct ModeView {
 };
 
 struct Rig {
-    modbus::QtModbusMaster master;
+    test::SerialRtuMaster master;
     serial::QtByteLink link;
     test::FakePrompter prompter;
     std::unique_ptr<ScriptedRtuPeer> peer;

@@ -3,13 +3,13 @@
 // refused with its line and the port window stays open.
 #include "app/main_controller.h"
 #include "app/session_replayer.h"
-#include "modbus/qt_modbus_master.h"
 #include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
 #include "sim/manual_clock.h"
 #include "sim/simulated_line.h"
 #include "support/fake_prompter.h"
 #include "support/offscreen_screen.h"
+#include "support/serial_rtu_master.h"
 #include "ui/traffic_monitor_window.h"
 #include "ui_main_window.h"
 #include "ui_port_setup_window.h"
@@ -31,7 +31,7 @@ const QStringList kBoxes = { "IrDistance", "IrLevel", "IrTemperature", "IrTankHe
 struct Bench {
     sim::ManualClock clock { 90000 };
     sim::SimulatedLine line { clock };
-    modbus::QtModbusMaster master;
+    test::SerialRtuMaster master;
     serial::QtByteLink port;
     serial::TappedByteLink link { port };
     test::FakePrompter prompter;

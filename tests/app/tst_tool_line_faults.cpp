@@ -9,7 +9,6 @@
 #include "flash/flash_burner.h"
 #include "flash/flash_result.h"
 #include "flash/flash_texts.h"
-#include "modbus/qt_modbus_master.h"
 #include "radar/measurement_sequence.h"
 #include "radar/radar_controller.h"
 #include "serial/qt_byte_link.h"
@@ -21,6 +20,7 @@
 #include "support/pty_pair.h"
 #include "support/scripted_flash_peer.h"
 #include "support/scripted_radar_peer.h"
+#include "support/serial_rtu_master.h"
 #include "support/stand_in_converter.h"
 #include "traffic/traffic_recorder.h"
 #include "ui/flash_burning_window.h"
@@ -117,7 +117,7 @@ struct RadarRig {
     static constexpr radar::RadarController::ReplyWindows kWindows { 1500, 4000, 8000 };
     static constexpr radar::RadarController::ReplyWindows kSilenceWindows { 250, 2000, 5000 };
 
-    modbus::QtModbusMaster master;
+    test::SerialRtuMaster master;
     serial::QtByteLink port;
     serial::TappedByteLink link { port };
     test::FakePrompter prompter;

@@ -2,7 +2,6 @@
 // watching the main window's real lines to the simulated sensors.
 #include "app/main_controller.h"
 #include "flash/flash_burner.h"
-#include "modbus/qt_modbus_master.h"
 #include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
 #include "sim/intel_hex.h"
@@ -10,6 +9,7 @@
 #include "sim/simulated_line.h"
 #include "support/fake_prompter.h"
 #include "support/offscreen_screen.h"
+#include "support/serial_rtu_master.h"
 #include "traffic/traffic_recorder.h"
 #include "ui/flash_burning_window.h"
 #include "ui/form_rendo.h"
@@ -45,7 +45,7 @@ constexpr int kWaitMs = 15000;
 struct Bench {
     sim::SimulatedLine line;
     sim::SimulatedLine debugLine;
-    modbus::QtModbusMaster master;
+    test::SerialRtuMaster master;
     serial::QtByteLink port;
     serial::TappedByteLink link { port };
     test::FakePrompter prompter;

@@ -1,12 +1,12 @@
 // The trend window as the program opens it, over the simulated sensors: from the Option menu in the
 // register and Velto modes, from the multiple-devices window, and its two files read back.
 #include "app/main_controller.h"
-#include "modbus/qt_modbus_master.h"
 #include "serial/qt_byte_link.h"
 #include "sim/sensor_simulator.h"
 #include "sim/simulated_line.h"
 #include "support/fake_prompter.h"
 #include "support/offscreen_screen.h"
+#include "support/serial_rtu_master.h"
 #include "ui/multiple_devices_window.h"
 #include "ui/screen_fit.h"
 #include "ui/trend_canvas.h"
@@ -30,7 +30,7 @@ constexpr int kWaitMs = 20000;
 
 struct Bench {
     sim::SimulatedLine line;
-    modbus::QtModbusMaster master;
+    test::SerialRtuMaster master;
     serial::QtByteLink link;
     test::FakePrompter prompter;
     QList<serial::PortChoice> ports { { line.devicePath(), line.devicePath(), false } };

@@ -3,11 +3,11 @@
 // name, or goes silent. The failure shows in the sensor's status box, the readings already shown
 // stay, the loop does not spin, and Disconnect and Connect bring the readings back.
 #include "app/main_controller.h"
-#include "modbus/qt_modbus_master.h"
 #include "serial/qt_byte_link.h"
 #include "support/fake_prompter.h"
 #include "support/loop_watch.h"
 #include "support/scripted_velto_peer.h"
+#include "support/serial_rtu_master.h"
 #include "ui_main_window.h"
 #include "ui_port_setup_window.h"
 
@@ -32,7 +32,7 @@ constexpr int kQuietTicks = 25;
 const QString kNoResponse = QStringLiteral("No Response");
 
 struct Rig {
-    modbus::QtModbusMaster master;
+    test::SerialRtuMaster master;
     serial::QtByteLink link;
     test::FakePrompter prompter;
     std::unique_ptr<ScriptedVeltoPeer> peer;

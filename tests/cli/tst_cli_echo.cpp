@@ -35,6 +35,9 @@ private slots:
         const QStringList radar { "radar", "send", "status", "--baud", "115200" };
         QTest::newRow("radar status, echo removed") << radar << true << 0;
         QTest::newRow("radar status, echo left") << radar << false << 1;
+        const QStringList modbus { "modbus", "read", "--start", "0", "--count", "2" };
+        QTest::newRow("modbus read, echo removed") << modbus << true << 0;
+        QTest::newRow("modbus read, echo left") << modbus << false << 1;
     }
 
     void echoingLine()

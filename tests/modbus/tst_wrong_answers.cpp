@@ -1,5 +1,6 @@
-#include "modbus/qt_modbus_master.h"
+#include "serial/own_echo.h"
 #include "support/scripted_rtu_peer.h"
+#include "support/serial_rtu_master.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -8,8 +9,9 @@
 #include <optional>
 
 using velto::modbus::ModbusResult;
-using velto::modbus::QtModbusMaster;
+using velto::modbus::RtuMaster;
 using velto::test::ScriptedRtuPeer;
+using velto::test::SerialRtuMaster;
 namespace vm = velto::modbus;
 
 // Freed memory is scribbled over, so a Modbus stack that runs on after its owner was deleted from a
@@ -62,13 +64,17 @@ private slots:
     void callbackMayDeleteTheMaster();
     void lineLossIsReportedOnce_data();
     void lineLossIsReportedOnce();
+    void faultyLines_data();
+    void faultyLines();
+    void lateAnswerAndTheNext_data();
+    void lateAnswerAndTheNext();
 
 private:
     std::optional<ModbusResult> read(Group group, int slave = kSlave);
-    std::optional<ModbusResult> run(const std::function<void(QObject*, QtModbusMaster::Done)>& issue);
+    std::optional<ModbusResult> run(const std::function<void(QObject*, RtuMaster::Done)>& issue);
 
     std::unique_ptr<ScriptedRtuPeer> m_peer;
-    std::unique_ptr<QtModbusMaster> m_master;
+    std::unique_ptr<SerialRtuMaster> m_master;
 };
 
 void TstWrongAnswers::init()
@@ -77,7 +83,7 @@ void TstWrongAnswers::init()
     QVERIFY(m_peer->isValid());
     for (int i = 0; i < kRegisterCount; ++i)
         m_peer->registers << quint16(kValueBase + i);
-    m_master = std::make_unique<QtModbusMaster>();
+    m_master = std::make_unique<SerialRtuMaster>();
     m_master->setRxTimeout(kPatientRxMs);
     QVERIFY2(m_master->openPort(m_peer->devicePath(), kSettings), qPrintable(m_master->lastErrorText()));
 }
@@ -88,8 +94,7 @@ void TstWrongAnswers::cleanup()
     m_peer.reset();
 }
 
-std::optional<ModbusResult> TstWrongAnswers::run(
-    const std::function<void(QObject*, QtModbusMaster::Done)>& issue)
+std::optional<ModbusResult> TstWrongAnswers::run(const std::function<void(QObject*, RtuMaster::Done)>& issue)
 {
     std::optional<ModbusResult> got;
     int calls = 0;
@@ -307,7 +312,7 @@ void TstWrongAnswers::lineLossIsReportedOnce_data()
 void TstWrongAnswers::lineLossIsReportedOnce()
 {
     QFETCH(bool, duringRequest);
-    QSignalSpy lost(m_master.get(), &QtModbusMaster::lineLost);
+    QSignalSpy lost(m_master.get(), &RtuMaster::lineLost);
     std::optional<ModbusResult> pending;
     if (duringRequest) {
         m_master->setRxTimeout(kHangGuardMs / 2);
@@ -333,6 +338,124 @@ void TstWrongAnswers::lineLossIsReportedOnce()
     QCOMPARE(after->status, int(vm::StatusNotOpen));
     QTest::qWait(kShortRxMs);
     QCOMPARE(lost.size(), 1);
+}
+
+void TstWrongAnswers::faultyLines_data()
+{
+    QTest::addColumn<bool>("echoingLine");
+    QTest::addColumn<bool>("removeEcho");
+    QTest::addColumn<QByteArray>("before"); // bytes right before the answer
+    QTest::addColumn<int>("pieceBytes"); // the answer in pieces of this size, 0 whole
+    QTest::addColumn<bool>("write"); // Write Single Register instead of a read
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("text");
+
+    const QString hint = velto::serial::kEchoHint;
+    QTest::newRow("echoing adapter, Remove echo on")
+        << true << true << QByteArray() << 0 << false << int(vm::StatusOk) << "No error";
+    QTest::newRow("echoing adapter, Remove echo off")
+        << true << false << QByteArray() << 0 << false << int(vm::StatusInvalidResponse) << hint;
+    QTest::newRow("echoing adapter, a write, Remove echo on")
+        << true << true << QByteArray() << 0 << true << int(vm::StatusOk) << "No error";
+    QTest::newRow("echoing adapter, a write, Remove echo off")
+        << true << false << QByteArray() << 0 << true << int(vm::StatusInvalidResponse) << hint;
+    QTest::newRow("garbage before the answer") << false << false << QByteArray::fromHex("ff00a5") << 0
+                                               << false << int(vm::StatusTimeout) << "did not fit";
+    QTest::newRow("answer in odd pieces")
+        << false << false << QByteArray() << 3 << false << int(vm::StatusOk) << "No error";
+    QTest::newRow("echo and answer in odd pieces, Remove echo on")
+        << true << true << QByteArray() << 5 << false << int(vm::StatusOk) << "No error";
+}
+
+// Adapters that echo, noise before the answer and answers that come in pieces, against a read of the
+// static group (or a write of R51): what counts, and what fails with which words.
+void TstWrongAnswers::faultyLines()
+{
+    QFETCH(bool, echoingLine);
+    QFETCH(bool, removeEcho);
+    QFETCH(QByteArray, before);
+    QFETCH(int, pieceBytes);
+    QFETCH(bool, write);
+    QFETCH(int, status);
+    QFETCH(QString, text);
+    constexpr int kPieceGapMs = 2;
+    m_peer->echo = echoingLine;
+    QVERIFY(m_master->line()->setRemoveEcho(removeEcho));
+    ScriptedRtuPeer::Answer how;
+    how.before = before;
+    how.pieceBytes = pieceBytes;
+    how.pieceGapMs = kPieceGapMs;
+    m_peer->script << how;
+    if (status == vm::StatusTimeout)
+        m_master->setRxTimeout(kShortRxMs);
+    // A write's answer repeats its request: the echo of one is told only on a line known to echo.
+    const bool learnEcho = write && echoingLine && !removeEcho;
+    if (learnEcho) {
+        const auto first = read(kStatic);
+        QVERIFY(first && first->errorText.contains(text));
+    }
+
+    const auto answer = write ? run([&](QObject* ctx, auto done) {
+        m_master->writeRegister(kSlave, 51, 6000, ctx, std::move(done));
+    })
+                              : read(kStatic);
+    QVERIFY(answer);
+    QCOMPARE(answer->status, status);
+    QVERIFY2(answer->errorText.contains(text), qPrintable(answer->errorText));
+    if (answer->ok() && !write) {
+        QCOMPARE(answer->words.size(), kStatic.count);
+        QCOMPARE(answer->words.first(), quint16(kValueBase + kStatic.start));
+    }
+    QCOMPARE(m_peer->requests.size(), learnEcho ? 2 : 1);
+}
+
+void TstWrongAnswers::lateAnswerAndTheNext_data()
+{
+    QTest::addColumn<int>("lateByMs"); // past the first request's receive time-out
+    QTest::addColumn<bool>("waitForIt"); // the next request goes out only after the late answer came
+    QTest::addColumn<int>("nextDelayMs"); // how long the slave takes over the next answer
+    QTest::addColumn<int>("nextStatus");
+    QTest::newRow("late answer before the next request: stray") << 100 << true << 0 << int(vm::StatusOk);
+    QTest::newRow("late answer after the next request, its own answer follows")
+        << 100 << false << 200 << int(vm::StatusInvalidResponse);
+}
+
+// A slave answers a request after its receive time-out, then the next request of the same kind: the
+// late answer is never counted as the next one's.
+void TstWrongAnswers::lateAnswerAndTheNext()
+{
+    QFETCH(int, lateByMs);
+    QFETCH(bool, waitForIt);
+    QFETCH(int, nextDelayMs);
+    QFETCH(int, nextStatus);
+    constexpr int kRxMs = 300;
+    m_master->setRxTimeout(kRxMs);
+    ScriptedRtuPeer::Answer late;
+    late.delayMs = kRxMs + lateByMs;
+    ScriptedRtuPeer::Answer next;
+    next.delayMs = nextDelayMs;
+    m_peer->script << late << next;
+    // Each answer its own values, so a late one would show.
+    m_peer->registers[kStatic.start] = 1;
+    QSignalSpy answered(m_peer.get(), &ScriptedRtuPeer::answered);
+
+    const auto first = read(kStatic);
+    QVERIFY(first);
+    QCOMPARE(first->status, int(vm::StatusTimeout));
+    m_peer->registers[kStatic.start] = 2;
+    if (waitForIt)
+        QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 1, kHangGuardMs);
+    const auto second = read(kStatic);
+    QVERIFY(second);
+    QCOMPARE(second->status, nextStatus);
+    if (second->ok())
+        QCOMPARE(second->words.first(), quint16(2));
+
+    // Whatever was left on the line is not taken for the third.
+    m_peer->registers[kStatic.start] = 3;
+    const auto third = read(kStatic);
+    QVERIFY(third && third->ok());
+    QCOMPARE(third->words.first(), quint16(3));
 }
 
 QTEST_GUILESS_MAIN(TstWrongAnswers)

@@ -1,7 +1,7 @@
-#include "modbus/qt_modbus_master.h"
 #include "serial/port_access.h"
 #include "serial/qt_byte_link.h"
 #include "support/pty_pair.h"
+#include "support/serial_rtu_master.h"
 #include "support/unprivileged.h"
 
 #include <QFile>
@@ -27,7 +27,7 @@ private slots:
         const QString path = pty.slavePath();
         const std::optional<bool> named = runUnprivileged([&path] {
             velto::serial::QtByteLink link;
-            velto::modbus::QtModbusMaster master;
+            velto::test::SerialRtuMaster master;
             const bool linkRefused = !link.open(path, kSettings);
             const bool masterRefused = !master.openPort(path, kSettings);
             return linkRefused && masterRefused && link.errorText().contains(kJoinDialout)

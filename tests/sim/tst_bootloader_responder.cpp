@@ -1,11 +1,13 @@
+#include "modbus/modbus_crc.h"
 #include "sim/intel_hex.h"
 #include "sim/manual_clock.h"
-#include "sim/modbus_crc.h"
 #include "sim/sensor_simulator.h"
 
 #include <QTest>
 
 using namespace velto::sim;
+using velto::modbus::hasValidModbusCrc;
+using velto::modbus::withModbusCrc;
 
 namespace {
 QByteArray answersOf(BootloaderResponder& device)

@@ -1,7 +1,7 @@
+#include "modbus/modbus_crc.h"
 #include "sim/ascii_responder.h"
 #include "sim/frame_splitter.h"
 #include "sim/manual_clock.h"
-#include "sim/modbus_crc.h"
 #include "sim/sensor_simulator.h"
 #include "sim/velto_ascii.h"
 
@@ -10,6 +10,8 @@
 #include <QTest>
 
 using namespace velto::sim;
+using velto::modbus::hasValidModbusCrc;
+using velto::modbus::withModbusCrc;
 
 namespace {
 

@@ -1,5 +1,5 @@
+#include "modbus/modbus_crc.h"
 #include "sim/manual_clock.h"
-#include "sim/modbus_crc.h"
 #include "sim/radar_responder.h"
 #include "sim/sensor_simulator.h"
 #include "sim/simulated_line.h"
@@ -10,6 +10,8 @@
 #include <cmath>
 
 using namespace velto::sim;
+using velto::modbus::hasValidModbusCrc;
+using velto::modbus::withModbusCrc;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "support/scripted_rtu_peer.h"
 
-#include "sim/modbus_crc.h"
+#include "modbus/modbus_crc.h"
 
 #include <QTimer>
 
@@ -57,7 +57,10 @@ ScriptedRtuPeer::~ScriptedRtuPeer() = default;
 
 void ScriptedRtuPeer::onReadable()
 {
-    m_buffer += m_line.readMasterNow();
+    const QByteArray heard = m_line.readMasterNow();
+    if (echo && lineOpen())
+        m_line.writeMaster(heard);
+    m_buffer += heard;
     for (;;) {
         const qsizetype length = frameLength(m_buffer);
         if (length < 0) {
@@ -68,7 +71,7 @@ void ScriptedRtuPeer::onReadable()
             return;
         const QByteArray frame = m_buffer.first(length);
         m_buffer.remove(0, length);
-        if (sim::hasValidModbusCrc(frame))
+        if (modbus::hasValidModbusCrc(frame))
             handle(frame);
     }
 }
@@ -101,12 +104,18 @@ void ScriptedRtuPeer::handle(const QByteArray& frame)
     }
     if (how.silent)
         return;
-    const QByteArray answer = answerFor(r, how);
+    const QByteArray answer = how.before + answerFor(r, how);
     if (how.holdBack) {
         m_held = answer;
         return;
     }
-    send(std::exchange(m_held, {}) + answer, how.delayMs);
+    const QByteArray bytes = std::exchange(m_held, {}) + answer;
+    if (how.pieceBytes <= 0) {
+        send(bytes, how.delayMs);
+        return;
+    }
+    for (qsizetype at = 0, piece = 0; at < bytes.size(); at += how.pieceBytes, ++piece)
+        send(bytes.mid(at, how.pieceBytes), how.delayMs + int(piece) * how.pieceGapMs);
 }
 
 QByteArray ScriptedRtuPeer::answerFor(const Request& r, const Answer& how)
@@ -123,7 +132,7 @@ QByteArray ScriptedRtuPeer::answerFor(const Request& r, const Answer& how)
         appendWord(out, r.start + how.registerShift);
         appendWord(out, r.function == kWriteSingle ? r.values.value(0) : r.count + how.echoCountShift);
     }
-    return sim::withModbusCrc(out);
+    return modbus::withModbusCrc(out);
 }
 
 void ScriptedRtuPeer::send(QByteArray bytes, int delayMs)

@@ -12,8 +12,10 @@
 namespace velto::test {
 
 // A Modbus RTU slave on the far side of a pseudo-terminal that answers as a test scripts it: right,
-// short, late, as another slave, with a wrong echo, not at all, or holding an answer back to send it
-// just before the next one. Qt's own server only ever answers right. It knows Read Holding
+// short, late, as another slave, with a wrong echo, not at all, after garbage, in pieces, or holding
+// an answer back to send it just before the next one; and its line may echo every byte the program
+// sends, as an RS-485 adapter that hears its own transmitter does. Qt's own server only ever
+// answers right. It knows Read Holding
 // Registers, Write Single Register and Write Multiple Registers; requests to other addresses get no
 // answer, as on a real bus.
 class ScriptedRtuPeer : public ScriptedPeer {
@@ -37,6 +39,9 @@ public:
         int countShift = 0; // a read answers count + shift registers
         int registerShift = 0; // a write's echo names start + shift
         int echoCountShift = 0; // a multiple write's echo names count + shift
+        QByteArray before; // sent right before the answer, in the same write
+        int pieceBytes = 0; // the answer leaves in pieces of this many bytes, pieceGapMs apart
+        int pieceGapMs = 0;
     };
 
     explicit ScriptedRtuPeer(int address = 1, QObject* parent = nullptr);
@@ -47,6 +52,7 @@ public:
     QQueue<Answer> script; // one entry per request, in order
     Answer otherwise; // for requests the script no longer covers
     QList<Request> requests; // every well-formed request seen, for any slave
+    bool echo = false; // every byte the program sends comes straight back
 
 signals:
     void requestReceived(int index);

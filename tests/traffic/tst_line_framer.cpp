@@ -1,3 +1,4 @@
+#include "modbus/modbus_crc.h"
 #include "sim/velto_ascii.h"
 #include "traffic/line_framer.h"
 
@@ -59,6 +60,50 @@ QStringList summaries(const QList<TrafficRow>& rows)
 class TstLineFramer : public QObject {
     Q_OBJECT
 private slots:
+    // Modbus answers are framed by their request, whole however they come; our own request coming
+    // back and bytes no answer is due for are rows of their own.
+    void modbusRows_data()
+    {
+        QTest::addColumn<QByteArrayList>("chunks");
+        QTest::addColumn<bool>("endExchange"); // the master's result comes before the last chunk
+        QTest::addColumn<QStringList>("rows"); // after the request's row
+        const auto rtu
+            = [](const char* hex) { return velto::modbus::withModbusCrc(QByteArray::fromHex(hex)); };
+        const QByteArray request = rtu("010300000002");
+        const QByteArray answer = rtu("01030400640065");
+        const QString answerRow = "RX Modbus RTU: slave 1: R0..R1 = 100, 101, CRC ok";
+        const QString stray = "RX Modbus RTU: stray: no answer is due, dropped";
+        QTest::newRow("answer in pieces") << QByteArrayList { answer.first(3), answer.sliced(3, 3),
+            answer.sliced(6) } << false << QStringList { answerRow };
+        QTest::newRow("bytes right after the answer") << QByteArrayList { answer + QByteArray::fromHex("ff") }
+                                                      << false << QStringList { answerRow, stray };
+        QTest::newRow("an answer after the exchange ended")
+            << QByteArrayList { answer } << true << QStringList { stray };
+        QTest::newRow("our own request back first")
+            << QByteArrayList { request.first(5), request.sliced(5) + answer } << false
+            << QStringList { "RX Modbus RTU: our own frame came back (echo; Remove echo is off)", stray };
+        QTest::newRow("another function")
+            << QByteArrayList { rtu("0104020064") } << false
+            << QStringList { "RX Modbus RTU: no answer to the request, dropped" };
+    }
+    void modbusRows()
+    {
+        QFETCH(QByteArrayList, chunks);
+        QFETCH(bool, endExchange);
+        QFETCH(QStringList, rows);
+        LineFramer framer;
+        QCOMPARE(summaries(framer.sent(velto::modbus::withModbusCrc(QByteArray::fromHex("010300000002")))),
+            QStringList { "TX Modbus RTU: slave 1: read holding registers R0..R1 (2), CRC ok" });
+        QList<TrafficRow> got;
+        for (qsizetype i = 0; i < chunks.size(); ++i) {
+            if (endExchange && i == chunks.size() - 1)
+                got += framer.exchangeEnded();
+            got += framer.received(chunks[i]);
+        }
+        got += framer.lineQuiet();
+        QCOMPARE(summaries(got), rows);
+    }
+
     // A Velto request and its reply arriving in three reads: two rows, the reply whole.
     void veltoExchange()
     {

@@ -1,11 +1,10 @@
-#include "sim/modbus_crc.h"
+#include "modbus/modbus_crc.h"
 #include "traffic/modbus_frame_decoder.h"
-#include "traffic/modbus_log_event.h"
 
 #include <QTest>
 
 using namespace velto::traffic;
-using velto::sim::withModbusCrc;
+using velto::modbus::withModbusCrc;
 
 Q_DECLARE_METATYPE(velto::traffic::Direction)
 
@@ -104,42 +103,6 @@ private slots:
         QVERIFY(summary.contains("20 registers = 1, 1"));
         QVERIFY(summary.contains(", ..., CRC ok"));
         QCOMPARE(summary.count(", 1"), 15);
-    }
-
-    void logMessages_data()
-    {
-        QTest::addColumn<QString>("message");
-        QTest::addColumn<int>("kind"); // -1: not an event
-        QTest::addColumn<QByteArray>("bytes");
-
-        QTest::newRow("sent") << "(RTU client) Sent Serial ADU: 0x01030000000305cb"
-                              << int(ModbusLogEvent::Kind::Sent) << QByteArray::fromHex("01030000000305cb");
-        QTest::newRow("buffer") << "(RTU client) Response buffer: \"010306\""
-                                << int(ModbusLogEvent::Kind::ResponseBuffer) << QByteArray::fromHex("010306");
-        QTest::newRow("received") << "(RTU client) Received ADU: \"018302c0f1\""
-                                  << int(ModbusLogEvent::Kind::Received) << QByteArray::fromHex("018302c0f1");
-        QTest::newRow("pending") << "(RTU client) Pending buffer: \"01\""
-                                 << int(ModbusLogEvent::Kind::PendingBuffer) << QByteArray::fromHex("01");
-        QTest::newRow("time-out") << "(RTU client) Receive timeout: 0x0300000003"
-                                  << int(ModbusLogEvent::Kind::ReceiveTimeout) << QByteArray();
-        QTest::newRow("the server's")
-            << "(RTU server) Received ADU: \"01030000000305cb\"" << -1 << QByteArray();
-        QTest::newRow("PDU level") << "(RTU client) Sent Serial PDU: 0x0300000003" << -1 << QByteArray();
-        QTest::newRow("odd digits") << "(RTU client) Received ADU: \"01830\"" << -1 << QByteArray();
-        QTest::newRow("not hex") << "(RTU client) Received ADU: \"01zz\"" << -1 << QByteArray();
-        QTest::newRow("empty") << "" << -1 << QByteArray();
-    }
-    void logMessages()
-    {
-        QFETCH(QString, message);
-        QFETCH(int, kind);
-        QFETCH(QByteArray, bytes);
-        const std::optional<ModbusLogEvent> event = parseModbusLogMessage(message);
-        QCOMPARE(event.has_value(), kind >= 0);
-        if (event) {
-            QCOMPARE(int(event->kind), kind);
-            QCOMPARE(event->bytes, bytes);
-        }
     }
 };
 

@@ -1,10 +1,11 @@
-#include "modbus/qt_modbus_master.h"
 #include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
 #include "sim/simulated_line.h"
 #include "support/fake_byte_link.h"
 #include "support/pty_pair.h"
 #include "support/rtu_server.h"
+#include "support/scripted_rtu_peer.h"
+#include "support/serial_rtu_master.h"
 #include "traffic/traffic_recorder.h"
 #include "veltoproto/request_frame.h"
 
@@ -78,10 +79,11 @@ private slots:
         QVERIFY(server);
         QVERIFY(server->setData(QModbusDataUnit::HoldingRegisters, 1, 4242));
 
-        modbus::QtModbusMaster master;
+        test::SerialRtuMaster master;
         master.setRxTimeout(kPatientRxMs);
         TrafficRecorder recorder(SystemClock::instance());
         RowLog log(recorder);
+        recorder.watchLine(master.tappedLine());
         recorder.watchModbus(master);
         recorder.setRecording(true);
         QVERIFY(master.openPort(bridge.pathA(), "9600,n,8,1"));
@@ -109,7 +111,7 @@ private slots:
             (QStringList { "TX slave 7: read holding registers R0..R2 (3), CRC ok",
                 QStringLiteral("-- Time-out: no response from slave 7 within %1 ms").arg(kRxTimeoutMs) }));
 
-        // Stopped: the stack's log is left alone and nothing more is recorded.
+        // Stopped: nothing more is recorded.
         recorder.setRecording(false);
         log.rows.clear();
         QVERIFY(readBlock(master, kServerAddress, 0, 1).ok());
@@ -122,11 +124,12 @@ private slots:
     {
         sim::SimulatedLine line;
         QVERIFY(line.isValid());
-        modbus::QtModbusMaster master;
+        test::SerialRtuMaster master;
         master.setRxTimeout(kPatientRxMs);
         TrafficRecorder recorder(SystemClock::instance());
         RowLog log(recorder);
         recorder.setRecording(true);
+        recorder.watchLine(master.tappedLine());
         recorder.watchModbus(master);
         QVERIFY(master.openPort(line.devicePath(), "9600,n,8,1"));
 
@@ -143,6 +146,50 @@ private slots:
         lines = log.lines(Protocol::ModbusRtu);
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines[1].startsWith("-- Time-out: no response from slave 9"));
+    }
+
+    // What the master drops is shown for what it is: a late answer as stray, our own request coming
+    // back as echo, skipped or not.
+    void modbusStrayAndEcho_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("row"); // the row the fault's bytes make
+        QTest::newRow("late answer") << "late"
+                                     << "RX stray: no answer is due, dropped";
+        QTest::newRow("echo, Remove echo off") << "echo"
+                                               << "RX our own frame came back (echo; Remove echo is off)";
+        QTest::newRow("echo, Remove echo on") << "echo removed"
+                                              << "RX echo of what was sent, skipped";
+    }
+    void modbusStrayAndEcho()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, row);
+        test::ScriptedRtuPeer peer(kServerAddress);
+        QVERIFY(peer.isValid());
+        peer.echo = fault.startsWith("echo");
+        if (fault == "late")
+            peer.script << test::ScriptedRtuPeer::Answer { kRxTimeoutMs + kRxTimeoutMs / 2 };
+        test::SerialRtuMaster master;
+        master.setRxTimeout(kRxTimeoutMs);
+        QVERIFY(master.line()->setRemoveEcho(fault == "echo removed"));
+        TrafficRecorder recorder(SystemClock::instance());
+        RowLog log(recorder);
+        recorder.setRecording(true);
+        recorder.watchLine(master.tappedLine());
+        recorder.watchModbus(master);
+        QVERIFY(master.openPort(peer.devicePath(), "9600,n,8,1"));
+        QSignalSpy answered(&peer, &test::ScriptedRtuPeer::answered);
+
+        const modbus::ModbusResult result = readBlock(master, kServerAddress, 0, 2);
+        QCOMPARE(result.ok(), fault == "echo removed");
+        QTRY_VERIFY_WITH_TIMEOUT(!answered.isEmpty(), kHangGuardMs);
+        QTRY_VERIFY_WITH_TIMEOUT(log.lines(Protocol::ModbusRtu).contains(row), kHangGuardMs);
+        // Only a good answer is shown as one.
+        const QStringList lines = log.lines(Protocol::ModbusRtu);
+        const bool answerShown = std::any_of(lines.begin(), lines.end(),
+            [](const QString& line) { return line.startsWith("RX slave 1: R0..R1 = "); });
+        QCOMPARE(answerShown, result.ok());
     }
 
     // A Velto ASCII exchange with the simulated single sensor, through the tap on a real port.

@@ -1,10 +1,10 @@
 #include "config/config_controller.h"
-#include "modbus/qt_modbus_master.h"
 #include "modbus/single_sensor_poller.h"
 #include "sim/simulated_line.h"
 #include "support/fake_modbus_master.h"
 #include "support/fake_prompter.h"
 #include "support/pty_pair.h"
+#include "support/serial_rtu_master.h"
 #include "ui/main_window.h"
 #include "ui/modbus_config_panel.h"
 #include "ui_main_window.h"
@@ -89,7 +89,7 @@ private slots:
     {
         qRegisterMetaType<ModbusResult>();
         QModbusRequest::registerDataSizeCalculator(
-            QModbusPdu::FunctionCode(modbus::QtModbusMaster::kProbeFunctionCode), &probeRequestSize);
+            QModbusPdu::FunctionCode(modbus::RtuMaster::kProbeFunctionCode), &probeRequestSize);
     }
 
     void controlsAndCaptions()
@@ -260,7 +260,7 @@ private slots:
         const auto serverOwner = test::startRtuServer(bridge.pathB(), kServerAddress, kMapSize);
         QVERIFY(serverOwner);
         QModbusRtuSerialServer& server = *serverOwner;
-        modbus::QtModbusMaster master;
+        test::SerialRtuMaster master;
         master.setRxTimeout(kPatientRxMs);
         QVERIFY2(master.openPort(bridge.pathA(), kSettings), qPrintable(master.lastErrorText()));
 
@@ -356,7 +356,7 @@ private slots:
     {
         sim::SimulatedLine line;
         QVERIFY2(line.isValid(), qPrintable(line.errorText()));
-        modbus::QtModbusMaster master;
+        test::SerialRtuMaster master;
         QVERIFY2(master.openPort(line.devicePath(), kSettings), qPrintable(master.lastErrorText()));
         modbus::SingleSensorPoller poller(master);
         poller.setCurrentSlaveId(kServerAddress);

@@ -1,9 +1,9 @@
-#include "modbus/qt_modbus_master.h"
 #include "regtest/register_block_poller.h"
 #include "sim/manual_clock.h"
 #include "sim/simulated_line.h"
 #include "support/fake_prompter.h"
 #include "support/pty_pair.h"
+#include "support/serial_rtu_master.h"
 #include "ui/main_window.h"
 #include "ui/registers_test_window.h"
 
@@ -51,7 +51,7 @@ void TstRegistersTestLine::blockOfTenShowsTheServersValues()
     for (int i = 0; i < known.size(); ++i)
         QVERIFY(server.setData(QModbusDataUnit::HoldingRegisters, quint16(20 + i), known.at(i)));
 
-    modbus::QtModbusMaster master;
+    test::SerialRtuMaster master;
     ui::MainWindow main;
     test::FakePrompter prompter;
     int opens = 0;
@@ -91,7 +91,7 @@ void TstRegistersTestLine::defaultsReadTheSimulatedSensors()
     sim::ManualClock clock { 60000 };
     sim::SimulatedLine line { clock };
     QVERIFY(line.isValid());
-    modbus::QtModbusMaster master;
+    test::SerialRtuMaster master;
     ui::MainWindow main;
     test::FakePrompter prompter;
     ui::RegistersTestWindow window(

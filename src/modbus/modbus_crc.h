@@ -3,7 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-namespace velto::sim {
+namespace velto::modbus {
 
 // CRC-16/Modbus (reflected 0xA001, initial 0xFFFF); on the wire low byte first.
 quint16 modbusCrc(QByteArrayView bytes);
@@ -18,4 +18,4 @@ QByteArray withModbusCrc(QByteArray frame);
 // True when the last two bytes are the CRC of the rest.
 bool hasValidModbusCrc(QByteArrayView frame);
 
-} // namespace velto::sim
+} // namespace velto::modbus

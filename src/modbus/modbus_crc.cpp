@@ -1,6 +1,6 @@
-#include "sim/modbus_crc.h"
+#include "modbus/modbus_crc.h"
 
-namespace velto::sim {
+namespace velto::modbus {
 
 namespace {
 constexpr quint16 kCrcPolynomial = 0xA001;
@@ -40,4 +40,4 @@ bool hasValidModbusCrc(QByteArrayView frame)
     return quint8(frame[body]) == (crc & 0xFF) && quint8(frame[body + 1]) == (crc >> 8);
 }
 
-} // namespace velto::sim
+} // namespace velto::modbus

@@ -88,28 +88,3 @@ void WorkbookWriter::discard()
 }
 
 } // namespace velto::debugterm
-
-#ifdef VELTO_FAST_WORKBOOK_ZIP
-#include <dlfcn.h>
-#include <minizip/zip.h>
-
-// The library packs a workbook through minizip at zlib's default level, and for a big log that
-// deflate takes more than half of the whole conversion. This definition stands in for minizip's
-// (the program's own symbols come first when the library's calls are bound) and passes the call
-// on with the fastest level: the file comes out about a fifth larger, the conversion twice as
-// fast. Where the library is built otherwise the stand-in is simply never called.
-extern "C" int zipOpenNewFileInZip4_64(zipFile file, const char* filename, const zip_fileinfo* zipfi,
-    const void* extrafield_local, uInt size_extrafield_local, const void* extrafield_global,
-    uInt size_extrafield_global, const char* comment, int method, int level, int raw, int windowBits,
-    int memLevel, int strategy, const char* password, uLong crcForCrypting, uLong versionMadeBy,
-    uLong flagBase, int zip64)
-{
-    using Open = decltype(&zipOpenNewFileInZip4_64);
-    static const auto minizip = reinterpret_cast<Open>(dlsym(RTLD_NEXT, "zipOpenNewFileInZip4_64"));
-    if (!minizip)
-        return ZIP_INTERNALERROR;
-    return minizip(file, filename, zipfi, extrafield_local, size_extrafield_local, extrafield_global,
-        size_extrafield_global, comment, method, method == Z_DEFLATED ? Z_BEST_SPEED : level, raw, windowBits,
-        memLevel, strategy, password, crcForCrypting, versionMadeBy, flagBase, zip64);
-}
-#endif

@@ -26,23 +26,30 @@ struct XlsxSheet {
     QString text(const QString& ref) const { return cells.value(ref).text; }
 };
 
-inline QByteArray unzipMember(const QString& xlsx, const QString& member, QString& error)
+// What one of the unzip package's programs says of xlsx; empty with error set when it failed.
+inline QByteArray unzipTool(const QString& program, const QStringList& arguments, QString& error)
 {
     QProcess unzip;
-    unzip.start(QStringLiteral("unzip"), { QStringLiteral("-p"), xlsx, member });
+    unzip.start(program, arguments);
     if (!unzip.waitForStarted()) {
-        error = QStringLiteral("unzip cannot be started (scripts/setup-deps installs it)");
+        error = QStringLiteral("%1 cannot be started (scripts/setup-deps installs it)").arg(program);
         return {};
     }
     unzip.closeWriteChannel();
     constexpr int kAgainstHangsMs = 60000;
     unzip.waitForFinished(kAgainstHangsMs);
     if (unzip.exitStatus() != QProcess::NormalExit || unzip.exitCode() != 0) {
-        error = QStringLiteral("unzip %1 %2: %3")
-                    .arg(xlsx, member, QString::fromLocal8Bit(unzip.readAllStandardError()));
+        error = QStringLiteral("%1 %2: %3")
+                    .arg(program, arguments.join(QLatin1Char(' ')),
+                        QString::fromLocal8Bit(unzip.readAllStandardOutput() + unzip.readAllStandardError()));
         return {};
     }
     return unzip.readAllStandardOutput();
+}
+
+inline QByteArray unzipMember(const QString& xlsx, const QString& member, QString& error)
+{
+    return unzipTool(QStringLiteral("unzip"), { QStringLiteral("-p"), xlsx, member }, error);
 }
 
 // The first worksheet of the file and the names of all its sheets.

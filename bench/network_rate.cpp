@@ -2,10 +2,13 @@
 // - Modbus TCP: the single-sensor cycle polled flat out by the Modbus TCP master against Qt's TCP
 //   server, and mbpoll -m tcp reading the same server back to back (one process, many requests);
 // - RTU through ser2net in raw mode: the same request/answer exchanges with the simulated sensors,
-//   on the pty itself and through ser2net in front of it (and in RFC 2217 mode).
+//   on the pty itself and through ser2net in front of it (and in RFC 2217 mode), and the program's
+//   RTU master polling the single-sensor cycle the same three ways.
+#include "modbus/rtu_master.h"
 #include "modbus/single_sensor_poller.h"
 #include "modbus/tcp_modbus_master.h"
 #include "serial/network_byte_link.h"
+#include "serial/port_link.h"
 #include "serial/qt_byte_link.h"
 #include "sim/simulated_line.h"
 #include "stall_meter.h"
@@ -37,7 +40,8 @@ constexpr int kMbpollAddresses = 100; // requests per mbpoll cycle, sent back to
 const QByteArray kDynamicRequest = QByteArray::fromHex("010300000008440c");
 constexpr int kDynamicAnswerBytes = 5 + 2 * 8;
 
-double pollModbusTcp(velto::modbus::ModbusMaster& master, int requests, int& valid, double& cpu)
+// The single-sensor cycle polled flat out: requests per second.
+double pollCycle(velto::modbus::ModbusMaster& master, int requests, int& valid, double& cpu)
 {
     velto::modbus::SingleSensorPoller poller(master);
     poller.setCurrentSlaveId(kServerAddress);
@@ -133,7 +137,7 @@ void benchModbusTcp(int requests)
     master.openPort(QStringLiteral("mbtcp://127.0.0.1:%1").arg(port), QString());
     int valid = 0;
     double cpu = 0;
-    const double rate = pollModbusTcp(master, requests, valid, cpu);
+    const double rate = pollCycle(master, requests, valid, cpu);
     std::printf(
         "Modbus TCP master, single-sensor cycle flat out: requests/s=%.1f cpu_ms/request=%.3f valid=%d/%d\n",
         rate, cpu, valid, requests);
@@ -186,6 +190,61 @@ void benchSer2net(int exchanges)
     }
 }
 
+// The RTU master's cycle on `address` (a pty path or a ser2net address): milliseconds per request.
+double rtuCycleMs(const QString& address, int requests, const char* name)
+{
+    velto::serial::PortLink link;
+    velto::modbus::RtuMaster master(link);
+    if (!master.openPort(address, QStringLiteral("9600,n,8,1"))) {
+        std::printf("RTU master, %s: cannot open (%s)\n", name, qPrintable(master.lastErrorText()));
+        return 0;
+    }
+    int valid = 0;
+    double cpu = 0;
+    const double rate = pollCycle(master, requests, valid, cpu);
+    master.closePort();
+    const double cycle = rate > 0 ? kMsPerS / rate : 0;
+    std::printf("RTU master, single-sensor cycle, %s: cycle_ms=%.3f cpu_ms/request=%.3f valid=%d/%d\n", name,
+        cycle, cpu, valid, requests);
+    return cycle;
+}
+
+bool waitListening(const velto::test::Ser2netRig& server)
+{
+    QEventLoop starting;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &starting, [&] {
+        if (server.listening())
+            starting.quit();
+    });
+    check.start(10);
+    QTimer::singleShot(kHangGuardMs, &starting, &QEventLoop::quit);
+    starting.exec();
+    return server.listening();
+}
+
+// The RTU master polling the simulated sensor on the pty, then through ser2net raw and RFC 2217 in
+// front of that pty.
+void benchRtuOverSer2net(int requests)
+{
+    if (!velto::test::Ser2netRig::unavailableReason().isEmpty())
+        return;
+    velto::sim::SimulatedLine line;
+    const double direct = rtuCycleMs(line.devicePath(), requests, "on the pty");
+    for (const auto mode : { velto::test::Ser2netRig::Mode::Raw, velto::test::Ser2netRig::Mode::Rfc2217 }) {
+        velto::test::Ser2netRig server;
+        if (!server.start(line.devicePath(), mode) || !waitListening(server)) {
+            std::printf("ser2net: %s\n", qPrintable(server.errorText()));
+            return;
+        }
+        const QByteArray name
+            = QStringLiteral("through ser2net (%1)").arg(server.address().section(':', 0, 0)).toUtf8();
+        const double cycle = rtuCycleMs(server.address(), requests, name.constData());
+        std::printf("RTU master through ser2net (%s) / on the pty: %.3f\n",
+            qPrintable(server.address().section(':', 0, 0)), direct > 0 ? cycle / direct : 0);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -195,6 +254,7 @@ int main(int argc, char** argv)
     std::printf("network_rate: %d requests or exchanges per case, peers in this process\n", requests);
     benchModbusTcp(requests);
     benchSer2net(requests);
+    benchRtuOverSer2net(requests);
     std::fflush(stdout);
     return 0;
 }

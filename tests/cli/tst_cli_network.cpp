@@ -46,6 +46,8 @@ void TstCliNetwork::commandsOverTheNetwork_data()
     QTest::newRow("velto poll over raw TCP") << Peer::Raw << veltoPoll << 0 << "VeltoDevSta=";
     QTest::newRow("velto poll over RFC 2217") << Peer::Rfc2217 << veltoPoll << 0 << "VeltoDevSta=";
     QTest::newRow("modbus read over Modbus TCP") << Peer::ModbusTcp << modbusRead << 0 << "4660";
+    QTest::newRow("modbus read over RFC 2217")
+        << Peer::Rfc2217 << modbusRead << 0 << "polls=1 valid=1 timeouts=0 errors=0";
     QTest::newRow("bad address: exit 2 with the forms")
         << Peer::None << QStringList { "velto", "poll", "--port", "tcp://nohost" }
         << velto::test::kCliExitUsage << kForms;

@@ -1,7 +1,9 @@
 // The RFC 2217 client session on a server's telnet stream, in reads of any size: it never gives more
-// line bytes than it was fed, and what it answers stays bounded by what it was told.
+// line bytes than it was fed, and what it answers stays bounded by what it was told. The session
+// reads the stream through its TelnetDecoder, so this reaches every state of the decoder too.
 #include "fuzz_input.h"
 #include "serial/com_port_session.h"
+#include "serial/telnet_decoder.h"
 
 #include <cstdlib>
 

@@ -185,14 +185,25 @@ void RtuMaster::send(RtuRequest request, std::optional<ModbusResult> refused, QO
     // Whatever waits answers nothing of ours; the line must be quiet before we talk.
     m_link.readAll();
     // The line may never be quiet (a babbling device): the request then goes unsent.
-    m_rxTimer.start(m_rxTimeoutMs);
+    m_rxTimer.start(m_rxTimeoutMs + (lateAnswerMayFit() ? m_rxTimeoutMs : 0));
     awaitQuiet();
+}
+
+bool RtuMaster::lateAnswerMayFit() const
+{
+    // The failed request's answer, coming late, would pass for this one's if it went out at once.
+    return m_doubt && m_lastAdu.size() >= 2 && m_exchange && m_exchange->adu.first(2) == m_lastAdu.first(2);
 }
 
 void RtuMaster::awaitQuiet()
 {
-    const qint64 quietUs = nowUs() - m_lastByteUs;
-    const qint64 gapUs = frameGap().count();
+    qint64 quietUs = nowUs() - m_lastByteUs;
+    qint64 gapUs = frameGap().count();
+    if (lateAnswerMayFit()) {
+        // A receive time-out of silence since the failure: a late answer lands here, as stray.
+        quietUs = std::min(quietUs, nowUs() - m_failedUs);
+        gapUs = std::max(gapUs, qint64(m_rxTimeoutMs) * kUsPerMs);
+    }
     if (quietUs >= gapUs) {
         transmit();
         return;
@@ -373,6 +384,7 @@ void RtuMaster::finish(ModbusResult result, bool answered)
     m_exchange.reset();
     m_phase = Phase::Idle;
     m_doubt = !answered;
+    m_failedUs = nowUs();
     completeLater(std::move(caller), std::move(result));
 }
 

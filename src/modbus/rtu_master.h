@@ -105,6 +105,7 @@ private:
 
     void send(RtuRequest request, std::optional<ModbusResult> refused, QObject* context, Done done);
     void awaitQuiet();
+    bool lateAnswerMayFit() const;
     void transmit();
     void onReadyRead();
     void examine();
@@ -135,6 +136,7 @@ private:
     QByteArray m_lastAdu; // the last request sent, to know our own bytes when they come late
     // The last exchange failed without a fitting answer: the next answer must prove it is not late.
     bool m_doubt = false;
+    qint64 m_failedUs = 0; // when the last exchange ended
     // Our own bytes came back on this line since it was opened.
     bool m_lineEchoes = false;
     QString m_lastErrorText;

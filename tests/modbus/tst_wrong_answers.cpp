@@ -416,8 +416,10 @@ void TstWrongAnswers::lateAnswerAndTheNext_data()
     QTest::addColumn<int>("nextDelayMs"); // how long the slave takes over the next answer
     QTest::addColumn<int>("nextStatus");
     QTest::newRow("late answer before the next request: stray") << 100 << true << 0 << int(vm::StatusOk);
-    QTest::newRow("late answer after the next request, its own answer follows")
-        << 100 << false << 200 << int(vm::StatusInvalidResponse);
+    // The next request waits a receive time-out of silence after the failure, so the late answer
+    // lands before it goes.
+    QTest::newRow("late answer while the next request waits, its own answer follows")
+        << 100 << false << 200 << int(vm::StatusOk);
 }
 
 // A slave answers a request after its receive time-out, then the next request of the same kind: the

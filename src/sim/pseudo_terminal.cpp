@@ -1,5 +1,7 @@
 #include "sim/pseudo_terminal.h"
 
+#include "sim/pty_terminal.h"
+
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -16,70 +18,6 @@ namespace {
 
 constexpr size_t kReadChunk = 4096;
 constexpr size_t kPathSize = 256;
-constexpr int kFallbackBaud = 9600;
-
-void makeRaw(int fd)
-{
-    termios tio {};
-    if (tcgetattr(fd, &tio) == 0) {
-        cfmakeraw(&tio);
-        tcsetattr(fd, TCSANOW, &tio);
-    }
-}
-
-int baudOf(speed_t speed)
-{
-    switch (speed) {
-    case B1200:
-        return 1200;
-    case B2400:
-        return 2400;
-    case B4800:
-        return 4800;
-    case B9600:
-        return 9600;
-    case B19200:
-        return 19200;
-    case B38400:
-        return 38400;
-    case B57600:
-        return 57600;
-    case B115200:
-        return 115200;
-    case B230400:
-        return 230400;
-    case B460800:
-        return 460800;
-    case B921600:
-        return 921600;
-    default:
-        return kFallbackBaud;
-    }
-}
-
-int bitsPerCharacter(const termios& tio)
-{
-    int data = 8;
-    switch (tio.c_cflag & CSIZE) {
-    case CS5:
-        data = 5;
-        break;
-    case CS6:
-        data = 6;
-        break;
-    case CS7:
-        data = 7;
-        break;
-    default:
-        break;
-    }
-    return 1 + data + ((tio.c_cflag & PARENB) ? 1 : 0) + ((tio.c_cflag & CSTOPB) ? 2 : 1);
-}
-
-QString systemError(const char* what)
-{
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
-}
 
 } // namespace
 
@@ -90,11 +28,11 @@ PseudoTerminal::PseudoTerminal(QObject* parent)
     int slave = -1;
     char name[kPathSize] = {};
     if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        m_errorText = systemError("openpty");
+        m_errorText = pty::systemError("openpty");
         return;
     }
-    makeRaw(master);
-    makeRaw(slave);
+    pty::makeRaw(master);
+    pty::makeRaw(slave);
     fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
     fcntl(master, F_SETFD, FD_CLOEXEC);
     fcntl(slave, F_SETFD, FD_CLOEXEC);
@@ -130,11 +68,7 @@ qsizetype PseudoTerminal::write(QByteArrayView bytes)
 
 int PseudoTerminal::charactersPerSecond() const
 {
-    termios tio {};
-    // The pseudo-terminal keeps the speed the program's port asked for, though it does not need it.
-    if (m_slaveKeeper < 0 || tcgetattr(m_slaveKeeper, &tio) != 0)
-        return kFallbackBaud / 10;
-    return std::max(baudOf(cfgetospeed(&tio)) / bitsPerCharacter(tio), 1);
+    return pty::charactersPerSecond(m_slaveKeeper);
 }
 
 void PseudoTerminal::onReadable()
@@ -151,7 +85,7 @@ void PseudoTerminal::onReadable()
         if (n < 0 && errno == EAGAIN)
             return;
         // End of file or a hard error: stop listening rather than spin on a dead descriptor.
-        m_errorText = n == 0 ? QStringLiteral("line closed") : systemError("read");
+        m_errorText = n == 0 ? QStringLiteral("line closed") : pty::systemError("read");
         m_notifier->setEnabled(false);
         return;
     }

@@ -2,6 +2,8 @@
 
 #include "sim/paced_writer.h"
 
+#include "sim/pty_terminal.h"
+
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -20,70 +22,6 @@ namespace {
 constexpr size_t kReadChunk = 4096;
 constexpr size_t kPathSize = 256;
 
-void makeRaw(int fd)
-{
-    termios tio {};
-    if (tcgetattr(fd, &tio) == 0) {
-        cfmakeraw(&tio);
-        tcsetattr(fd, TCSANOW, &tio);
-    }
-}
-
-constexpr int kFallbackBaud = 9600;
-
-int baudOf(speed_t speed)
-{
-    switch (speed) {
-    case B1200:
-        return 1200;
-    case B2400:
-        return 2400;
-    case B4800:
-        return 4800;
-    case B9600:
-        return 9600;
-    case B19200:
-        return 19200;
-    case B38400:
-        return 38400;
-    case B57600:
-        return 57600;
-    case B115200:
-        return 115200;
-    case B230400:
-        return 230400;
-    case B460800:
-        return 460800;
-    case B921600:
-        return 921600;
-    default:
-        return kFallbackBaud;
-    }
-}
-
-int bitsPerCharacter(const termios& tio)
-{
-    int data = 8;
-    switch (tio.c_cflag & CSIZE) {
-    case CS5:
-        data = 5;
-        break;
-    case CS6:
-        data = 6;
-        break;
-    case CS7:
-        data = 7;
-        break;
-    default:
-        break;
-    }
-    return 1 + data + ((tio.c_cflag & PARENB) ? 1 : 0) + ((tio.c_cflag & CSTOPB) ? 2 : 1);
-}
-
-QString systemError(const char* what)
-{
-    return QStringLiteral("%1: %2").arg(QLatin1String(what), QString::fromLocal8Bit(std::strerror(errno)));
-}
 } // namespace
 
 SimulatedLine::SimulatedLine(const Clock& clock, QObject* parent)
@@ -95,11 +33,11 @@ SimulatedLine::SimulatedLine(const Clock& clock, QObject* parent)
     int slave = -1;
     char name[kPathSize] = {};
     if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        m_errorText = systemError("openpty");
+        m_errorText = pty::systemError("openpty");
         return;
     }
-    makeRaw(master);
-    makeRaw(slave);
+    pty::makeRaw(master);
+    pty::makeRaw(slave);
     // Packet mode: besides the data, a read tells when the program cleared its input, which it
     // does on opening the port. That is how the simulated devices learn the port was opened anew.
     int packetMode = 1;
@@ -136,11 +74,7 @@ void SimulatedLine::setFaults(const LineFaults& faults, quint32 seed)
 
 int SimulatedLine::charactersPerSecond() const
 {
-    termios tio {};
-    // The pseudo-terminal keeps the speed the program's port asked for, though it does not need it.
-    if (m_slaveKeeper < 0 || tcgetattr(m_slaveKeeper, &tio) != 0)
-        return kFallbackBaud / 10;
-    return std::max(baudOf(cfgetospeed(&tio)) / bitsPerCharacter(tio), 1);
+    return pty::charactersPerSecond(m_slaveKeeper);
 }
 
 qsizetype SimulatedLine::pacedPending() const
@@ -203,7 +137,7 @@ void SimulatedLine::onReadable()
         if (n < 0 && errno == EAGAIN)
             return;
         // End of file or a hard error: stop listening rather than spin on a dead descriptor.
-        m_errorText = n == 0 ? QStringLiteral("line closed") : systemError("read");
+        m_errorText = n == 0 ? QStringLiteral("line closed") : pty::systemError("read");
         m_notifier->setEnabled(false);
         return;
     }

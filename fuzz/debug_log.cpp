@@ -1,15 +1,15 @@
 // Debug-log parsing on any file: the lines as the reader cuts them, each read by the line parser,
 // records and search lines placed by the row cursor into workbooks that only check what they get.
-#include "debugterm/parsing_line_reader.h"
-#include "debugterm/parsing_log_line.h"
-#include "debugterm/parsing_row_cursor.h"
+#include "debuglog/parsing_line_reader.h"
+#include "debuglog/parsing_log_line.h"
+#include "debuglog/parsing_row_cursor.h"
 #include "fuzz_input.h"
 
 #include <QBuffer>
 
 #include <cstdlib>
 
-using namespace velto::debugterm;
+using namespace velto::debuglog;
 
 namespace {
 

@@ -5,7 +5,7 @@
 //
 //   debuglog_xlsx [--lines N] [--python PATH] [--no-python]
 
-#include "debugterm/parsing_job.h"
+#include "debuglog/parsing_job.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,8 +25,8 @@ extern char** environ;
 
 namespace {
 
-using velto::debugterm::ParsingJob;
-using velto::debugterm::ParsingPaths;
+using velto::debuglog::ParsingJob;
+using velto::debuglog::ParsingPaths;
 
 constexpr qint64 kDefaultLines = 1000000;
 

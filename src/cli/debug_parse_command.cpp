@@ -2,7 +2,7 @@
 #include "cli/commands.h"
 #include "cli/signal_watcher.h"
 #include "common/data_folder.h"
-#include "debugterm/parsing_run.h"
+#include "debuglog/parsing_run.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,20 +41,20 @@ int runDebugParse(const QStringList& args)
         folder = ensureDataFolder();
         if (folder.isEmpty()) {
             printLine(namedText(QStringLiteral("Message"),
-                debugterm::parsingStageMessage(debugterm::ParsingStage::FirstWorkbook)));
+                debuglog::parsingStageMessage(debuglog::ParsingStage::FirstWorkbook)));
             printError(QStringLiteral("cannot make the folder %1").arg(dataFolderPath()));
             return kExitFailure;
         }
     }
-    const auto paths = debugterm::ParsingPaths::inFolder(positional.front(), folder);
+    const auto paths = debuglog::ParsingPaths::inFolder(positional.front(), folder);
 
-    debugterm::ParsingRun run;
+    debuglog::ParsingRun run;
     SignalWatcher watcher;
-    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &run, &debugterm::ParsingRun::cancel);
+    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &run, &debuglog::ParsingRun::cancel);
     QObject::connect(
-        &run, &debugterm::ParsingRun::finished, &run, [&paths](const debugterm::ParsingOutcome& outcome) {
+        &run, &debuglog::ParsingRun::finished, &run, [&paths](const debuglog::ParsingOutcome& outcome) {
             switch (outcome.result) {
-            case debugterm::ParsingOutcome::Result::Saved:
+            case debuglog::ParsingOutcome::Result::Saved:
                 printLine(QStringLiteral("Lines=%1 AllRows=%2 CurrentRows=%3 %4 %5")
                               .arg(outcome.lines)
                               .arg(outcome.allRows)
@@ -62,16 +62,16 @@ int runDebugParse(const QStringList& args)
                               .arg(namedText(QStringLiteral("AllWorkbook"), paths.allWorkbook),
                                   namedText(QStringLiteral("CurrentWorkbook"), paths.currentWorkbook)));
                 printLine(
-                    namedText(QStringLiteral("Message"), debugterm::parsingSavedMessage(outcome, paths)));
+                    namedText(QStringLiteral("Message"), debuglog::parsingSavedMessage(outcome, paths)));
                 QCoreApplication::exit(kExitOk);
                 return;
-            case debugterm::ParsingOutcome::Result::Failed:
+            case debuglog::ParsingOutcome::Result::Failed:
                 printLine(namedText(QStringLiteral("Message"), outcome.message));
                 printError(outcome.detail);
-                if (const QString note = debugterm::unfinishedLineNote(outcome); !note.isEmpty())
+                if (const QString note = debuglog::unfinishedLineNote(outcome); !note.isEmpty())
                     printError(note);
                 break;
-            case debugterm::ParsingOutcome::Result::Cancelled:
+            case debuglog::ParsingOutcome::Result::Cancelled:
                 printError(QStringLiteral("interrupted; no workbook was saved"));
                 break;
             }

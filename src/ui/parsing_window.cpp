@@ -1,7 +1,7 @@
 #include "ui/parsing_window.h"
 
 #include "common/prompter.h"
-#include "debugterm/parsing_run.h"
+#include "debuglog/parsing_run.h"
 #include "ui/screen_fit.h"
 #include "ui_parsing_window.h"
 
@@ -25,14 +25,14 @@ ParsingWindow::ParsingWindow(
     , m_prompter(prompter)
     , m_folder(std::move(folder))
     , m_ui(std::make_unique<Ui::FormTaliq485Parsing>())
-    , m_run(new debugterm::ParsingRun(this))
+    , m_run(new debuglog::ParsingRun(this))
 {
     m_ui->setupUi(this);
     fitToScreenOnShow(this);
     connect(m_ui->BrowseCommand, &QPushButton::clicked, this, &ParsingWindow::BrowseCommand_Click);
     connect(m_ui->SaveParameters, &QPushButton::clicked, this, &ParsingWindow::SaveParameters_Click);
-    connect(m_run, &debugterm::ParsingRun::progressed, this, &ParsingWindow::showProgress);
-    connect(m_run, &debugterm::ParsingRun::finished, this, &ParsingWindow::runFinished);
+    connect(m_run, &debuglog::ParsingRun::progressed, this, &ParsingWindow::showProgress);
+    connect(m_run, &debuglog::ParsingRun::finished, this, &ParsingWindow::runFinished);
     // The bar keeps its place while hidden, so Start does not stretch across the frame between runs.
     QSizePolicy barPolicy = m_ui->SaveToExcelProgressBar->sizePolicy();
     barPolicy.setRetainSizeWhenHidden(true);
@@ -63,16 +63,16 @@ void ParsingWindow::SaveParameters_Click()
     m_ui->SaveParameters->setEnabled(false);
     const QString folder = m_folder();
     if (folder.isEmpty()) {
-        debugterm::ParsingOutcome outcome;
-        outcome.stage = debugterm::ParsingStage::FirstWorkbook;
-        outcome.message = debugterm::parsingStageMessage(outcome.stage);
+        debuglog::ParsingOutcome outcome;
+        outcome.stage = debuglog::ParsingStage::FirstWorkbook;
+        outcome.message = debuglog::parsingStageMessage(outcome.stage);
         runFinished(outcome);
         return;
     }
     // Busy until the lines are counted.
     m_ui->SaveToExcelProgressBar->setRange(0, 0);
     m_ui->SaveToExcelProgressBar->show();
-    m_paths = debugterm::ParsingPaths::inFolder(m_logFilePath, folder);
+    m_paths = debuglog::ParsingPaths::inFolder(m_logFilePath, folder);
     m_run->start(m_paths);
 }
 
@@ -84,22 +84,22 @@ void ParsingWindow::showProgress(qint64 linesDone, qint64 lineCount)
     bar->setValue(int(std::max<qint64>(1, linesDone / m_barScale)));
 }
 
-void ParsingWindow::runFinished(const debugterm::ParsingOutcome& outcome)
+void ParsingWindow::runFinished(const debuglog::ParsingOutcome& outcome)
 {
     showIdle();
     switch (outcome.result) {
-    case debugterm::ParsingOutcome::Result::Failed: {
+    case debuglog::ParsingOutcome::Result::Failed: {
         QString text = outcome.message;
-        if (const QString note = debugterm::unfinishedLineNote(outcome); !note.isEmpty())
+        if (const QString note = debuglog::unfinishedLineNote(outcome); !note.isEmpty())
             text += QLatin1Char('\n') + note;
         m_prompter.message(text);
         break;
     }
-    case debugterm::ParsingOutcome::Result::Saved:
+    case debuglog::ParsingOutcome::Result::Saved:
         m_prompter.message(
-            debugterm::parsingSavedMessage(outcome, m_paths), windowTitle(), Prompter::Icon::Information);
+            debuglog::parsingSavedMessage(outcome, m_paths), windowTitle(), Prompter::Icon::Information);
         break;
-    case debugterm::ParsingOutcome::Result::Cancelled:
+    case debuglog::ParsingOutcome::Result::Cancelled:
         break;
     }
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "debugterm/parsing_job.h"
-#include "debugterm/parsing_outcome.h"
+#include "debuglog/parsing_job.h"
+#include "debuglog/parsing_outcome.h"
 
 #include <QWidget>
 
@@ -16,7 +16,7 @@ namespace velto {
 class Prompter;
 }
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 class ParsingRun;
 }
 
@@ -34,7 +34,7 @@ public:
     ~ParsingWindow() override;
 
     Ui::FormTaliq485Parsing& form() { return *m_ui; }
-    debugterm::ParsingRun& run() { return *m_run; }
+    debuglog::ParsingRun& run() { return *m_run; }
 
 public slots:
     void BrowseCommand_Click();
@@ -45,7 +45,7 @@ protected:
 
 private:
     void showProgress(qint64 linesDone, qint64 lineCount);
-    void runFinished(const debugterm::ParsingOutcome& outcome);
+    void runFinished(const debuglog::ParsingOutcome& outcome);
     // The controls as they stand between runs.
     void showIdle();
 
@@ -53,9 +53,9 @@ private:
     Prompter& m_prompter;
     std::function<QString()> m_folder;
     std::unique_ptr<Ui::FormTaliq485Parsing> m_ui;
-    debugterm::ParsingRun* m_run;
+    debuglog::ParsingRun* m_run;
     QString m_logFilePath;
-    debugterm::ParsingPaths m_paths; // of the run under way or last run
+    debuglog::ParsingPaths m_paths; // of the run under way or last run
     qint64 m_barScale = 1; // lines per bar step, above 1 only past the bar's int range
 };
 

@@ -3,8 +3,8 @@
 // or listening around it goes on. (Deleted files, a folder in the file's place and a full disk are
 // tested with each writer, and here for the radar's monitoring files and the traffic monitor's Save.)
 #include "app/main_controller.h"
+#include "debuglog/parsing_run.h"
 #include "debugterm/debug_terminal.h"
-#include "debugterm/parsing_run.h"
 #include "flash/flash_burner.h"
 #include "flash/flash_result.h"
 #include "radar/measurement_sequence.h"
@@ -534,7 +534,7 @@ void TstFileFaults::workbooksFail()
     }
     const QStringList before = entries(folders.sub);
 
-    QSignalSpy finished(&window.run(), &debugterm::ParsingRun::finished);
+    QSignalSpy finished(&window.run(), &debuglog::ParsingRun::finished);
     QTest::mouseClick(window.form().SaveParameters, Qt::LeftButton);
     QVERIFY(finished.wait(kGuardMs * 6));
     QCOMPARE(prompter.texts(), QStringList { "Problen with Excel File" });

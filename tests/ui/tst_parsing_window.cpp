@@ -1,4 +1,4 @@
-#include "debugterm/parsing_run.h"
+#include "debuglog/parsing_run.h"
 #include "support/fake_prompter.h"
 #include "support/offscreen_screen.h"
 #include "ui/parsing_window.h"
@@ -13,7 +13,7 @@
 #include <QTest>
 
 using namespace velto;
-using debugterm::ParsingOutcome;
+using debuglog::ParsingOutcome;
 
 namespace {
 
@@ -34,7 +34,7 @@ struct Rig {
     ui::ParsingWindow window { main, prompter,
         [this] { return QDir().mkpath(folder) ? folder : QString(); } };
     Ui::FormTaliq485Parsing& f = window.form();
-    QSignalSpy finished { &window.run(), &debugterm::ParsingRun::finished };
+    QSignalSpy finished { &window.run(), &debuglog::ParsingRun::finished };
 
     Rig() { window.show(); }
     QString writeLog(const QByteArray& bytes)
@@ -112,14 +112,14 @@ void TstParsingWindow::browseChoosesTheLog()
 void TstParsingWindow::startWritesBothWorkbooksWhileTheBarMoves()
 {
     Rig rig;
-    const int lines = 6 * int(debugterm::ParsingJob::kProgressEveryLines);
+    const int lines = 6 * int(debuglog::ParsingJob::kProgressEveryLines);
     rig.browse(rig.writeLog(kRecordPair.repeated(lines / 3)));
     // What the bar shows at each report, seen after the window has handled it.
     QList<QPair<int, int>> bar;
     // Nothing moves when the bar shows up.
     const QRect startAt = rig.f.SaveParameters->geometry();
     QList<QRect> startDuringRun;
-    connect(&rig.window.run(), &debugterm::ParsingRun::progressed, &rig.window, [&] {
+    connect(&rig.window.run(), &debuglog::ParsingRun::progressed, &rig.window, [&] {
         bar.append({ rig.f.SaveToExcelProgressBar->value(), rig.f.SaveToExcelProgressBar->maximum() });
         startDuringRun.append(rig.f.SaveParameters->geometry());
     });
@@ -209,8 +209,8 @@ void TstParsingWindow::closingDuringARunCancelsIt()
 {
     Rig rig;
     rig.main.hide();
-    rig.browse(rig.writeLog(kRecordPair.repeated(32 * int(debugterm::ParsingJob::kProgressEveryLines) / 3)));
-    connect(&rig.window.run(), &debugterm::ParsingRun::progressed, &rig.window, &QWidget::close);
+    rig.browse(rig.writeLog(kRecordPair.repeated(32 * int(debuglog::ParsingJob::kProgressEveryLines) / 3)));
+    connect(&rig.window.run(), &debuglog::ParsingRun::progressed, &rig.window, &QWidget::close);
     QVERIFY(rig.runToEnd());
     QVERIFY(rig.window.isHidden());
     QVERIFY(rig.main.isVisible());

@@ -1,6 +1,6 @@
+#include "debuglog/parsing_job.h"
 #include "debugterm/capture_writer.h"
 #include "debugterm/line_stamper.h"
-#include "debugterm/parsing_job.h"
 #include "sim/taliq485_debug_talker.h"
 #include "support/xlsx_sheet.h"
 
@@ -11,6 +11,7 @@
 
 using namespace velto;
 using namespace velto::debugterm;
+using namespace velto::debuglog;
 
 // The debug terminal's capture of a simulated sensor, turned into workbooks: the two ends agree on
 // the capture's line form, stamps included.

@@ -3,7 +3,7 @@
 #include <QString>
 #include <QTemporaryFile>
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 // A workbook is written under a temporary name beside its final one and moved into place only
 // when the whole run succeeded, so a failed or cancelled run leaves the previous file (or none)
@@ -27,4 +27,4 @@ private:
     QString m_error;
 };
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

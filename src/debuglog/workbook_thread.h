@@ -1,6 +1,6 @@
 #pragma once
 
-#include "debugterm/parsing_row_sink.h"
+#include "debuglog/parsing_row_sink.h"
 
 #include <condition_variable>
 #include <deque>
@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 // Feeds one workbook from a thread of its own. Rows cross in batches, and the close (the
 // compression, most of the work) runs there too, so the two workbooks of a run use two cores.
@@ -53,4 +53,4 @@ private:
     std::thread m_thread;
 };
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

@@ -1,6 +1,6 @@
-#include "debugterm/parsing_run.h"
+#include "debuglog/parsing_run.h"
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 ParsingRun::ParsingRun(QObject* parent)
     : QObject(parent)
@@ -47,4 +47,4 @@ void ParsingRun::cancel()
         m_cancel->store(true);
 }
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

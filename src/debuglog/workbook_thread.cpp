@@ -1,6 +1,6 @@
-#include "debugterm/workbook_thread.h"
+#include "debuglog/workbook_thread.h"
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 WorkbookThread::WorkbookThread(ParsingRowSink& rows, std::function<bool()> close)
     : m_rows(rows)
@@ -104,4 +104,4 @@ void WorkbookThread::run()
     }
 }
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "debugterm/parsing_job.h"
+#include "debuglog/parsing_job.h"
 
 #include <QObject>
 #include <QThread>
@@ -8,7 +8,7 @@
 #include <atomic>
 #include <memory>
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 // A parsing job on a worker thread, reported by signals on the owner's thread: the window (or
 // the command line) stays live, and cancel() ends the run at the next block of lines.
@@ -26,11 +26,11 @@ public:
 signals:
     void progressed(qint64 linesDone, qint64 lineCount);
     // Exactly once per started run, cancelled runs included.
-    void finished(const velto::debugterm::ParsingOutcome& outcome);
+    void finished(const velto::debuglog::ParsingOutcome& outcome);
 
 private:
     QThread* m_thread = nullptr;
     std::shared_ptr<std::atomic<bool>> m_cancel;
 };
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

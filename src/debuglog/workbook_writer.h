@@ -1,13 +1,13 @@
 #pragma once
 
-#include "debugterm/parsing_row_sink.h"
+#include "debuglog/parsing_row_sink.h"
 
 #include <QString>
 
 struct lxw_workbook;
 struct lxw_worksheet;
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 // One .xlsx workbook with the worksheet "Sheet1": the headers in row 1, then record rows, numbers
 // as numbers. Rows stream to a temporary file as they come (constant memory), so a log of any
@@ -36,4 +36,4 @@ private:
     QString m_error;
 };
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

@@ -1,10 +1,10 @@
-#include "debugterm/parsing_log_line.h"
+#include "debuglog/parsing_log_line.h"
 
 #include <charconv>
 #include <cmath>
 #include <limits>
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 namespace {
 
@@ -226,4 +226,4 @@ QString ParsingLogLine::problemText() const
     return {};
 }
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

@@ -1,11 +1,11 @@
-#include "debugterm/parsing_line_reader.h"
+#include "debuglog/parsing_line_reader.h"
 
 #include <QBuffer>
 #include <QTest>
 
 #include <cstring>
 
-using namespace velto::debugterm;
+using namespace velto::debuglog;
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "debugterm/parsing_row_cursor.h"
+#include "debuglog/parsing_row_cursor.h"
 
 #include <QTest>
 
 #include <vector>
 
-using namespace velto::debugterm;
+using namespace velto::debuglog;
 using Kind = ParsingLogLine::Kind;
 using Step = ParsingRowCursor::Step;
 

@@ -1,10 +1,10 @@
-#include "debugterm/parsing_log_line.h"
+#include "debuglog/parsing_log_line.h"
 
 #include <QTest>
 
 #include <string>
 
-using namespace velto::debugterm;
+using namespace velto::debuglog;
 using Kind = ParsingLogLine::Kind;
 using Problem = ParsingLogLine::Problem;
 using Col = ParsingColumn;

@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 // Columns of the parsing workbooks, numbered from 1 as a spreadsheet counts them.
 enum class ParsingColumn : int {
@@ -54,4 +54,4 @@ struct ParsingRow {
     quint32 written = 0; // bit i: column i + 1 holds values[i]
 };
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

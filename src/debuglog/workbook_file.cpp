@@ -1,4 +1,4 @@
-#include "debugterm/workbook_file.h"
+#include "debuglog/workbook_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <system_error>
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 namespace {
 std::filesystem::path nativePath(const QString& path)
@@ -65,4 +65,4 @@ bool WorkbookFile::commit()
     return true;
 }
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

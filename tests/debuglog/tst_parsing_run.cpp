@@ -1,4 +1,4 @@
-#include "debugterm/parsing_run.h"
+#include "debuglog/parsing_run.h"
 
 #include <QDir>
 #include <QFile>
@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace velto::debugterm;
+using namespace velto::debuglog;
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "debugterm/workbook_writer.h"
+#include "debuglog/workbook_writer.h"
 
 #include <QFile>
 
 #include <xlsxwriter.h>
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 namespace {
 constexpr auto kSheetName = "Sheet1";
@@ -87,4 +87,4 @@ void WorkbookWriter::discard()
     m_sheet = nullptr;
 }
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "debugterm/parsing_log_line.h"
-#include "debugterm/parsing_row_sink.h"
+#include "debuglog/parsing_log_line.h"
+#include "debuglog/parsing_row_sink.h"
 
 #include <optional>
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 // Places each line of a log in the two workbooks: every record in the all-records workbook, the
 // records whose C value is 1 in the 4-20 mA workbook, and the search lines in the row of the
@@ -42,4 +42,4 @@ private:
     int m_currentRow = kFirstRecordRow;
 };
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

@@ -1,11 +1,11 @@
-#include "debugterm/parsing_job.h"
+#include "debuglog/parsing_job.h"
 
-#include "debugterm/parsing_line_reader.h"
-#include "debugterm/parsing_log_line.h"
-#include "debugterm/parsing_row_cursor.h"
-#include "debugterm/workbook_file.h"
-#include "debugterm/workbook_thread.h"
-#include "debugterm/workbook_writer.h"
+#include "debuglog/parsing_line_reader.h"
+#include "debuglog/parsing_log_line.h"
+#include "debuglog/parsing_row_cursor.h"
+#include "debuglog/workbook_file.h"
+#include "debuglog/workbook_thread.h"
+#include "debuglog/workbook_writer.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +13,7 @@
 
 #include <optional>
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 namespace {
 
@@ -85,6 +85,21 @@ ParsingPaths ParsingPaths::inFolder(const QString& log, const QString& folder)
         dir.filePath(QLatin1String(kCurrentWorkbookName)) };
 }
 
+// One workbook of a run: a temporary file fed by a thread of its own.
+struct ParsingJob::Output {
+    Output(const QString& path, ParsingStage failureStage)
+        : file(path)
+        , stage(failureStage)
+    {
+    }
+
+    WorkbookFile file;
+    WorkbookWriter writer;
+    // After the writer: on any early end the thread stops before the writer goes.
+    std::optional<WorkbookThread> thread;
+    ParsingStage stage; // the stage a failure of this workbook is told as
+};
+
 ParsingJob::ParsingJob(ParsingPaths paths, const std::atomic<bool>& cancel, Progress progress)
     : m_paths(std::move(paths))
     , m_cancel(cancel)
@@ -92,80 +107,94 @@ ParsingJob::ParsingJob(ParsingPaths paths, const std::atomic<bool>& cancel, Prog
 {
 }
 
-ParsingOutcome ParsingJob::fail(ParsingStage stage, const QString& detail)
+bool ParsingJob::fail(ParsingStage stage, const QString& detail)
 {
     m_outcome.result = ParsingOutcome::Result::Failed;
     m_outcome.stage = stage;
     m_outcome.message = parsingStageMessage(stage);
     m_outcome.detail = detail;
-    return m_outcome;
+    return false;
 }
 
-ParsingOutcome ParsingJob::cancelled()
+bool ParsingJob::cancelled()
 {
     m_outcome.result = ParsingOutcome::Result::Cancelled;
-    return m_outcome;
+    return false;
+}
+
+bool ParsingJob::failClosing(const Output& output)
+{
+    return fail(output.stage, output.file.temporaryPath() + QStringLiteral(": ") + output.writer.errorText());
+}
+
+bool ParsingJob::failReadingLog(const QFile& log)
+{
+    return fail(ParsingStage::OpenLog, QStringLiteral("%1: %2").arg(m_paths.log, log.errorString()));
 }
 
 ParsingOutcome ParsingJob::run()
 {
     m_outcome = {};
+    QFile log(m_paths.log);
+    qint64 lineCount = 0;
+    if (!openLog(log) || !countLines(log, lineCount))
+        return m_outcome;
+    Output all(m_paths.allWorkbook, ParsingStage::FirstWorkbook);
+    Output current(m_paths.currentWorkbook, ParsingStage::SecondWorkbook);
+    if (!openOutput(all) || !openOutput(current))
+        return m_outcome;
+    if (!readLines(log, lineCount, all, current) || !saveOutputs(all, current))
+        return m_outcome;
+    m_outcome.result = ParsingOutcome::Result::Saved;
+    m_outcome.stage = ParsingStage::Done;
+    return m_outcome;
+}
+
+bool ParsingJob::openLog(QFile& log)
+{
     // Opening a pipe waits for a writer and a device may never end: either would hold the run.
     if (const QFileInfo info(m_paths.log); info.exists() && !info.isFile())
         return fail(ParsingStage::OpenLog,
             QStringLiteral("%1: %2").arg(m_paths.log,
                 info.isDir() ? QStringLiteral("it is a folder") : QStringLiteral("it is not a file")));
-    QFile log(m_paths.log);
     if (!log.open(QIODevice::ReadOnly))
-        return fail(ParsingStage::OpenLog, QStringLiteral("%1: %2").arg(m_paths.log, log.errorString()));
+        return failReadingLog(log);
+    return true;
+}
 
-    // The bar runs from line 1 to the last line, so the lines are counted first.
-    qint64 lineCount = 0;
-    {
-        ParsingLineReader counter(log, &m_cancel);
-        std::string_view text;
-        bool cut = false;
-        while (counter.next(text, cut))
-            ++lineCount;
-        if (counter.cancelled())
-            return cancelled();
-        if (counter.failed() || !log.seek(0))
-            return fail(ParsingStage::OpenLog, QStringLiteral("%1: %2").arg(m_paths.log, log.errorString()));
-    }
+// The bar runs from line 1 to the last line, so the lines are counted first.
+bool ParsingJob::countLines(QFile& log, qint64& lineCount)
+{
+    ParsingLineReader counter(log, &m_cancel);
+    std::string_view text;
+    bool cut = false;
+    while (counter.next(text, cut))
+        ++lineCount;
+    if (counter.cancelled())
+        return cancelled();
+    if (counter.failed() || !log.seek(0))
+        return failReadingLog(log);
     if (lineCount < 1)
         return fail(ParsingStage::Empty, QStringLiteral("%1 holds no lines").arg(m_paths.log));
     if (m_progress)
         m_progress(0, lineCount);
+    return true;
+}
 
-    WorkbookFile allFile(m_paths.allWorkbook);
-    WorkbookWriter allWriter;
-    if (!allFile.create())
-        return fail(ParsingStage::FirstWorkbook, allFile.errorText());
-    if (!allWriter.open(allFile.temporaryPath()))
-        return fail(ParsingStage::FirstWorkbook, allWriter.errorText());
-    WorkbookFile currentFile(m_paths.currentWorkbook);
-    WorkbookWriter currentWriter;
-    if (!currentFile.create())
-        return fail(ParsingStage::SecondWorkbook, currentFile.errorText());
-    if (!currentWriter.open(currentFile.temporaryPath()))
-        return fail(ParsingStage::SecondWorkbook, currentWriter.errorText());
+bool ParsingJob::openOutput(Output& output)
+{
+    if (!output.file.create())
+        return fail(output.stage, output.file.errorText());
+    if (!output.writer.open(output.file.temporaryPath()))
+        return fail(output.stage, output.writer.errorText());
+    WorkbookWriter& writer = output.writer;
+    output.thread.emplace(writer, [&writer] { return writer.close(); });
+    return true;
+}
 
-    // Declared after the writers: on any early return the threads stop before the writers go.
-    WorkbookThread allThread(allWriter, [&allWriter] { return allWriter.close(); });
-    WorkbookThread currentThread(currentWriter, [&currentWriter] { return currentWriter.close(); });
-    ParsingRowCursor cursor(allThread, currentThread);
-    auto stepFailure = [&](ParsingRowCursor::Step step) {
-        if (step == ParsingRowCursor::Step::RowLimit) {
-            fail(ParsingStage::Parsing,
-                QStringLiteral("line %1: more records than a worksheet holds (%2 rows)")
-                    .arg(m_outcome.lines)
-                    .arg(ParsingRowCursor::kLastRow));
-            m_outcome.message = QStringLiteral("More Records than One Worksheet Holds: Nothing Was Saved");
-            return m_outcome;
-        }
-        return fail(ParsingStage::FirstWorkbook, QStringLiteral("a workbook row could not be written"));
-    };
-
+bool ParsingJob::readLines(QFile& log, qint64 lineCount, Output& all, Output& current)
+{
+    ParsingRowCursor cursor(*all.thread, *current.thread);
     ParsingLineReader reader(log, &m_cancel);
     std::string_view text;
     bool cut = false;
@@ -181,10 +210,10 @@ ParsingOutcome ParsingJob::run()
             const QString problem = line.problemText();
             fail(ParsingStage::Parsing, QStringLiteral("line %1: %2").arg(m_outcome.lines).arg(problem));
             m_outcome.message += QStringLiteral(" in line %1 (%2)").arg(m_outcome.lines).arg(problem);
-            return m_outcome;
+            return false;
         }
         if (const auto step = cursor.add(line); step != ParsingRowCursor::Step::Ok)
-            return stepFailure(step);
+            return cursorFailed(step);
         if (m_outcome.lines % kProgressEveryLines == 0) {
             if (cancelRequested())
                 return cancelled();
@@ -195,9 +224,9 @@ ParsingOutcome ParsingJob::run()
     if (reader.cancelled())
         return cancelled();
     if (reader.failed())
-        return fail(ParsingStage::OpenLog, QStringLiteral("%1: %2").arg(m_paths.log, log.errorString()));
+        return failReadingLog(log);
     if (const auto step = cursor.finish(); step != ParsingRowCursor::Step::Ok)
-        return stepFailure(step);
+        return cursorFailed(step);
     m_outcome.allRows = cursor.allRows();
     m_outcome.currentRows = cursor.currentRows();
     // A file chosen by mistake (a HEX file) must not replace the workbooks with empty ones.
@@ -208,26 +237,40 @@ ParsingOutcome ParsingJob::run()
                 .arg(m_outcome.lines));
     if (m_progress && m_outcome.lines % kProgressEveryLines != 0)
         m_progress(m_outcome.lines, lineCount);
-
-    allThread.startClose();
-    currentThread.startClose();
-    const bool allClosed = allThread.waitClosed();
-    const bool currentClosed = currentThread.waitClosed();
-    if (!allClosed)
-        return fail(ParsingStage::FirstWorkbook,
-            allFile.temporaryPath() + QStringLiteral(": ") + allWriter.errorText());
-    if (!currentClosed)
-        return fail(ParsingStage::SecondWorkbook,
-            currentFile.temporaryPath() + QStringLiteral(": ") + currentWriter.errorText());
-    if (cancelRequested())
-        return cancelled();
-    if (!allFile.commit())
-        return fail(ParsingStage::FirstWorkbook, allFile.errorText());
-    if (!currentFile.commit())
-        return fail(ParsingStage::SecondWorkbook, currentFile.errorText());
-    m_outcome.result = ParsingOutcome::Result::Saved;
-    m_outcome.stage = ParsingStage::Done;
-    return m_outcome;
+    return true;
 }
 
-} // namespace velto::debugterm
+bool ParsingJob::cursorFailed(ParsingRowCursor::Step step)
+{
+    if (step != ParsingRowCursor::Step::RowLimit)
+        return fail(ParsingStage::FirstWorkbook, QStringLiteral("a workbook row could not be written"));
+    fail(ParsingStage::Parsing,
+        QStringLiteral("line %1: more records than a worksheet holds (%2 rows)")
+            .arg(m_outcome.lines)
+            .arg(ParsingRowCursor::kLastRow));
+    m_outcome.message = QStringLiteral("More Records than One Worksheet Holds: Nothing Was Saved");
+    return false;
+}
+
+// Both workbooks are closed at once, on their threads; they replace the old ones only when both
+// were written.
+bool ParsingJob::saveOutputs(Output& all, Output& current)
+{
+    all.thread->startClose();
+    current.thread->startClose();
+    const bool allClosed = all.thread->waitClosed();
+    const bool currentClosed = current.thread->waitClosed();
+    if (!allClosed)
+        return failClosing(all);
+    if (!currentClosed)
+        return failClosing(current);
+    if (cancelRequested())
+        return cancelled();
+    if (!all.file.commit())
+        return fail(all.stage, all.file.errorText());
+    if (!current.file.commit())
+        return fail(current.stage, current.file.errorText());
+    return true;
+}
+
+} // namespace velto::debuglog

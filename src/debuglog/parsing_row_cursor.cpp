@@ -1,6 +1,6 @@
-#include "debugterm/parsing_row_cursor.h"
+#include "debuglog/parsing_row_cursor.h"
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 ParsingRowCursor::ParsingRowCursor(ParsingRowSink& allRecords, ParsingRowSink& currentOutput)
     : m_allSink(allRecords)
@@ -64,4 +64,4 @@ ParsingRowCursor::Step ParsingRowCursor::flush()
     return Step::Ok;
 }
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 // Lines of a text file, read in large blocks. A line is given without its LF or CR LF; a last line
 // without an end counts too, and is flagged. Memory stays bounded: a line longer than kMaxLineBytes
@@ -40,4 +40,4 @@ private:
     bool m_unfinished = false;
 };
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

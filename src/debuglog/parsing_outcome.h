@@ -3,7 +3,7 @@
 #include <QMetaType>
 #include <QString>
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 // The step of a parsing run that was under way when it ended.
 enum class ParsingStage { Empty, OpenLog, FirstWorkbook, SecondWorkbook, Parsing, NoRecords, Done };
@@ -29,6 +29,6 @@ QString parsingStageMessage(ParsingStage stage);
 // What a run that left out its unfinished last line says about it; empty when it left out none.
 QString unfinishedLineNote(const ParsingOutcome& outcome);
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog
 
-Q_DECLARE_METATYPE(velto::debugterm::ParsingOutcome)
+Q_DECLARE_METATYPE(velto::debuglog::ParsingOutcome)

@@ -1,8 +1,8 @@
-#include "debugterm/parsing_line_reader.h"
+#include "debuglog/parsing_line_reader.h"
 
 #include <cstring>
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 namespace {
 constexpr qsizetype kBlockBytes = 1 << 20;
@@ -78,4 +78,4 @@ bool ParsingLineReader::next(std::string_view& line, bool& cut)
     }
 }
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

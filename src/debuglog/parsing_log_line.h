@@ -1,12 +1,12 @@
 #pragma once
 
-#include "debugterm/parsing_row.h"
+#include "debuglog/parsing_row.h"
 
 #include <QString>
 
 #include <string_view>
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 // What one line of a captured debug log means to the workbooks.
 struct ParsingLogLine {
@@ -33,4 +33,4 @@ struct ParsingLogLine {
 // Reads one line without its line end. Takes any bytes of any length and never reads past them.
 ParsingLogLine parseLogLine(std::string_view line);
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

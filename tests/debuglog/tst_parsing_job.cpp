@@ -1,4 +1,4 @@
-#include "debugterm/parsing_job.h"
+#include "debuglog/parsing_job.h"
 #include "support/xlsx_sheet.h"
 
 #include <QDir>
@@ -10,11 +10,11 @@
 
 #include <sys/stat.h>
 
-using namespace velto::debugterm;
+using namespace velto::debuglog;
 using velto::test::readXlsxSheet;
 using velto::test::XlsxSheet;
 
-Q_DECLARE_METATYPE(velto::debugterm::ParsingStage)
+Q_DECLARE_METATYPE(velto::debuglog::ParsingStage)
 
 namespace {
 

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "debugterm/parsing_row.h"
+#include "debuglog/parsing_row.h"
 
-namespace velto::debugterm {
+namespace velto::debuglog {
 
 // Where finished record rows go: a workbook, or a list in a test. Rows arrive in rising order.
 class ParsingRowSink {
@@ -12,4 +12,4 @@ public:
     virtual bool writeRow(int rowNumber, const ParsingRow& row) = 0;
 };
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

@@ -1,13 +1,16 @@
 #pragma once
 
-#include "debugterm/parsing_outcome.h"
+#include "debuglog/parsing_outcome.h"
+#include "debuglog/parsing_row_cursor.h"
 
 #include <QString>
 
 #include <atomic>
 #include <functional>
 
-namespace velto::debugterm {
+class QFile;
+
+namespace velto::debuglog {
 
 // The files of one run: the captured log and the two workbooks it becomes.
 struct ParsingPaths {
@@ -38,8 +41,20 @@ public:
     ParsingOutcome run();
 
 private:
-    ParsingOutcome fail(ParsingStage stage, const QString& detail = {});
-    ParsingOutcome cancelled();
+    struct Output;
+
+    // The stages of a run, in order; each returns false when the run ends there, m_outcome telling how.
+    bool openLog(QFile& log);
+    bool countLines(QFile& log, qint64& lineCount);
+    bool openOutput(Output& output);
+    bool readLines(QFile& log, qint64 lineCount, Output& all, Output& current);
+    bool saveOutputs(Output& all, Output& current);
+
+    bool fail(ParsingStage stage, const QString& detail = {});
+    bool failReadingLog(const QFile& log);
+    bool failClosing(const Output& output);
+    bool cursorFailed(ParsingRowCursor::Step step);
+    bool cancelled();
     bool cancelRequested() const { return m_cancel.load(std::memory_order_relaxed); }
 
     ParsingPaths m_paths;
@@ -48,4 +63,4 @@ private:
     ParsingOutcome m_outcome;
 };
 
-} // namespace velto::debugterm
+} // namespace velto::debuglog

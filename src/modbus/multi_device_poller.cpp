@@ -14,6 +14,7 @@ MultiDevicePoller::MultiDevicePoller(ModbusMaster& master, QObject* parent)
     , m_master(master)
 {
     connect(&m_master, &ModbusMaster::lineLost, this, &MultiDevicePoller::errorTextChanged);
+    connect(&m_counters, &PollCounters::changed, this, &MultiDevicePoller::countersChanged);
     for (int device = 1; device <= kMaxDevices; ++device)
         m_addressTexts << QString::number(device);
 }
@@ -69,19 +70,15 @@ void MultiDevicePoller::tick()
 void MultiDevicePoller::finish(int device, const ModbusResult& result)
 {
     m_inFlight = false;
-    ++m_polls;
+    m_counters.count(result);
     QStringList values;
     // The master only calls a read good when it brought the eight registers asked for.
     if (result.ok()) {
-        ++m_valid;
         for (int i = 0; i < kDeviceValueCount; ++i)
             values << QString::number(qint16(result.words.at(i)));
     } else {
-        if (result.status == StatusTimeout)
-            ++m_timeouts;
         values = QStringList(kDeviceValueCount, QStringLiteral("0"));
     }
-    emitCounters();
     emit errorTextChanged(shownErrorText(device, result));
 
     emit deviceRead(device, m_slaveId, result);
@@ -103,15 +100,7 @@ QString MultiDevicePoller::shownErrorText(int device, const ModbusResult& result
 
 void MultiDevicePoller::resetCounters()
 {
-    m_polls = 0;
-    m_valid = 0;
-    m_timeouts = 0;
-    emitCounters();
-}
-
-void MultiDevicePoller::emitCounters()
-{
-    emit countersChanged(m_polls, m_valid, m_timeouts);
+    m_counters.reset();
 }
 
 } // namespace velto::modbus

@@ -2,6 +2,7 @@
 
 #include "common/box_update.h"
 #include "modbus/modbus_result.h"
+#include "modbus/poll_counters.h"
 
 #include <QObject>
 #include <QStringList>
@@ -46,9 +47,9 @@ public:
     void setAddressText(int device, const QString& text);
     int CurrentSlaveId() const { return m_slaveId; }
 
-    int NumOfPolls() const { return m_polls; }
-    int NumOfResponse() const { return m_valid; }
-    int TimeuotCouterForDevices() const { return m_timeouts; }
+    int NumOfPolls() const { return m_counters.polls(); }
+    int NumOfResponse() const { return m_counters.valid(); }
+    int TimeuotCouterForDevices() const { return m_counters.timeouts(); }
     bool requestInFlight() const { return m_inFlight; }
 
     // Box names of device 1..5, register order.
@@ -75,7 +76,6 @@ signals:
 
 private:
     void finish(int device, const ModbusResult& result);
-    void emitCounters();
     QString shownErrorText(int device, const ModbusResult& result);
 
     ModbusMaster& m_master;
@@ -86,9 +86,7 @@ private:
     int m_nextDevice = 1;
     int m_slaveId = 1;
     bool m_inFlight = false;
-    int m_polls = 0;
-    int m_valid = 0;
-    int m_timeouts = 0;
+    PollCounters m_counters;
 };
 
 } // namespace velto::modbus

@@ -18,6 +18,7 @@ SingleSensorPoller::SingleSensorPoller(ModbusMaster& master, QObject* parent)
 {
     // The loss is shown once; whoever drives the ticks stops them (see ModbusMaster::lineLost).
     connect(&m_master, &ModbusMaster::lineLost, this, &SingleSensorPoller::errorTextChanged);
+    connect(&m_counters, &PollCounters::changed, this, &SingleSensorPoller::countersChanged);
 }
 
 void SingleSensorPoller::setModbusReadStep(int step)
@@ -62,41 +63,23 @@ void SingleSensorPoller::finish(GroupKind group, const ModbusResult& result)
 {
     m_inFlight = false;
     emit errorTextChanged(result.errorText);
-    ++m_polls;
+    m_counters.count(result);
     if (!result.ok()) {
-        if (result.status == StatusTimeout)
-            ++m_timeouts;
-        emitCounters();
         emit groupFailed(group, result.status, result.errorText);
         return;
     }
-    ++m_valid;
-    emitCounters();
     emit groupRead(group, result.words);
     emit boxesUpdated(group, m_model.decode(group, result.words));
 }
 
 void SingleSensorPoller::countResult(const ModbusResult& result)
 {
-    ++m_polls;
-    if (result.ok())
-        ++m_valid;
-    else if (result.status == StatusTimeout)
-        ++m_timeouts;
-    emitCounters();
+    m_counters.count(result);
 }
 
 void SingleSensorPoller::resetCounters()
 {
-    m_polls = 0;
-    m_valid = 0;
-    m_timeouts = 0;
-    emitCounters();
-}
-
-void SingleSensorPoller::emitCounters()
-{
-    emit countersChanged(m_polls, m_valid, m_timeouts);
+    m_counters.reset();
 }
 
 } // namespace velto::modbus

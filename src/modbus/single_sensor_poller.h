@@ -2,6 +2,7 @@
 
 #include "modbus/display_model.h"
 #include "modbus/modbus_result.h"
+#include "modbus/poll_counters.h"
 
 #include <QObject>
 
@@ -31,9 +32,9 @@ public:
     bool BlinkOn() const { return m_blinkOn; }
     bool requestInFlight() const { return m_inFlight; }
 
-    int NumOfPollsOneDevice() const { return m_polls; }
-    int NumOfResponseOneDevice() const { return m_valid; }
-    int TimeoutCoubter() const { return m_timeouts; }
+    int NumOfPollsOneDevice() const { return m_counters.polls(); }
+    int NumOfResponseOneDevice() const { return m_counters.valid(); }
+    int TimeoutCoubter() const { return m_counters.timeouts(); }
 
     DisplayModel& model() { return m_model; }
     const DisplayModel& model() const { return m_model; }
@@ -61,7 +62,6 @@ signals:
 
 private:
     void finish(GroupKind group, const ModbusResult& result);
-    void emitCounters();
 
     ModbusMaster& m_master;
     DisplayModel m_model;
@@ -70,9 +70,7 @@ private:
     int m_step = kFirstStep;
     bool m_blinkOn = false;
     bool m_inFlight = false;
-    int m_polls = 0;
-    int m_valid = 0;
-    int m_timeouts = 0;
+    PollCounters m_counters;
 };
 
 } // namespace velto::modbus

@@ -17,6 +17,7 @@ RegisterBlockPoller::RegisterBlockPoller(
     m_burstEnd.setInterval(kSingleRequestBurstMs);
     connect(&m_burstEnd, &QTimer::timeout, this, &RegisterBlockPoller::endBurst);
     connect(&m_requestTimer, &QTimer::timeout, this, &RegisterBlockPoller::tick);
+    connect(&m_counters, &modbus::PollCounters::changed, this, &RegisterBlockPoller::countersChanged);
     // The port is gone: the requests end and the box says why, once; Periodical Request opens the
     // port again.
     connect(&m_master, &modbus::ModbusMaster::lineLost, this, [this](const QString& text) {
@@ -48,20 +49,17 @@ void RegisterBlockPoller::finish(bool counted, int length, const modbus::ModbusR
 {
     m_inFlight = false;
     if (counted)
-        ++m_polls;
+        m_counters.count(result);
+    else
+        m_counters.countTimeoutOnly(result);
     QStringList values;
     if (result.ok()) {
-        if (counted)
-            ++m_valid;
         // The master calls a read good only when it brought the whole block.
         for (quint16 word : result.words)
             values << QString::number(qint16(word));
     } else {
-        if (result.status == modbus::StatusTimeout)
-            ++m_timeouts;
         values = QStringList(length, QStringLiteral("0"));
     }
-    emitCounters();
     emit errorTextChanged(result.errorText);
     emit valuesChanged(values);
     if (m_closeWhenAnswered)
@@ -155,15 +153,7 @@ void RegisterBlockPoller::halt()
 
 void RegisterBlockPoller::resetCounters()
 {
-    m_polls = 0;
-    m_valid = 0;
-    m_timeouts = 0;
-    emitCounters();
-}
-
-void RegisterBlockPoller::emitCounters()
-{
-    emit countersChanged(m_polls, m_valid, m_timeouts);
+    m_counters.reset();
 }
 
 } // namespace velto::regtest

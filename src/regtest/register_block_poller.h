@@ -1,6 +1,7 @@
 #pragma once
 
 #include "modbus/modbus_result.h"
+#include "modbus/poll_counters.h"
 
 #include <QObject>
 #include <QStringList>
@@ -51,9 +52,9 @@ public:
     // machine cannot end a burst before it made the requests they count.
     QTimer& burstTimer() { return m_burstEnd; }
 
-    int NumOfPollsSingMulReg() const { return m_polls; }
-    int NumOfResponseSingMulReg() const { return m_valid; }
-    int TimeuotCouterSingMulReg() const { return m_timeouts; }
+    int NumOfPollsSingMulReg() const { return m_counters.polls(); }
+    int NumOfResponseSingMulReg() const { return m_counters.valid(); }
+    int TimeuotCouterSingMulReg() const { return m_counters.timeouts(); }
 
 public slots:
     void tick();
@@ -84,7 +85,6 @@ private:
     void finish(bool counted, int length, const modbus::ModbusResult& result);
     void stopAndClose();
     void closeNow();
-    void emitCounters();
 
     modbus::ModbusMaster& m_master;
     QTimer& m_requestTimer;
@@ -97,9 +97,7 @@ private:
     bool m_inFlight = false;
     bool m_paused = false;
     bool m_closeWhenAnswered = false;
-    int m_polls = 0;
-    int m_valid = 0;
-    int m_timeouts = 0;
+    modbus::PollCounters m_counters;
 };
 
 } // namespace velto::regtest

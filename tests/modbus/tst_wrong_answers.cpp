@@ -68,6 +68,8 @@ private slots:
     void faultyLines();
     void lateAnswerAndTheNext_data();
     void lateAnswerAndTheNext();
+    void doubledAnswer_data();
+    void doubledAnswer();
 
 private:
     std::optional<ModbusResult> read(Group group, int slave = kSlave);
@@ -458,6 +460,42 @@ void TstWrongAnswers::lateAnswerAndTheNext()
     const auto third = read(kStatic);
     QVERIFY(third && third->ok());
     QCOMPARE(third->words.first(), quint16(3));
+}
+
+void TstWrongAnswers::doubledAnswer_data()
+{
+    QTest::addColumn<int>("againAfterMs"); // the slave sends its answer once more, this long after
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("twice in one write") << 0 << int(vm::StatusInvalidResponse) << "out of step";
+    // Past the frame gap the copy is a frame of its own that no request asked for.
+    QTest::newRow("twice, the copy before the next request") << 60 << int(vm::StatusOk) << "No error";
+}
+
+// A slave answers one request twice: both copies together are no answer; a copy standing alone later
+// is stray, and is never taken for the next request's answer.
+void TstWrongAnswers::doubledAnswer()
+{
+    QFETCH(int, againAfterMs);
+    QFETCH(int, status);
+    QFETCH(QString, text);
+    ScriptedRtuPeer::Answer twice;
+    twice.againAfterMs = againAfterMs;
+    m_peer->script << twice;
+    m_peer->registers[kStatic.start] = 1;
+    QSignalSpy answered(m_peer.get(), &ScriptedRtuPeer::answered);
+
+    const auto first = read(kStatic);
+    QVERIFY(first);
+    QCOMPARE(first->status, status);
+    QVERIFY2(first->errorText.contains(text), qPrintable(first->errorText));
+    if (againAfterMs > 0)
+        QTRY_COMPARE_WITH_TIMEOUT(answered.size(), 2, kHangGuardMs);
+
+    m_peer->registers[kStatic.start] = 2;
+    const auto second = read(kStatic);
+    QVERIFY(second && second->ok());
+    QCOMPARE(second->words.first(), quint16(2));
 }
 
 QTEST_GUILESS_MAIN(TstWrongAnswers)

@@ -109,7 +109,11 @@ void ScriptedRtuPeer::handle(const QByteArray& frame)
         m_held = answer;
         return;
     }
-    const QByteArray bytes = std::exchange(m_held, {}) + answer;
+    QByteArray bytes = std::exchange(m_held, {}) + answer;
+    if (how.againAfterMs == 0)
+        bytes += answer;
+    else if (how.againAfterMs > 0)
+        send(answer, how.delayMs + how.againAfterMs);
     if (how.pieceBytes <= 0) {
         send(bytes, how.delayMs);
         return;

@@ -42,6 +42,7 @@ public:
         QByteArray before; // sent right before the answer, in the same write
         int pieceBytes = 0; // the answer leaves in pieces of this many bytes, pieceGapMs apart
         int pieceGapMs = 0;
+        int againAfterMs = -1; // the same answer once more, this long after the first (0: in the same write)
     };
 
     explicit ScriptedRtuPeer(int address = 1, QObject* parent = nullptr);

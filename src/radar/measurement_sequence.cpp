@@ -93,14 +93,7 @@ void MeasurementSequence::advance(const Event& event)
 
 void MeasurementSequence::begin()
 {
-    RadarShared& s = m_controller.shared();
-    s.fileCreated = false;
-    s.fileOk = true;
-    s.recordCursor = 0;
-    s.seriesIndex = 0;
-    s.lastReplyCode = 0;
-    s.autoMeasurementCount = 0;
-    s.measurementCount = 0;
+    m_controller.startRun();
     m_controller.showStatus(QStringLiteral("Perform Measurments"));
     m_controller.showText(box::kMoreIndexText, QStringLiteral("0"));
     m_controller.showText(box::kCounterOfMeasText, QStringLiteral("0"));
@@ -113,12 +106,8 @@ void MeasurementSequence::begin()
 
 void MeasurementSequence::more()
 {
-    RadarShared& s = m_controller.shared();
     // The file of the run stays: a further series is appended to it.
-    s.fileOk = true;
-    s.recordCursor = 0;
-    s.measurementCount = 0;
-    s.autoMeasurementCount = 0;
+    m_controller.startSeries();
     m_controller.showStatus(QStringLiteral("Perform Measurments"));
     m_controller.showText(box::kCounterOfMeasText, QStringLiteral("0"));
     setControls({ false, false, false, kStop });
@@ -134,10 +123,7 @@ void MeasurementSequence::more()
 
 void MeasurementSequence::stop()
 {
-    RadarShared& s = m_controller.shared();
-    s.fileCreated = false;
-    s.fileOk = true;
-    s.recordCursor = 0;
+    m_controller.endRun();
     halt();
 }
 
@@ -179,7 +165,7 @@ void MeasurementSequence::onJudged(const JudgedReply& reply)
 void MeasurementSequence::seriesReplyAccepted()
 {
     const RadarInputs& in = m_controller.inputs();
-    if (in.periodical || m_controller.shared().measurementCount < in.numOfAutomeasurement) {
+    if (in.periodical || m_controller.measurementCount() < in.numOfAutomeasurement) {
         sendStep(m_pacing.afterDistanceMs);
         return;
     }
@@ -240,7 +226,7 @@ void MeasurementSequence::sendStep(int waitMs)
 void MeasurementSequence::sendStepNow()
 {
     const Step s = step();
-    if ((s == Step::Spectrum || s == Step::TimeDomain) && !m_controller.shared().fileOk) {
+    if ((s == Step::Spectrum || s == Step::TimeDomain) && !m_controller.fileOk()) {
         halt();
         return;
     }
@@ -261,16 +247,14 @@ void MeasurementSequence::sendStepNow()
         m_controller.SendStatus_Click();
         break;
     case Step::Spectrum:
-        m_controller.shared().monitoringKind = MonitoringKind::Spectrum;
-        m_controller.MonitoringCommand_Click();
+        m_controller.requestMonitoring(MonitoringKind::Spectrum);
         break;
     case Step::TimeDomain:
-        m_controller.shared().monitoringKind = MonitoringKind::TimeDomain;
-        m_controller.MonitoringCommand_Click();
+        m_controller.requestMonitoring(MonitoringKind::TimeDomain);
         break;
     }
     m_overdue.start(
-        m_controller.replyWindowMs(commandOf(s), m_controller.shared().monitoringKind) + kReplyDeadlineMs);
+        m_controller.replyWindowMs(commandOf(s), m_controller.monitoringKind()) + kReplyDeadlineMs);
 }
 
 void MeasurementSequence::retryLater()

@@ -85,7 +85,7 @@ signals:
 private:
     void begin();
     void stop();
-    // The run ends as Stop leaves it, the shared values as they are.
+    // The run ends as Stop leaves it, the controller's counts and file state as they are.
     void halt();
     void more();
     void onJudged(const JudgedReply& reply);

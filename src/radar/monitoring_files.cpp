@@ -21,75 +21,68 @@ MonitoringFiles::MonitoringFiles(QString folder, ErrorReporter reportError)
 {
 }
 
-bool MonitoringFiles::writeRecord(
-    const RadarInputs& inputs, RadarShared& shared, const MonitoringRecord& record)
+RadarFileSink::Result MonitoringFiles::writeRecord(
+    const RadarInputs& inputs, const MonitoringRecord& record, bool append)
 {
-    m_replacedPath.clear();
-    return write(inputs, shared, record.lines());
+    return write(inputs, record.lines(), append);
 }
 
-bool MonitoringFiles::writeMonitoring(const RadarInputs& inputs, RadarShared& shared,
+RadarFileSink::Result MonitoringFiles::writeMonitoring(const RadarInputs& inputs,
     const MonitoringRecord& record, const MonitoringReply& reply, MonitoringKind kind, qint64 sendMs,
-    qint64 receiveMs)
+    qint64 receiveMs, bool append)
 {
-    m_replacedPath.clear();
     const RequestTimes times { sendMs, receiveMs };
     if (inputs.spectrum && inputs.timeDomain) {
         if (kind == MonitoringKind::Spectrum) {
             m_combined.addSpectrum(reply.payload, times);
-            return true;
+            return {};
         }
         if (!m_combined.addTimeDomain(reply.rawFileSamples, times))
-            return true;
+            return {};
         const QStringList lines = m_combined.lines(record);
         m_combined.clear();
-        return write(inputs, shared, lines);
+        return write(inputs, lines, append);
     }
     if (kind == MonitoringKind::Spectrum && inputs.spectrum)
-        return write(inputs, shared, spectrumFileLines(record, reply.payload, times));
+        return write(inputs, spectrumFileLines(record, reply.payload, times), append);
     if (kind == MonitoringKind::TimeDomain && inputs.timeDomain)
-        return write(inputs, shared, timeDomainFileLines(record, reply.rawFileSamples, times));
+        return write(inputs, timeDomainFileLines(record, reply.rawFileSamples, times), append);
     // Data of a kind that is not ticked belongs to no file.
-    return true;
+    return {};
 }
 
-bool MonitoringFiles::write(const RadarInputs& inputs, RadarShared& shared, const QStringList& lines)
+RadarFileSink::Result MonitoringFiles::write(const RadarInputs& inputs, const QStringList& lines, bool append)
 {
     if (!m_folder.isEmpty())
         QDir().mkpath(m_folder);
     const QString path = monitoringFilePath(m_folder, inputs.fileName);
     if (QFileInfo(path).isDir())
-        return fail(shared);
-    const bool replacing = !shared.fileCreated && QFileInfo(path).isFile();
+        return fail();
+    const bool replacing = !append && QFileInfo(path).isFile();
     // The first write of a run replaces the file; later ones append to what the run wrote so far.
     QByteArray text;
-    if (shared.fileCreated) {
+    if (append) {
         QFile existing(path);
         if (!existing.open(QIODevice::ReadOnly))
-            return fail(shared);
+            return fail();
         text = existing.readAll();
         if (existing.error() != QFileDevice::NoError)
-            return fail(shared);
+            return fail();
     }
     text += crLfText(lines);
     // Written to a temporary file and renamed into place: a failing write leaves the file untouched.
     WholeFile file(path);
     if (!file.open() || file.device().write(text) != text.size() || !file.commit())
-        return fail(shared);
-    shared.fileCreated = true;
-    shared.fileOk = true;
+        return fail();
     m_lastPath = path;
-    if (replacing)
-        m_replacedPath = path;
-    return true;
+    return { Result::Outcome::Written, replacing ? path : QString() };
 }
 
-bool MonitoringFiles::fail(RadarShared& shared)
+RadarFileSink::Result MonitoringFiles::fail()
 {
-    shared.fileOk = false;
     if (m_reportError)
         m_reportError(kFileErrorMessage);
-    return false;
+    return { Result::Outcome::Failed, {} };
 }
 
 } // namespace velto::radar

@@ -11,7 +11,7 @@ namespace velto::radar {
 
 // The monitoring files of a run: the first write of a run replaces the file, later writes (and a
 // "More" series) append to it. A write either lands whole or leaves the file as it was; a failure
-// shows the four-line message, clears fileOk and ends the monitoring.
+// shows the four-line message.
 class MonitoringFiles final : public RadarFileSink {
 public:
     static const QString kFileErrorMessage;
@@ -21,25 +21,24 @@ public:
     // `folder` ends with a separator; it is created when missing.
     MonitoringFiles(QString folder, ErrorReporter reportError);
 
-    bool writeRecord(const RadarInputs& inputs, RadarShared& shared, const MonitoringRecord& record) override;
-    bool writeMonitoring(const RadarInputs& inputs, RadarShared& shared, const MonitoringRecord& record,
-        const MonitoringReply& reply, MonitoringKind kind, qint64 sendMs, qint64 receiveMs) override;
+    Result writeRecord(const RadarInputs& inputs, const MonitoringRecord& record, bool append) override;
+    Result writeMonitoring(const RadarInputs& inputs, const MonitoringRecord& record,
+        const MonitoringReply& reply, MonitoringKind kind, qint64 sendMs, qint64 receiveMs,
+        bool append) override;
 
     const QString& folder() const { return m_folder; }
     void setFolder(const QString& folder) { m_folder = folder; }
     // The file the last successful write went to.
     const QString& lastPath() const { return m_lastPath; }
-    QString replacedPath() const override { return m_replacedPath; }
 
 private:
-    bool write(const RadarInputs& inputs, RadarShared& shared, const QStringList& lines);
-    bool fail(RadarShared& shared);
+    Result write(const RadarInputs& inputs, const QStringList& lines, bool append);
+    Result fail();
 
     QString m_folder;
     ErrorReporter m_reportError;
     CombinedMonitoringData m_combined;
     QString m_lastPath;
-    QString m_replacedPath;
 };
 
 } // namespace velto::radar

@@ -41,13 +41,4 @@ QString modeText(RadarCommand command)
     return {};
 }
 
-std::optional<RadarCommand> commandForModeText(QStringView text)
-{
-    for (const auto& [c, name] : kModeTexts) {
-        if (text == QLatin1String(name))
-            return c;
-    }
-    return std::nullopt;
-}
-
 } // namespace velto::radar

@@ -1,10 +1,7 @@
 #pragma once
 
 #include <QString>
-#include <QStringView>
 #include <QtGlobal>
-
-#include <optional>
 
 namespace velto::radar {
 
@@ -23,7 +20,7 @@ constexpr quint8 kTrack = 0x03;
 constexpr quint8 kStandBy = 0x05;
 constexpr quint8 kMonitoring = 0xF4;
 constexpr quint8 kSetParameters = 0xF8;
-// What lastReplyCode becomes after an accepted monitoring reply: the kind byte of the other data.
+// The code an accepted monitoring reply answers with: the kind byte of the other data.
 constexpr quint16 kSpectrumAccepted = 195;
 constexpr quint16 kTimeDomainAccepted = 60;
 } // namespace code
@@ -31,7 +28,6 @@ constexpr quint16 kTimeDomainAccepted = 60;
 quint8 commandCode(RadarCommand command);
 // "Send Status", "Track", "StandBy", "Monitoring", "Set Parameters".
 QString modeText(RadarCommand command);
-std::optional<RadarCommand> commandForModeText(QStringView text);
 // Every command but Monitoring is answered by a 13-byte status reply.
 constexpr bool hasStatusReply(RadarCommand command)
 {

@@ -82,8 +82,6 @@ void RadarController::Set_Parameters_Click()
 
 void RadarController::SendStatus_Click()
 {
-    // Each request waits for its own reply, not one judged before it.
-    m_shared.statusReceived = false;
     publish({ text(box::kModeText, modeText(RadarCommand::SendStatus)) });
     transmit(RadarCommand::SendStatus);
 }
@@ -98,7 +96,35 @@ void RadarController::MonitoringCommand_Click()
 
 void RadarController::FftOrRawCombo_Click(int index)
 {
-    m_shared.monitoringKind = index == 0 ? MonitoringKind::Spectrum : MonitoringKind::TimeDomain;
+    m_monitoringKind = index == 0 ? MonitoringKind::Spectrum : MonitoringKind::TimeDomain;
+}
+
+void RadarController::requestMonitoring(MonitoringKind kind)
+{
+    m_monitoringKind = kind;
+    MonitoringCommand_Click();
+}
+
+void RadarController::startRun()
+{
+    m_seriesIndex = 0;
+    m_fileCreated = false;
+    startSeries();
+}
+
+void RadarController::startSeries()
+{
+    m_measurementCount = 0;
+    m_autoMeasurementCount = 0;
+    m_recordStarted = false;
+    m_fileOk = true;
+}
+
+void RadarController::endRun()
+{
+    m_fileCreated = false;
+    m_fileOk = true;
+    m_recordStarted = false;
 }
 
 void RadarController::showStatus(const QString& status)
@@ -118,8 +144,8 @@ void RadarController::transmit(RadarCommand command)
     if (command == RadarCommand::Monitoring) {
         // The kind is settled before the wait is chosen, so the wait fits the data asked for.
         const DataSelection s
-            = selectMonitoringData(m_inputs.spectrum, m_inputs.timeDomain, m_shared.monitoringKind);
-        m_shared.monitoringKind = s.kind;
+            = selectMonitoringData(m_inputs.spectrum, m_inputs.timeDomain, m_monitoringKind);
+        m_monitoringKind = s.kind;
         dataSelector = s.selector;
     }
     m_mode = command;
@@ -128,8 +154,8 @@ void RadarController::transmit(RadarCommand command)
     m_link->setRtsDelayCount(m_inputs.rtsDelayCount);
     m_lastLook = false;
     m_link->send(buildRadarFrame(command, m_inputs.parameters, dataSelector),
-        replyWindowMs(command, m_shared.monitoringKind));
-    m_replyBound.start(replyBoundMs(command, m_shared.monitoringKind));
+        replyWindowMs(command, m_monitoringKind));
+    m_replyBound.start(replyBoundMs(command, m_monitoringKind));
     emit commandSent(command);
 }
 
@@ -175,7 +201,7 @@ JudgedReply RadarController::handleEcho(QList<BoxUpdate>& boxes)
     // Our own frame first: whatever follows it, the look proves nothing about the sensor.
     JudgedReply judged;
     judged.command = m_mode;
-    judged.kind = m_shared.monitoringKind;
+    judged.kind = m_monitoringKind;
     m_link->finishReply();
     emit logLayoutChanged(false);
     QString failure = wrongHeaderText(m_mode);
@@ -211,7 +237,6 @@ JudgedReply RadarController::handleStatus(const QByteArray& buffer, QList<BoxUpd
         boxes << text(box::kSignalToNoiseText, kNA);
     }
     boxes << text(box::kTextTerminaTextBox, reply.logText);
-    m_shared.lastReplyCode = reply.code;
     judged.accepted = true;
     judged.code = reply.code;
     return judged;
@@ -219,15 +244,14 @@ JudgedReply RadarController::handleStatus(const QByteArray& buffer, QList<BoxUpd
 
 void RadarController::countMeasurement(qint32 rawDistance, QList<BoxUpdate>& boxes, bool& fileFailed)
 {
-    m_shared.statusReceived = true;
-    ++m_shared.measurementCount;
+    ++m_measurementCount;
     const int seriesLength = m_inputs.numOfAutomeasurement;
     if (!m_inputs.periodical) {
-        if (m_shared.autoMeasurementCount < seriesLength) {
-            ++m_shared.autoMeasurementCount;
-            boxes << text(box::kCounterOfMeasText, QString::number(m_shared.autoMeasurementCount));
+        if (m_autoMeasurementCount < seriesLength) {
+            ++m_autoMeasurementCount;
+            boxes << text(box::kCounterOfMeasText, QString::number(m_autoMeasurementCount));
         }
-        if (m_shared.autoMeasurementCount >= seriesLength)
+        if (m_autoMeasurementCount >= seriesLength)
             boxes << text(box::kStatusText, QStringLiteral("End Of Measurements"));
     }
     const QString distance = formatTenthsOfMm(rawDistance);
@@ -239,31 +263,30 @@ void RadarController::countMeasurement(qint32 rawDistance, QList<BoxUpdate>& box
     if (m_inputs.periodical)
         return;
 
-    if (m_shared.recordCursor == 0) {
+    if (!m_recordStarted) {
         m_record = MonitoringRecord {};
-        m_record.seriesNumber = MonitoringRecord::kSeriesBase + m_shared.seriesIndex;
+        m_record.seriesNumber = MonitoringRecord::kSeriesBase + m_seriesIndex;
         m_record.measurements = seriesLength;
         m_record.laserDistance = MonitoringRecord::laserDistanceFor(m_inputs.distanceByLaser);
         m_record.mode = MonitoringRecord::modeFor(m_inputs.spectrum, m_inputs.timeDomain);
-        ++m_shared.seriesIndex;
-        boxes << text(box::kMoreIndexText, QString::number(m_shared.seriesIndex));
-        m_shared.recordCursor = 4;
+        ++m_seriesIndex;
+        boxes << text(box::kMoreIndexText, QString::number(m_seriesIndex));
+        m_recordStarted = true;
     }
-    if (m_shared.measurementCount <= m_record.measurements && m_shared.statusReceived) {
+    if (m_measurementCount <= m_record.measurements) {
         m_record.times << formatSecondsField(m_link->msSinceStart());
         m_record.distances << distance;
-        m_shared.recordCursor += 2;
     }
     if (!m_inputs.spectrum && !m_inputs.timeDomain && m_inputs.saveToFile
-        && m_shared.measurementCount == m_record.measurements && m_files)
-        fileFailed = !written(m_files->writeRecord(m_inputs, m_shared, m_record));
+        && m_measurementCount == m_record.measurements && m_files)
+        fileFailed = !written(m_files->writeRecord(m_inputs, m_record, m_fileCreated));
 }
 
 JudgedReply RadarController::handleMonitoring(const QByteArray& buffer, QList<BoxUpdate>& boxes)
 {
     JudgedReply judged;
     judged.command = RadarCommand::Monitoring;
-    const MonitoringKind kind = m_shared.monitoringKind;
+    const MonitoringKind kind = m_monitoringKind;
     judged.kind = kind;
     boxes << text(box::kStatusText, QStringLiteral("Calculating Data"));
     const MonitoringReply reply = judgeMonitoringReply(buffer, kind, m_inputs.fft, m_inputs.raw);
@@ -279,12 +302,11 @@ JudgedReply RadarController::handleMonitoring(const QByteArray& buffer, QList<Bo
     }
     if (m_inputs.saveToFile && m_inputs.fileTypeIndex == 0 && m_files)
         judged.fileFailed = !written(m_files->writeMonitoring(
-            m_inputs, m_shared, m_record, reply, kind, m_link->sendMs(), m_link->receiveMs()));
+            m_inputs, m_record, reply, kind, m_link->sendMs(), m_link->receiveMs(), m_fileCreated));
     boxes << text(box::kTextTerminaTextBox, reply.logText);
 
     judged.accepted = true;
     judged.code = kind == MonitoringKind::Spectrum ? code::kSpectrumAccepted : code::kTimeDomainAccepted;
-    m_shared.lastReplyCode = judged.code;
     if (m_inputs.graph) {
         GraphRequest graph;
         graph.kind = kind;
@@ -305,11 +327,21 @@ JudgedReply RadarController::handleMonitoring(const QByteArray& buffer, QList<Bo
     return judged;
 }
 
-bool RadarController::written(bool ok)
+bool RadarController::written(const RadarFileSink::Result& result)
 {
-    if (ok && m_files)
-        m_replaced = m_files->replacedPath();
-    return ok;
+    switch (result.outcome) {
+    case RadarFileSink::Result::Outcome::Nothing:
+        return true;
+    case RadarFileSink::Result::Outcome::Written:
+        m_fileCreated = true;
+        m_fileOk = true;
+        m_replaced = result.replacedPath;
+        return true;
+    case RadarFileSink::Result::Outcome::Failed:
+        m_fileOk = false;
+        return false;
+    }
+    return false;
 }
 
 void RadarController::publish(const QList<BoxUpdate>& boxes)

@@ -17,26 +17,13 @@
 
 namespace velto::radar {
 
-// The values the radar window's reply handling and its measurement sequence share.
-struct RadarShared {
-    MonitoringKind monitoringKind = MonitoringKind::TimeDomain; // FftOrRawCombo starts at "RAW"
-    quint16 lastReplyCode = 0;
-    bool statusReceived = false;
-    int measurementCount = 0;
-    int autoMeasurementCount = 0;
-    int seriesIndex = 0;
-    int recordCursor = 0; // 0: no record started for this series
-    bool fileCreated = false;
-    bool fileOk = true;
-};
-
 // One judged reply, for the measurement sequence.
 struct JudgedReply {
     RadarCommand command = RadarCommand::SendStatus;
     bool accepted = false;
     // Header found but the reply ends early: Timer_Rx keeps running and looks again.
     bool incomplete = false;
-    quint16 code = 0; // lastReplyCode after an accepted reply
+    quint16 code = 0; // of an accepted reply: the command's, or for monitoring the other kind's
     MonitoringKind kind = MonitoringKind::Spectrum;
     bool fileFailed = false;
     // What the reply changed in the window, e.g. for a command-line line.
@@ -54,23 +41,31 @@ struct GraphRequest {
     BlockRange raw;
 };
 
-// Writes the monitoring files of a series; each call returns false after a file error, which it
-// has reported itself.
+// Writes the monitoring files of a run. The first write of a run replaces the file; once a write
+// has landed, later ones (`append`) add to it. A failure has been reported by the sink itself.
 class RadarFileSink {
 public:
+    struct Result {
+        enum class Outcome {
+            Nothing, // nothing to write yet, or data of a kind that belongs to no file
+            Written,
+            Failed,
+        };
+        Outcome outcome = Outcome::Nothing;
+        // The file that the run's first write replaced, else empty.
+        QString replacedPath;
+    };
+
     virtual ~RadarFileSink() = default;
-    virtual bool writeRecord(const RadarInputs& inputs, RadarShared& shared, const MonitoringRecord& record)
+    virtual Result writeRecord(const RadarInputs& inputs, const MonitoringRecord& record, bool append) = 0;
+    virtual Result writeMonitoring(const RadarInputs& inputs, const MonitoringRecord& record,
+        const MonitoringReply& reply, MonitoringKind kind, qint64 sendMs, qint64 receiveMs, bool append)
         = 0;
-    virtual bool writeMonitoring(const RadarInputs& inputs, RadarShared& shared,
-        const MonitoringRecord& record, const MonitoringReply& reply, MonitoringKind kind, qint64 sendMs,
-        qint64 receiveMs)
-        = 0;
-    // The file the last write replaced (the run's first write over a file already there), else empty.
-    virtual QString replacedPath() const { return {}; }
 };
 
 // The radar window's logic: its command buttons, the judging of each reply when Timer_Rx fires, and
-// the shared values. It talks to the window through box updates and signals only.
+// the counts and file state of a run, which change only through the operations below. It talks to
+// the window through box updates and signals only.
 class RadarController : public QObject {
     Q_OBJECT
 public:
@@ -92,8 +87,6 @@ public:
 
     RadarInputs& inputs() { return m_inputs; }
     const RadarInputs& inputs() const { return m_inputs; }
-    RadarShared& shared() { return m_shared; }
-    const RadarShared& shared() const { return m_shared; }
     RadarLink& link() { return *m_link; }
     MonitoringRecord& record() { return m_record; }
     void setReplyWindows(const ReplyWindows& windows) { m_windows = windows; }
@@ -107,6 +100,22 @@ public:
     void SendStatus_Click();
     void MonitoringCommand_Click();
     void FftOrRawCombo_Click(int index);
+    // The monitoring request of a run's step: the kind it asks for, whatever the combo shows.
+    void requestMonitoring(MonitoringKind kind);
+
+    // A run begins: counts, series numbers and the run's file start afresh.
+    void startRun();
+    // A further series of the run: its counts start afresh, its record goes to the run's file.
+    void startSeries();
+    // Stop: the next run replaces the file instead of appending to it.
+    void endRun();
+
+    MonitoringKind monitoringKind() const { return m_monitoringKind; }
+    // Accepted distances since the series began, and how many of them the counted series took.
+    int measurementCount() const { return m_measurementCount; }
+    int autoMeasurementCount() const { return m_autoMeasurementCount; }
+    // False once a write to the run's file has failed, until the next run or series.
+    bool fileOk() const { return m_fileOk; }
 
     // Timer_Rx interval for a command, monitoring by the kind it asks for.
     int replyWindowMs(RadarCommand command, MonitoringKind kind) const;
@@ -141,12 +150,18 @@ private:
     JudgedReply handleStatus(const QByteArray& buffer, QList<BoxUpdate>& boxes);
     JudgedReply handleMonitoring(const QByteArray& buffer, QList<BoxUpdate>& boxes);
     void countMeasurement(qint32 rawDistance, QList<BoxUpdate>& boxes, bool& fileFailed);
-    // A write to the sink; false after a file error. Notes a file it replaced.
-    bool written(bool ok);
+    // Takes in what a write to the sink did; false after a file error.
+    bool written(const RadarFileSink::Result& result);
     void publish(const QList<BoxUpdate>& boxes);
 
     RadarInputs m_inputs;
-    RadarShared m_shared;
+    MonitoringKind m_monitoringKind = MonitoringKind::TimeDomain; // FftOrRawCombo starts at "RAW"
+    int m_measurementCount = 0;
+    int m_autoMeasurementCount = 0;
+    int m_seriesIndex = 0;
+    bool m_recordStarted = false;
+    bool m_fileCreated = false;
+    bool m_fileOk = true;
     ReplyWindows m_windows;
     MonitoringRecord m_record;
     std::unique_ptr<QTimer> m_ownTimer;

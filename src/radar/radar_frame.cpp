@@ -60,12 +60,6 @@ QByteArray buildRadarFrame(RadarCommand command, const RadarParameters& paramete
     return frame;
 }
 
-QString CreatStructureForMeaserement(quint8 value)
-{
-    const char digits[] = { kHexDigits[value >> 4], kHexDigits[value & 0x0F] };
-    return QString::fromLatin1(digits, 2);
-}
-
 QString hexDump(QByteArrayView bytes)
 {
     QString text;

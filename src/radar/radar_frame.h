@@ -42,8 +42,6 @@ quint8 additiveChecksum(QByteArrayView bytes);
 // Monitoring only.
 QByteArray buildRadarFrame(RadarCommand command, const RadarParameters& parameters, quint8 dataSelector);
 
-// A byte as two upper-case hexadecimal digits.
-QString CreatStructureForMeaserement(quint8 value);
 // " 55  AA  01 ": a blank, two digits and a blank per byte, as the radar window's log shows bytes.
 QString hexDump(QByteArrayView bytes);
 

@@ -100,7 +100,6 @@ void FormRendo::Form_Load()
     m_controller->FftOrRawCombo_Click(1);
     f.FileTypeCombo->addItem(QStringLiteral("TXT"));
     f.FileTypeCombo->setCurrentIndex(0);
-    m_controller->shared().seriesIndex = 0;
     showBlockRanges();
     OpenMonitoringFileCheck_Click();
     showFilePath();

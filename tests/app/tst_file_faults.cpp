@@ -297,7 +297,7 @@ void TstFileFaults::radarMonitoringFileFails()
         QVERIFY(button->isEnabled());
     QVERIFY(!rig.run(button, path));
     QCOMPARE(rig.prompter.texts(), QStringList { kMonitoringFileError });
-    QVERIFY(!rig.window.controller().shared().fileOk);
+    QVERIFY(!rig.window.controller().fileOk());
     QVERIFY(!rig.timerRx.isActive());
     // Nothing under the file's name, nothing beside it.
     QCOMPARE(entries(folders.sub), before);

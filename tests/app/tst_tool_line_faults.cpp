@@ -517,7 +517,6 @@ void TstToolLineFaults::radar()
         QVERIFY(!judged.accepted);
         QCOMPARE(rig.log(), QString("Incorrect Header Block Number 10"));
         QCOMPARE(rig.f().StatusText->text(), QString("Calculating Data"));
-        QVERIFY(rig.radarWindow->controller().shared().lastReplyCode != 195);
     } else {
         rig.peer->answer = Answer::Silent;
         rig.radarWindow->controller().setReplyWindows(RadarRig::kSilenceWindows);

@@ -18,12 +18,14 @@ constexpr int kGuardMs = 60000;
 constexpr RadarController::ReplyWindows kFastWindows { 20, 40, 60 };
 
 struct FailingSink final : RadarFileSink {
-    bool writeRecord(const RadarInputs&, RadarShared&, const MonitoringRecord&) override { return true; }
-    bool writeMonitoring(const RadarInputs&, RadarShared& shared, const MonitoringRecord&,
-        const MonitoringReply&, MonitoringKind, qint64, qint64) override
+    Result writeRecord(const RadarInputs&, const MonitoringRecord&, bool) override
     {
-        shared.fileOk = false;
-        return false;
+        return { Result::Outcome::Written, {} };
+    }
+    Result writeMonitoring(const RadarInputs&, const MonitoringRecord&, const MonitoringReply&,
+        MonitoringKind, qint64, qint64, bool) override
+    {
+        return { Result::Outcome::Failed, {} };
     }
 };
 
@@ -108,7 +110,7 @@ void TstMeasurementSequence::countedSeriesOfFive()
     QVERIFY(rig.waitEnded());
     QCOMPARE(rig.ended.last().at(0).toBool(), true);
     QCOMPARE(rig.sent, kHandshake + series(5));
-    QCOMPARE(rig.controller.shared().measurementCount, 5);
+    QCOMPARE(rig.controller.measurementCount(), 5);
     QCOMPARE(rig.boxes["CounterOfMeasText"], QString("5"));
     QCOMPARE(rig.boxes["StatusText"], QString("End Of Measurements"));
     QCOMPARE(rig.boxes["MoreIndexText"], QString("1"));
@@ -167,7 +169,7 @@ void TstMeasurementSequence::periodicalUntilStop()
     QVERIFY(rig.ended.isEmpty());
     rig.sequence.StartOrStopMeasCommand_Click();
     QCOMPARE(rig.ended.size(), 1);
-    QVERIFY(rig.controller.shared().measurementCount >= 7);
+    QVERIFY(rig.controller.measurementCount() >= 7);
     QVERIFY(!rig.boxes.contains("CounterOfMeasText") || rig.boxes["CounterOfMeasText"] == "0");
     QCOMPARE(rig.sent.mid(3), series(rig.sent.size() - 3));
     QCOMPARE(rig.beeps.size(), 0);
@@ -181,6 +183,7 @@ void TstMeasurementSequence::spectrumAndTimeDomain()
     rig.controller.inputs().graph = true;
     rig.controller.inputs().numOfAutomeasurement = 1;
     QSignalSpy graphs(&rig.controller, &RadarController::graphRequested);
+    QSignalSpy judged(&rig.controller, &RadarController::replyJudged);
     rig.sequence.StartOrStopMeasCommand_Click();
     QVERIFY(rig.waitEnded());
     QCOMPARE(rig.ended.last().at(0).toBool(), true);
@@ -189,7 +192,9 @@ void TstMeasurementSequence::spectrumAndTimeDomain()
     QCOMPARE(graphs[0].at(0).value<GraphRequest>().kind, MonitoringKind::Spectrum);
     QCOMPARE(graphs[1].at(0).value<GraphRequest>().kind, MonitoringKind::TimeDomain);
     QCOMPARE(rig.boxes["StatusText"], QString("End Of Process"));
-    QCOMPARE(rig.controller.shared().lastReplyCode, quint16(60));
+    const auto last = judged.last().at(0).value<JudgedReply>();
+    QVERIFY(last.accepted);
+    QCOMPARE(last.code, quint16(60));
     QCOMPARE(rig.beeps.size(), 2); // after the series and after the monitoring
     // While a data kind is ticked the periodical series stays off.
     QCOMPARE(rig.sequence.controls(), (SequenceControls { true, true, false, "Stop" }));

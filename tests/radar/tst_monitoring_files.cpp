@@ -248,7 +248,7 @@ void TstMonitoringFiles::unwritablePlacesWriteNothing()
         QCOMPARE(rig.ended.last().at(0).toBool(), false);
         QCOMPARE(rig.errors, QStringList { MonitoringFiles::kFileErrorMessage });
         QCOMPARE(MonitoringFiles::kFileErrorMessage.split("\r\n").size(), 4);
-        QVERIFY(!rig.controller.shared().fileOk);
+        QVERIFY(!rig.controller.fileOk());
         QVERIFY(QDir(rig.files.folder()).isEmpty());
         QVERIFY(!rig.timerRx.isActive());
     }
@@ -261,12 +261,9 @@ void TstMonitoringFiles::unwritablePlacesWriteNothing()
         QStringList errors;
         MonitoringFiles files(dir.path() + "/Rendo Monitor/", [&](const QString& m) { errors << m; });
         RadarInputs in;
-        RadarShared shared;
         MonitoringRecord rec;
-        QVERIFY(!files.writeRecord(in, shared, rec));
+        QCOMPARE(files.writeRecord(in, rec, false).outcome, RadarFileSink::Result::Outcome::Failed);
         QCOMPARE(errors.size(), 1);
-        QVERIFY(!shared.fileOk);
-        QVERIFY(!shared.fileCreated);
         QCOMPARE(QFileInfo(blocker.fileName()).size(), 0);
     }
     // The monitoring data of a failing write is not written either, and the run ends.
@@ -289,13 +286,12 @@ void TstMonitoringFiles::failedAppendKeepsTheFileWhole()
     MonitoringFiles files(dir.path() + "/", [&](const QString& m) { errors << m; });
     RadarInputs in;
     in.fileName = "run.txt";
-    RadarShared shared;
     MonitoringRecord rec;
     rec.measurements = 1;
     rec.times << "1.000";
     rec.distances << "2.0000";
-    QVERIFY(files.writeRecord(in, shared, rec));
-    QVERIFY(shared.fileCreated);
+    using Outcome = RadarFileSink::Result::Outcome;
+    QCOMPARE(files.writeRecord(in, rec, false).outcome, Outcome::Written);
     QFile f(dir.path() + "/run.txt");
     QVERIFY(f.open(QIODevice::ReadOnly));
     const QByteArray before = f.readAll();
@@ -304,15 +300,14 @@ void TstMonitoringFiles::failedAppendKeepsTheFileWhole()
 
     // Appending needs the file of the run; it has gone, so nothing is made up in its place.
     QVERIFY(QFile::remove(f.fileName()));
-    QVERIFY(!files.writeRecord(in, shared, rec));
+    QCOMPARE(files.writeRecord(in, rec, true).outcome, Outcome::Failed);
     QVERIFY(!QFile::exists(f.fileName()));
     QCOMPARE(errors.size(), 1);
 
     // A folder that refuses new files leaves the file as it was.
-    shared = {};
-    QVERIFY(files.writeRecord(in, shared, rec));
+    QCOMPARE(files.writeRecord(in, rec, false).outcome, Outcome::Written);
     QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    const bool refused = !files.writeRecord(in, shared, rec);
+    const bool refused = files.writeRecord(in, rec, true).outcome == Outcome::Failed;
     QFile::setPermissions(
         dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     if (refused) {

@@ -52,18 +52,19 @@ struct FakeSink final : RadarFileSink {
     QList<MonitoringKind> monitoring;
     MonitoringRecord lastRecord;
     bool fail = false;
-    bool writeRecord(const RadarInputs&, RadarShared&, const MonitoringRecord& record) override
+    Result writeRecord(const RadarInputs&, const MonitoringRecord& record, bool) override
     {
         ++records;
         lastRecord = record;
-        return !fail;
+        return outcome();
     }
-    bool writeMonitoring(const RadarInputs&, RadarShared&, const MonitoringRecord&, const MonitoringReply&,
-        MonitoringKind kind, qint64, qint64) override
+    Result writeMonitoring(const RadarInputs&, const MonitoringRecord&, const MonitoringReply&,
+        MonitoringKind kind, qint64, qint64, bool) override
     {
         monitoring << kind;
-        return !fail;
+        return outcome();
     }
+    Result outcome() const { return { fail ? Result::Outcome::Failed : Result::Outcome::Written, {} }; }
 };
 
 struct Rig {
@@ -109,7 +110,7 @@ private slots:
     void refusedStatusRepliesChangeNothing();
     void incompleteReplyLooksAgain();
     void monitoringReplies();
-    void monitoringFailureKeepsTheLastCode();
+    void refusedMonitoringReplies();
     void fileWrites();
     void bytesOutsideTheWaitAreDropped();
     void rtsTurnAround();
@@ -135,11 +136,9 @@ void TstRadarController::buttonsSendTheirFrames()
     QCOMPARE(rig.boxes["ModeText"], QString("Track"));
     QCOMPARE(quint8(rig.link.written.last()[2]), quint8(0x03));
 
-    rig.controller.shared().statusReceived = true;
     rig.controller.SendStatus_Click();
     QCOMPARE(rig.boxes["ModeText"], QString("Send Status"));
     QCOMPARE(rig.link.written.last().size(), 18);
-    QVERIFY(!rig.controller.shared().statusReceived);
     QCOMPARE(rig.boxes["TextTerminaTextBox"], QString());
 }
 
@@ -190,13 +189,11 @@ void TstRadarController::sendStatusReplyFillsTheBoxes()
     QCOMPARE(rig.boxes["CounterOfMeasText"], QString("1"));
     QCOMPARE(
         rig.boxes["TextTerminaTextBox"], QString(" 55  AA  01  10  27  00  00  00  00  00  00  1E  55 "));
-    const RadarShared& s = rig.controller.shared();
-    QCOMPARE(s.lastReplyCode, quint16(1));
-    QVERIFY(s.statusReceived);
-    QCOMPARE(s.measurementCount, 1);
+    QCOMPARE(rig.controller.measurementCount(), 1);
     QVERIFY(!rig.timerRx.isActive());
     QCOMPARE(rig.judged.size(), 1);
     QVERIFY(rig.judged[0].accepted);
+    QCOMPARE(rig.judged[0].code, quint16(1));
 
     // With a tank height the sensor reports the level.
     rig.controller.inputs().parameters.tankHeightMm = 6000;
@@ -209,7 +206,7 @@ void TstRadarController::sendStatusReplyFillsTheBoxes()
     rig.controller.Standby_Click();
     rig.answer(hex("55 AA 05 00 00 00 00 00 00 00 00 00 04"));
     QCOMPARE(rig.boxes["SignalToNoiseText"], QString("N/A"));
-    QCOMPARE(rig.controller.shared().lastReplyCode, quint16(5));
+    QCOMPARE(rig.judged.last().code, quint16(5));
 }
 
 void TstRadarController::countedSeriesAndItsRecord()
@@ -218,7 +215,13 @@ void TstRadarController::countedSeriesAndItsRecord()
     rig.controller.inputs().numOfAutomeasurement = 2;
     rig.controller.inputs().distanceByLaser = QStringLiteral("2.5");
     rig.controller.inputs().spectrum = true;
-    rig.controller.shared().seriesIndex = 3;
+    // Three series of the run went before this one.
+    for (int i = 0; i < 3; ++i) {
+        rig.controller.startSeries();
+        rig.controller.SendStatus_Click();
+        rig.answer(sendStatusReply(11111, 20));
+    }
+    rig.controller.startSeries();
     const quint32 distances[] = { 12345, 23456, 34567 };
     for (quint32 d : distances) {
         rig.clock.advance(1500);
@@ -231,13 +234,12 @@ void TstRadarController::countedSeriesAndItsRecord()
     }
     QCOMPARE(rig.boxes["CounterOfMeasText"], QString("2"));
     QCOMPARE(rig.boxes["StatusText"], QString("End Of Measurements"));
-    QCOMPARE(rig.controller.shared().measurementCount, 3);
-    QCOMPARE(rig.controller.shared().autoMeasurementCount, 2);
+    QCOMPARE(rig.controller.measurementCount(), 3);
+    QCOMPARE(rig.controller.autoMeasurementCount(), 2);
     QCOMPARE(rig.boxes["MoreIndexText"], QString("4"));
     const MonitoringRecord& r = rig.controller.record();
     QCOMPARE(
         r.lines(), QStringList({ "1000003", "2", "2.5000", "Mode 1", "1.500", "1.2345", "3.000", "2.3456" }));
-    QCOMPARE(rig.controller.shared().recordCursor, 8);
 }
 
 void TstRadarController::periodicalSeriesKeepsNoRecord()
@@ -248,10 +250,10 @@ void TstRadarController::periodicalSeriesKeepsNoRecord()
         rig.controller.SendStatus_Click();
         rig.answer(sendStatusReply(10000 + i, 20));
     }
-    QCOMPARE(rig.controller.shared().measurementCount, 7);
+    QCOMPARE(rig.controller.measurementCount(), 7);
     QVERIFY(!rig.boxes.contains("CounterOfMeasText"));
     QVERIFY(!rig.boxes.contains("MoreIndexText"));
-    QCOMPARE(rig.controller.shared().recordCursor, 0);
+    QVERIFY(rig.controller.record().times.isEmpty());
     QCOMPARE(rig.boxes["DistanceOrLevelText"], QString("1.0006"));
 }
 
@@ -270,15 +272,12 @@ void TstRadarController::refusedStatusRepliesChangeNothing()
     QFETCH(QByteArray, reply);
     QFETCH(QString, log);
     Rig rig;
-    rig.controller.shared().lastReplyCode = 3;
     rig.controller.SendStatus_Click();
     rig.answer(reply);
     QCOMPARE(rig.boxes["TextTerminaTextBox"], log);
     QVERIFY(!rig.boxes.contains("DistanceOrLevelText"));
     QVERIFY(!rig.boxes.contains("CounterOfMeasText"));
-    QCOMPARE(rig.controller.shared().measurementCount, 0);
-    QVERIFY(!rig.controller.shared().statusReceived);
-    QCOMPARE(rig.controller.shared().lastReplyCode, quint16(3));
+    QCOMPARE(rig.controller.measurementCount(), 0);
     QVERIFY(!rig.timerRx.isActive());
     QVERIFY(!rig.judged.last().accepted);
 }
@@ -313,7 +312,7 @@ void TstRadarController::monitoringReplies()
     QCOMPARE(rig.boxes["SignalToNoiseText"], QString("N/A"));
     QCOMPARE(rig.boxes["ReceiveBuffSize"], QString("4352"));
     QCOMPARE(rig.boxes["TextTerminaTextBox"].size(), 4352 * 4);
-    QCOMPARE(rig.controller.shared().lastReplyCode, quint16(195));
+    QCOMPARE(rig.judged.last().code, quint16(195));
     QCOMPARE(layouts.last().at(0).toBool(), true);
     QCOMPARE(graphs.size(), 1);
     const auto spectrum = graphs.last().at(0).value<GraphRequest>();
@@ -322,10 +321,9 @@ void TstRadarController::monitoringReplies()
     QCOMPARE(spectrum.values.size(), 64);
     QCOMPARE(spectrum.values.front(), (1 + 4) & 0xFF); // block 2, first payload byte
 
-    rig.controller.shared().monitoringKind = MonitoringKind::TimeDomain;
-    rig.controller.MonitoringCommand_Click();
+    rig.controller.requestMonitoring(MonitoringKind::TimeDomain);
     rig.answer(blocks(0xC3, 235));
-    QCOMPARE(rig.controller.shared().lastReplyCode, quint16(60));
+    QCOMPARE(rig.judged.last().code, quint16(60));
     const auto time = graphs.last().at(0).value<GraphRequest>();
     QCOMPARE(time.kind, MonitoringKind::TimeDomain);
     QCOMPARE(time.values.size(), 128);
@@ -337,17 +335,16 @@ void TstRadarController::monitoringReplies()
     QCOMPARE(graphs.size(), 2);
 }
 
-void TstRadarController::monitoringFailureKeepsTheLastCode()
+void TstRadarController::refusedMonitoringReplies()
 {
     Rig rig;
     rig.controller.inputs().spectrum = true;
-    rig.controller.shared().lastReplyCode = 5;
     rig.controller.MonitoringCommand_Click();
     QByteArray bad = blocks(0x3C, 64);
     bad[9 * 68 + 1] = char(bad[9 * 68 + 1] + 1);
     rig.answer(bad);
     QCOMPARE(rig.boxes["TextTerminaTextBox"], QString("Incorrect CheckSum Monitoring In Block Number 10"));
-    QCOMPARE(rig.controller.shared().lastReplyCode, quint16(5));
+    QVERIFY(!rig.judged.last().accepted);
     QVERIFY(!rig.timerRx.isActive());
 
     rig.controller.MonitoringCommand_Click();

@@ -121,7 +121,7 @@ void TstRadarLine::fullStartSequence()
     const GraphRequest& time = graphs[1];
     QCOMPARE(time.values.size(), 128);
     QVERIFY(time.rawMax - time.rawMin > 20000);
-    QCOMPARE(rig.controller.shared().lastReplyCode, quint16(60));
+    QCOMPARE(rig.judged.last().code, quint16(60));
     for (const JudgedReply& r : std::as_const(rig.judged))
         QVERIFY(r.accepted);
 }
@@ -275,7 +275,7 @@ void TstRadarLine::liarsAreNeverAnswered()
     QVERIFY2(logs.contains(log), qPrintable(log));
     QCOMPARE(rig.judged.last().accepted, removeEcho);
     QCOMPARE(rig.boxes.value("DistanceOrLevelText"), removeEcho ? QString("1.0000") : QString());
-    QCOMPARE(rig.controller.shared().lastReplyCode, removeEcho ? quint16(1) : quint16(0));
+    QCOMPARE(rig.judged.last().code, removeEcho ? quint16(1) : quint16(0));
     QVERIFY(!rig.controller.link().awaitingReply());
     QVERIFY(!rig.timerRx.isActive());
     QCOMPARE(rig.timerRx.timerType(), Qt::PreciseTimer);

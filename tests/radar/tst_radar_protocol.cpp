@@ -104,8 +104,6 @@ void TstRadarProtocol::dataSelection()
 
 void TstRadarProtocol::hexTexts()
 {
-    QCOMPARE(CreatStructureForMeaserement(0x0A), QString("0A"));
-    QCOMPARE(CreatStructureForMeaserement(0xF8), QString("F8"));
     QCOMPARE(hexDump(hex("55 AA 01")), QString(" 55  AA  01 "));
     QCOMPARE(hexDump({}), QString());
 }

@@ -101,7 +101,7 @@ void TstFormRendo::controlsAndDefaults()
     QCOMPARE(rig.f.FftOrRawCombo->count(), 2);
     QCOMPARE(rig.f.FftOrRawCombo->currentText(), QString("RAW"));
     QCOMPARE(rig.f.FileTypeCombo->currentText(), QString("TXT"));
-    QCOMPARE(rig.window.controller().shared().monitoringKind, radar::MonitoringKind::TimeDomain);
+    QCOMPARE(rig.window.controller().monitoringKind(), radar::MonitoringKind::TimeDomain);
     for (const char* hidden :
         { "FFTStartBlockText", "FFTEndBlockText", "RAWStartBlockText", "RAWEndBlockText" })
         QVERIFY2(!rig.control(hidden)->isVisible(), hidden);
@@ -111,7 +111,7 @@ void TstFormRendo::controlsAndDefaults()
 
     rig.f.FftOrRawCombo->setCurrentIndex(0);
     emit rig.f.FftOrRawCombo->activated(0);
-    QCOMPARE(rig.window.controller().shared().monitoringKind, radar::MonitoringKind::Spectrum);
+    QCOMPARE(rig.window.controller().monitoringKind(), radar::MonitoringKind::Spectrum);
 }
 
 void TstFormRendo::disconnectedButtonsStayOff()

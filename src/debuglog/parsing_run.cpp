@@ -8,43 +8,25 @@ ParsingRun::ParsingRun(QObject* parent)
     qRegisterMetaType<ParsingOutcome>();
 }
 
-ParsingRun::~ParsingRun()
-{
-    if (!m_thread)
-        return;
-    cancel();
-    // Nobody is left to hear the finished signal; the job looks at the flag every few thousand lines.
-    m_thread->wait();
-    delete m_thread;
-}
+ParsingRun::~ParsingRun() = default;
 
 bool ParsingRun::start(const ParsingPaths& paths)
 {
-    if (m_thread)
-        return false;
-    auto cancel = std::make_shared<std::atomic<bool>>(false);
-    auto outcome = std::make_shared<ParsingOutcome>();
-    m_cancel = cancel;
-    m_thread = QThread::create([this, paths, cancel, outcome] {
-        ParsingJob job(paths, *cancel, [this](qint64 done, qint64 count) {
-            QMetaObject::invokeMethod(
-                this, [this, done, count] { emit progressed(done, count); }, Qt::QueuedConnection);
-        });
-        *outcome = job.run();
-    });
-    // Runs here once the thread has ended, after every progress report it queued.
-    connect(m_thread, &QThread::finished, this, [this, outcome] {
-        delete std::exchange(m_thread, nullptr);
-        emit finished(*outcome);
-    });
-    m_thread->start();
-    return true;
+    using Control = decltype(m_job)::Control;
+    return m_job.start(
+        [paths](Control& control) {
+            ParsingJob job(paths, control.cancelFlag(), [&control](qint64 done, qint64 count) {
+                control.report({ done, count });
+            });
+            return job.run();
+        },
+        [this](const ParsingOutcome& outcome) { emit finished(outcome); },
+        [this](const ParsingProgress& progress) { emit progressed(progress.linesDone, progress.lineCount); });
 }
 
 void ParsingRun::cancel()
 {
-    if (m_cancel)
-        m_cancel->store(true);
+    m_job.cancel();
 }
 
 } // namespace velto::debuglog

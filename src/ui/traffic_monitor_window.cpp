@@ -17,7 +17,6 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QStyle>
-#include <QThread>
 #include <QTimer>
 
 #include <algorithm>
@@ -112,9 +111,6 @@ TrafficMonitorWindow::~TrafficMonitorWindow()
 {
     if (m_recorder)
         m_recorder->setRecording(false);
-    // A save under way finishes writing before the rows it holds go.
-    if (m_saveThread)
-        m_saveThread->wait();
 }
 
 void TrafficMonitorWindow::setUpTable()
@@ -277,7 +273,7 @@ void TrafficMonitorWindow::CopyCommand_Click()
 
 void TrafficMonitorWindow::SaveCommand_Click()
 {
-    if (m_saveThread)
+    if (m_save.isRunning())
         return;
     const QString filter = QString::fromLatin1(kSaveFilter);
     const QString path
@@ -289,20 +285,15 @@ void TrafficMonitorWindow::SaveCommand_Click()
         m_recorder->flushQuietLines();
     if (!m_ui->PauseCommand->isChecked())
         TimerTrafficBatch_Timer();
-    // The rows share their bytes with the view, so the copy is cheap; the writing is off this thread.
-    auto error = std::make_shared<QString>();
+    // The rows share their bytes with the view, so the copy is cheap; the writing is off this thread
+    // and ends even when the window goes first.
     QList<traffic::TrafficRow> rows = shownRows();
     const traffic::SessionHeader header
         = m_recorder ? m_recorder->sessionHeader(rows) : traffic::SessionHeader::thisProgram({}, {});
-    m_saveThread = QThread::create(
-        [rows = std::move(rows), header, path, error] { *error = traffic::saveSession(path, header, rows); });
-    connect(m_saveThread, &QThread::finished, this, [this, path, error] {
-        m_saveThread->deleteLater();
-        m_saveThread = nullptr;
-        saveFinished(path, *error);
-    });
+    m_save.start(
+        [rows = std::move(rows), header, path](auto&) { return traffic::saveSession(path, header, rows); },
+        [this, path](const QString& error) { saveFinished(path, error); });
     m_ui->SaveCommand->setEnabled(false);
-    m_saveThread->start();
 }
 
 void TrafficMonitorWindow::saveFinished(const QString& path, const QString& error)

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "common/background_job.h"
+
 #include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
-class QThread;
 class QTimer;
 
 namespace Ui {
@@ -82,7 +83,7 @@ private:
     TrafficTableModel* m_rows;
     TrafficFilterModel* m_shown;
     QTimer* m_batchTimer;
-    QThread* m_saveThread = nullptr;
+    BackgroundJob<QString> m_save; // the error text of a save; empty when the file was written
 };
 
 } // namespace velto::ui

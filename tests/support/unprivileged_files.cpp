@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include <pwd.h>
-#include <sys/fsuid.h>
 #include <unistd.h>
 
 namespace velto::test {
@@ -19,14 +18,16 @@ UnprivilegedFiles::UnprivilegedFiles()
         m_whyNot = QStringLiteral("running as root and there is no user nobody to act as");
         return;
     }
-    // setfsuid answers with the previous id whether or not it changed anything; asking again tells.
-    m_oldGid = unsigned(setfsgid(nobody->pw_gid));
-    m_oldUid = unsigned(setfsuid(nobody->pw_uid));
-    m_switched = true;
-    if (unsigned(setfsuid(nobody->pw_uid)) != nobody->pw_uid) {
-        m_whyNot = QStringLiteral("running as root and the file-system user id cannot be changed");
+    // The whole process, not the calling thread alone: background jobs write from pooled threads.
+    // Only the effective ids change, so the saved root ids let the test go back.
+    m_oldGid = unsigned(getegid());
+    m_oldUid = unsigned(geteuid());
+    if (setegid(nobody->pw_gid) != 0 || seteuid(nobody->pw_uid) != 0) {
+        m_whyNot = QStringLiteral("running as root and the effective user id cannot be changed");
+        setegid(m_oldGid);
         return;
     }
+    m_switched = true;
     m_active = true;
 }
 
@@ -34,8 +35,9 @@ UnprivilegedFiles::~UnprivilegedFiles()
 {
     if (!m_switched)
         return;
-    setfsuid(m_oldUid);
-    setfsgid(m_oldGid);
+    // Root's id first: changing the group needs it.
+    if (seteuid(m_oldUid) != 0 || setegid(m_oldGid) != 0)
+        qFatal("cannot take back the effective ids of root");
 }
 
 bool UnprivilegedFiles::openToAll(const QString& folder)

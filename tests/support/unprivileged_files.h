@@ -5,8 +5,8 @@
 namespace velto::test {
 
 // Root ignores the mode bits of files and folders, so a test of a read-only folder proves nothing
-// when it runs as root. While one of these lives, the calling thread reaches files as the unprivileged
-// user "nobody" (its file-system user and group ids only, so the test can go back). Where that is not
+// when it runs as root. While one of these lives, the process reaches files as the unprivileged user
+// "nobody" (its effective user and group ids only, so the test can go back). Where that is not
 // possible or not needed, active() says why a test should skip.
 class UnprivilegedFiles {
 public:
@@ -15,7 +15,7 @@ public:
     UnprivilegedFiles(const UnprivilegedFiles&) = delete;
     UnprivilegedFiles& operator=(const UnprivilegedFiles&) = delete;
 
-    // True when mode bits now hold for this thread (as nobody, or because the test is no root).
+    // True when mode bits now hold for the process (as nobody, or because the test is no root).
     bool active() const { return m_active; }
     QString whyNot() const { return m_whyNot; }
 

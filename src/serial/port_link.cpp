@@ -1,5 +1,6 @@
 #include "serial/port_link.h"
 
+#include "serial/in_process_wire.h"
 #include "serial/network_address.h"
 
 #include <QMetaMethod>
@@ -17,13 +18,19 @@ PortLink::PortLink(QObject* parent)
             continue;
         QMetaObject::connect(&m_serial, i, this, i);
         QMetaObject::connect(&m_network, i, this, i);
+        QMetaObject::connect(&m_inProcess, i, this, i);
     }
 }
 
 bool PortLink::open(const QString& portName, const QString& settings)
 {
     close();
-    m_active = NetworkAddress::looksLikeOne(portName) ? static_cast<ByteLink*>(&m_network) : &m_serial;
+    if (InProcessWire::looksLikeOne(portName))
+        m_active = &m_inProcess;
+    else if (NetworkAddress::looksLikeOne(portName))
+        m_active = &m_network;
+    else
+        m_active = &m_serial;
     return m_active->open(portName, settings);
 }
 
@@ -31,6 +38,7 @@ void PortLink::close()
 {
     m_serial.close();
     m_network.close();
+    m_inProcess.close();
 }
 
 bool PortLink::isOpen() const

@@ -1,14 +1,16 @@
 #pragma once
 
 #include "serial/byte_link.h"
+#include "serial/in_process_link.h"
 #include "serial/network_byte_link.h"
 #include "serial/qt_byte_link.h"
 
 namespace velto::serial {
 
 // The line the user chose, whatever it is: a serial port by its device path or name, or a serial
-// device server by its address (tcp://host:port, rfc2217://host:port). Each open() picks the link
-// for the address; the protocols above see one ByteLink.
+// device server by its address (tcp://host:port, rfc2217://host:port), or a line inside the program
+// by its location (inprocess:name). Each open() picks the link for the address; the protocols above
+// see one ByteLink.
 class PortLink final : public ByteLink {
     Q_OBJECT
 public:
@@ -32,6 +34,7 @@ private:
 
     QtByteLink m_serial;
     NetworkByteLink m_network;
+    InProcessLink m_inProcess;
     ByteLink* m_active;
 };
 

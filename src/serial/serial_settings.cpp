@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <algorithm>
+
 namespace velto::serial {
 
 std::optional<SerialSettings> SerialSettings::parse(const QString& text)
@@ -75,6 +77,16 @@ void SerialSettings::applyTo(QSerialPort& port) const
     port.setDataBits(dataBits);
     port.setStopBits(stopBits);
     port.setFlowControl(QSerialPort::NoFlowControl);
+}
+
+int SerialSettings::charactersPerSecond() const
+{
+    // In half bits, for one and a half stop bits.
+    const int stopHalves = stopBits == QSerialPort::TwoStop ? 4
+        : stopBits == QSerialPort::OneAndHalfStop           ? 3
+                                                            : 2;
+    const int halves = 2 * (1 + int(dataBits) + (parity == QSerialPort::NoParity ? 0 : 1)) + stopHalves;
+    return std::max(int(qint64(baudRate) * 2 / halves), 1);
 }
 
 } // namespace velto::serial

@@ -17,6 +17,8 @@ struct SerialSettings {
     QString toString() const;
     // Applies baud, parity, data and stop bits; no flow control.
     void applyTo(QSerialPort& port) const;
+    // What the line carries per second with a start bit, the data, parity and stop bits (9600,n,8,1: 960).
+    int charactersPerSecond() const;
 };
 
 } // namespace velto::serial

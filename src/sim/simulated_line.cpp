@@ -1,62 +1,36 @@
 #include "sim/simulated_line.h"
 
+#include "sim/device_end.h"
 #include "sim/paced_writer.h"
+#include "sim/pty_device_end.h"
 
-#include "sim/pty_terminal.h"
-
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <pty.h>
-#include <sys/ioctl.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace velto::sim {
 
-namespace {
-constexpr size_t kReadChunk = 4096;
-constexpr size_t kPathSize = 256;
-
-} // namespace
-
 SimulatedLine::SimulatedLine(const Clock& clock, QObject* parent)
+    : SimulatedLine(std::make_unique<PtyDeviceEnd>(), clock, parent)
+{
+}
+
+SimulatedLine::SimulatedLine(std::unique_ptr<DeviceEnd> end, const Clock& clock, QObject* parent)
     : QObject(parent)
     , m_simulator(clock)
+    , m_end(std::move(end))
     , m_clock(clock)
 {
-    int master = -1;
-    int slave = -1;
-    char name[kPathSize] = {};
-    if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-        m_errorText = pty::systemError("openpty");
+    if (!m_end->isValid())
         return;
-    }
-    pty::makeRaw(master);
-    pty::makeRaw(slave);
-    // Packet mode: besides the data, a read tells when the program cleared its input, which it
-    // does on opening the port. That is how the simulated devices learn the port was opened anew.
-    int packetMode = 1;
-    ioctl(master, TIOCPKT, &packetMode);
-    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-    fcntl(master, F_SETFD, FD_CLOEXEC);
-    fcntl(slave, F_SETFD, FD_CLOEXEC);
-    m_master = master;
-    m_slaveKeeper = slave;
-    m_devicePath = QString::fromLocal8Bit(name);
-
-    m_notifier = std::make_unique<QSocketNotifier>(m_master, QSocketNotifier::Read);
-    connect(m_notifier.get(), &QSocketNotifier::activated, this, &SimulatedLine::onReadable);
+    connect(m_end.get(), &DeviceEnd::received, this, &SimulatedLine::onReceived);
+    connect(m_end.get(), &DeviceEnd::inputCleared, this, [this] { m_simulator.lineReopened(); });
     m_queueTimer.setSingleShot(true);
     m_queueTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_queueTimer, &QTimer::timeout, this, &SimulatedLine::writeDue);
     m_sinceStart.start();
-    m_paced = std::make_unique<PacedWriter>(
-        [this](QByteArrayView bytes) { return writeSome(bytes); }, [this] { return charactersPerSecond(); });
+    m_paced = std::make_unique<PacedWriter>([this](QByteArrayView bytes) { return m_end->write(bytes); },
+        [this] { return charactersPerSecond(); });
     connect(m_paced.get(), &PacedWriter::sent, this, &SimulatedLine::replied);
     m_idleTimer.setSingleShot(true);
     m_idleTimer.setInterval(kLineIdleMs);
@@ -64,6 +38,21 @@ SimulatedLine::SimulatedLine(const Clock& clock, QObject* parent)
         send(m_simulator.lineIdle());
         sendScheduled();
     });
+}
+
+bool SimulatedLine::isValid() const
+{
+    return m_end->isValid();
+}
+
+QString SimulatedLine::devicePath() const
+{
+    return m_end->location();
+}
+
+QString SimulatedLine::errorText() const
+{
+    return m_end->errorText();
 }
 
 void SimulatedLine::setFaults(const LineFaults& faults, quint32 seed)
@@ -74,7 +63,7 @@ void SimulatedLine::setFaults(const LineFaults& faults, quint32 seed)
 
 int SimulatedLine::charactersPerSecond() const
 {
-    return pty::charactersPerSecond(m_slaveKeeper);
+    return m_end->charactersPerSecond();
 }
 
 qsizetype SimulatedLine::pacedPending() const
@@ -82,65 +71,25 @@ qsizetype SimulatedLine::pacedPending() const
     return m_paced ? m_paced->pending() : 0;
 }
 
-qsizetype SimulatedLine::writeSome(QByteArrayView bytes)
-{
-    qsizetype done = 0;
-    while (m_master >= 0 && done < bytes.size()) {
-        const ssize_t n = ::write(m_master, bytes.data() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += n;
-    }
-    return done;
-}
-
 SimulatedLine::~SimulatedLine()
 {
+    // The paced writer writes through the end; neither may outlive the other's use.
     m_paced.reset();
-    m_notifier.reset();
-    if (m_master >= 0)
-        ::close(m_master);
-    if (m_slaveKeeper >= 0)
-        ::close(m_slaveKeeper);
+    m_end.reset();
 }
 
-void SimulatedLine::onReadable()
+void SimulatedLine::onReceived(const QByteArray& data)
 {
-    char buf[kReadChunk];
-    for (;;) {
-        const ssize_t n = ::read(m_master, buf, sizeof buf);
-        if (n > 0 && buf[0] != TIOCPKT_DATA) {
-            if (buf[0] & TIOCPKT_FLUSHREAD)
-                m_simulator.lineReopened();
-            continue;
-        }
-        if (n > 1) {
-            const QByteArrayView data(buf + 1, n - 1);
-            if (m_faults.echo)
-                writeNow(data.toByteArray());
-            send(m_simulator.feed(data));
-            for (const RadarReply& reply : m_simulator.takePacedReplies())
-                m_paced->enqueue(reply.bytes, reply.delayMs);
-            sendScheduled();
-            if (m_simulator.awaitsLineIdle())
-                m_idleTimer.start();
-            else
-                m_idleTimer.stop();
-            continue;
-        }
-        if (n == 1)
-            continue;
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN)
-            return;
-        // End of file or a hard error: stop listening rather than spin on a dead descriptor.
-        m_errorText = n == 0 ? QStringLiteral("line closed") : pty::systemError("read");
-        m_notifier->setEnabled(false);
-        return;
-    }
+    if (m_faults.echo)
+        writeNow(data);
+    send(m_simulator.feed(data));
+    for (const RadarReply& reply : m_simulator.takePacedReplies())
+        m_paced->enqueue(reply.bytes, reply.delayMs);
+    sendScheduled();
+    if (m_simulator.awaitsLineIdle())
+        m_idleTimer.start();
+    else
+        m_idleTimer.stop();
 }
 
 void SimulatedLine::startDebugOutput()
@@ -159,11 +108,9 @@ void SimulatedLine::sendDebugOutput()
     const QByteArray bytes = m_debugTalker->outputUntil(m_clock.monotonicMs() - m_debugStartMs);
     if (bytes.isEmpty())
         return;
-    int unread = 0;
-    if (ioctl(m_slaveKeeper, FIONREAD, &unread) != 0)
-        unread = 0;
+    const qsizetype unread = m_end->unread();
     // Whole lines while they fit in the backlog; the rest is lost, as by a receiver that is not there.
-    const qsizetype room = std::max(0, kDebugBacklogBytes - unread);
+    const qsizetype room = std::max<qsizetype>(0, kDebugBacklogBytes - unread);
     qsizetype fits = 0;
     if (bytes.size() <= room)
         fits = bytes.size();
@@ -210,16 +157,8 @@ void SimulatedLine::writeDue()
 
 void SimulatedLine::writeNow(const QByteArray& bytes)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(m_master, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        // A full line (nobody reading the port) loses the reply, as a real bus would.
-        if (n <= 0)
-            break;
-        done += n;
-    }
+    // A full line (nobody reading the port) loses the reply, as a real bus would.
+    const qsizetype done = m_end->write(bytes);
     emit replied(bytes.first(done));
 }
 

@@ -13,26 +13,27 @@
 
 #include <memory>
 
-class QSocketNotifier;
-
 namespace velto::sim {
 
+class DeviceEnd;
 class PacedWriter;
 
-// The simulated sensors behind a real serial device: a pseudo-terminal whose slave path the program
-// opens like any port, while this object answers on the master side from the event loop. The slave
-// side is held open here so the line survives the program closing and reopening its port.
+// The simulated sensors behind a line the program opens like any port, answering from the event
+// loop: by default a pseudo-terminal whose slave path is the port; given another device end (an
+// in-process wire where the system has no pseudo-terminals), that end's location.
 class SimulatedLine : public QObject {
     Q_OBJECT
 public:
     // The clock must outlive the line.
     explicit SimulatedLine(const Clock& clock = SystemClock::instance(), QObject* parent = nullptr);
+    SimulatedLine(std::unique_ptr<DeviceEnd> end, const Clock& clock = SystemClock::instance(),
+        QObject* parent = nullptr);
     ~SimulatedLine() override;
 
-    bool isValid() const { return m_master >= 0; }
-    // The device to open as the serial port, e.g. /dev/pts/7; empty when the line could not be made.
-    QString devicePath() const { return m_devicePath; }
-    QString errorText() const { return m_errorText; }
+    bool isValid() const;
+    // What to open as the serial port, e.g. /dev/pts/7; empty when the line could not be made.
+    QString devicePath() const;
+    QString errorText() const;
 
     SensorSimulator& simulator() { return m_simulator; }
     RadarResponder& radar() { return m_simulator.radar(); }
@@ -61,7 +62,7 @@ signals:
     void replied(const QByteArray& bytes);
 
 private:
-    void onReadable();
+    void onReceived(const QByteArray& data);
     // Sends a reply extraDelayMs after now (a device's late or split answer), the faults applied.
     void send(const QByteArray& bytes, int extraDelayMs = 0);
     void sendScheduled();
@@ -74,16 +75,11 @@ private:
         QByteArray bytes;
     };
 
-    qsizetype writeSome(QByteArrayView bytes);
     // How long the line must be quiet before an unfinished frame is answered as it stands.
     static constexpr int kLineIdleMs = 50;
 
     SensorSimulator m_simulator;
-    int m_master = -1;
-    int m_slaveKeeper = -1;
-    QString m_devicePath;
-    QString m_errorText;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::unique_ptr<DeviceEnd> m_end;
     LineFaults m_faults;
     FaultPlanner m_planner;
     // Replies held back by the faults, in the order they leave.

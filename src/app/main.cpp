@@ -1,12 +1,12 @@
 #include "app/main_controller.h"
 #include "app/session_replayer.h"
+#include "app/simulated_lines.h"
 #include "app/splash_window.h"
 #include "modbus/port_modbus_master.h"
 #include "modbus/rtu_master.h"
 #include "serial/port_link.h"
 #include "serial/port_scanner.h"
 #include "serial/tapped_byte_link.h"
-#include "sim/simulated_line.h"
 #include "ui/logo.h"
 #include "ui/qt_prompter.h"
 
@@ -35,8 +35,7 @@ int main(int argc, char* argv[])
     modbus::RtuMaster rtuMaster(modbusLine);
     // Modbus TCP for an mbtcp:// address, RTU on the line for the rest.
     modbus::PortModbusMaster master(rtuMaster);
-    std::unique_ptr<sim::SimulatedLine> simulatedLine;
-    std::unique_ptr<sim::SimulatedLine> debugLine;
+    app::SimulatedLines simulatedLines(app::SimulatedLines::joinFromEnvironment());
 
     auto scanPorts = [] {
         QList<serial::PortChoice> choices;
@@ -44,21 +43,8 @@ int main(int argc, char* argv[])
             choices.append({ port.systemLocation, port.displayText, false });
         return choices;
     };
-    // The simulated sensors start the first time they are opened and run until the program ends.
-    auto simulatorPath = [&simulatedLine] {
-        if (!simulatedLine)
-            simulatedLine = std::make_unique<sim::SimulatedLine>();
-        return simulatedLine->isValid() ? simulatedLine->devicePath() : QString();
-    };
-
-    // A second simulated line where a Taliq485 prints its debug output, for the debug terminal.
-    auto debugSimulatorPath = [&debugLine] {
-        if (!debugLine) {
-            debugLine = std::make_unique<sim::SimulatedLine>();
-            debugLine->startDebugOutput();
-        }
-        return debugLine->isValid() ? debugLine->devicePath() : QString();
-    };
+    auto simulatorPath = [&simulatedLines] { return simulatedLines.sensorsLocation(); };
+    auto debugSimulatorPath = [&simulatedLines] { return simulatedLines.debugOutputLocation(); };
 
     // A recorded session as the far end; choosing one again replaces the last.
     app::SessionReplayer replayer;

@@ -9,10 +9,8 @@ DebugTerminal::DebugTerminal(serial::ByteLink& link, const Clock& clock, QObject
     , m_link(link)
     , m_clock(clock)
 {
-    m_screenTimer.setObjectName(QStringLiteral("DebugScreenTimer"));
-    m_screenTimer.setInterval(kScreenBatchMs);
-    m_screenTimer.setSingleShot(true);
-    connect(&m_screenTimer, &QTimer::timeout, this, &DebugTerminal::flushScreen);
+    m_screen.timer().setObjectName(QStringLiteral("DebugScreenTimer"));
+    connect(&m_screen, &BatchedAppender::batchReady, this, &DebugTerminal::screenUpdate);
     connect(&m_link, &serial::ByteLink::readyRead, this, &DebugTerminal::onReadyRead);
     connect(&m_link, &serial::ByteLink::closed, this, &DebugTerminal::onLinkClosed);
     load();
@@ -35,8 +33,7 @@ void DebugTerminal::load()
     const bool keepLines = m_stamper.keepsLines();
     m_stamper = LineStamper();
     m_stamper.setKeepLines(keepLines);
-    m_pendingClear = false;
-    m_pendingText.clear();
+    m_screen.discard();
     m_bytesReceived = 0;
     m_linesReceived = 0;
 }
@@ -105,9 +102,8 @@ void DebugTerminal::closeCapture()
 void DebugTerminal::clearScreen()
 {
     m_stamper.screenEmptied();
-    m_pendingClear = true;
-    m_pendingText.clear();
-    flushScreen();
+    m_screen.clear();
+    m_screen.flush();
 }
 
 void DebugTerminal::clearBuffer()
@@ -118,14 +114,7 @@ void DebugTerminal::clearBuffer()
 
 void DebugTerminal::flushScreen()
 {
-    m_screenTimer.stop();
-    if (!m_pendingClear && m_pendingText.isEmpty())
-        return;
-    const bool clearFirst = m_pendingClear;
-    const QString text = m_pendingText;
-    m_pendingClear = false;
-    m_pendingText.clear();
-    emit screenUpdate(clearFirst, text);
+    m_screen.flush();
 }
 
 qint64 DebugTerminal::elapsedMs() const
@@ -148,14 +137,9 @@ void DebugTerminal::onReadyRead()
         emit capturingChanged(false);
         emit captureFailed(m_errorText);
     }
-    if (chunk.screenCleared) {
-        m_pendingClear = true;
-        m_pendingText = chunk.screenText;
-    } else {
-        m_pendingText += chunk.screenText;
-    }
-    if (!m_screenTimer.isActive())
-        m_screenTimer.start();
+    if (chunk.screenCleared)
+        m_screen.clear();
+    m_screen.append(chunk.screenText);
     if (!chunk.finishedLines.isEmpty())
         emit linesFinished(chunk.finishedLines);
 }

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "common/batched_appender.h"
 #include "common/clock.h"
 #include "debugterm/capture_writer.h"
 #include "debugterm/line_stamper.h"
 
 #include <QObject>
 #include <QString>
-#include <QTimer>
 
 namespace velto::serial {
 class ByteLink;
@@ -21,7 +21,7 @@ namespace velto::debugterm {
 class DebugTerminal : public QObject {
     Q_OBJECT
 public:
-    static constexpr int kScreenBatchMs = 50;
+    static constexpr int kScreenBatchMs = BatchedAppender::kBatchMs;
 
     // The link and the clock must outlive the terminal.
     DebugTerminal(serial::ByteLink& link, const Clock& clock, QObject* parent = nullptr);
@@ -51,7 +51,7 @@ public:
 
     // Hands over the screen text gathered so far now rather than at the next batch tick.
     void flushScreen();
-    QTimer& screenTimer() { return m_screenTimer; }
+    QTimer& screenTimer() { return m_screen.timer(); }
 
     qint64 elapsedMs() const;
     QString errorText() const { return m_errorText; }
@@ -82,12 +82,10 @@ private:
     const Clock& m_clock;
     LineStamper m_stamper;
     CaptureWriter m_capture;
-    QTimer m_screenTimer;
+    BatchedAppender m_screen;
     qint64 m_startMs = 0;
     bool m_running = false;
     bool m_stopping = false;
-    bool m_pendingClear = false;
-    QString m_pendingText;
     QString m_errorText;
     qint64 m_bytesReceived = 0;
     qint64 m_linesReceived = 0;

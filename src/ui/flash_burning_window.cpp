@@ -6,13 +6,12 @@
 #include "flash/hex_order_runner.h"
 #include "serial/byte_link.h"
 #include "ui/screen_fit.h"
+#include "ui/text_tail.h"
 #include "ui_flash_burning_window.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QKeyEvent>
-#include <QScrollBar>
-#include <QTextCursor>
 
 namespace velto::ui {
 
@@ -52,9 +51,9 @@ FlashBurningWindow::FlashBurningWindow(serial::ByteLink& link, Prompter& prompte
     }
     m_ui->HexOrderMissingLabel->setText(kConverterMissingText);
     m_ui->HexOrderMissingLabel->hide();
-    m_transcriptTimer.setSingleShot(true);
-    m_transcriptTimer.setInterval(kTranscriptBatchMs);
-    connect(&m_transcriptTimer, &QTimer::timeout, this, &FlashBurningWindow::flushTranscript);
+    connect(&m_transcript, &BatchedAppender::batchReady, this, [this](bool clearFirst, const QString& text) {
+        appendAtTail(*m_ui->DebugText, clearFirst, text, TailFollow::Always);
+    });
 
     Ui::FormFlashburning& f = *m_ui;
     connect(f.BrowseCommand, &QPushButton::clicked, this, &FlashBurningWindow::BrowseCommand_Click);
@@ -234,29 +233,17 @@ void FlashBurningWindow::onFinished(const flash::FlashResult& result)
 
 void FlashBurningWindow::appendTranscript(const QString& entry)
 {
-    m_pendingTranscript += entry;
-    m_pendingTranscript += QLatin1Char('\n');
-    if (!m_transcriptTimer.isActive())
-        m_transcriptTimer.start();
+    m_transcript.append(entry + QLatin1Char('\n'));
 }
 
 void FlashBurningWindow::flushTranscript()
 {
-    m_transcriptTimer.stop();
-    if (m_pendingTranscript.isEmpty())
-        return;
-    QPlainTextEdit* view = m_ui->DebugText;
-    QTextCursor end(view->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(m_pendingTranscript);
-    m_pendingTranscript.clear();
-    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+    m_transcript.flush();
 }
 
 void FlashBurningWindow::clearTranscript()
 {
-    m_transcriptTimer.stop();
-    m_pendingTranscript.clear();
+    m_transcript.discard();
     m_ui->DebugText->clear();
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "common/batched_appender.h"
 #include "flash/flash_timings.h"
 
 #include <QByteArray>
 #include <QString>
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -48,7 +48,7 @@ public:
     // Puts what the transcript batches onto DebugText now.
     void flushTranscript();
 
-    static constexpr int kTranscriptBatchMs = 50;
+    static constexpr int kTranscriptBatchMs = BatchedAppender::kBatchMs;
     static constexpr int kTranscriptMaxLines = 100000;
 
     void Form_Load();
@@ -89,8 +89,7 @@ private:
     const QString m_converterProgram;
     QString m_hexFilePath;
     bool m_hexOrderPending = false;
-    QString m_pendingTranscript;
-    QTimer m_transcriptTimer;
+    BatchedAppender m_transcript;
 };
 
 } // namespace velto::ui

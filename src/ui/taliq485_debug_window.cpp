@@ -3,14 +3,13 @@
 #include "common/file_suffix.h"
 #include "common/prompter.h"
 #include "debugterm/debug_terminal.h"
+#include "ui/text_tail.h"
 #include "ui_taliq485_debug_window.h"
 
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QScrollBar>
-#include <QTextCursor>
 
 namespace velto::ui {
 
@@ -180,19 +179,8 @@ void Taliq485DebugWindow::Form_Unload()
 
 void Taliq485DebugWindow::showScreenUpdate(bool clearFirst, const QString& text)
 {
-    QPlainTextEdit* screen = m_ui->DebugWindowText;
-    if (clearFirst)
-        screen->clear();
-    if (text.isEmpty())
-        return;
-    QScrollBar* bar = screen->verticalScrollBar();
     // Follow the stream unless the user has scrolled up to read something.
-    const bool following = bar->value() == bar->maximum();
-    QTextCursor end(screen->document());
-    end.movePosition(QTextCursor::End);
-    end.insertText(text);
-    if (following)
-        bar->setValue(bar->maximum());
+    appendAtTail(*m_ui->DebugWindowText, clearFirst, text, TailFollow::UnlessScrolledUp);
 }
 
 void Taliq485DebugWindow::showRunning(bool running)

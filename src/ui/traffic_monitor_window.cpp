@@ -17,7 +17,6 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QStyle>
-#include <QTimer>
 
 #include <algorithm>
 #include <memory>
@@ -75,7 +74,7 @@ TrafficMonitorWindow::TrafficMonitorWindow(
     , m_prompter(prompter)
     , m_rows(new TrafficTableModel(traffic::RowRing::kDefaultCapacity, this))
     , m_shown(new TrafficFilterModel(*m_rows, this))
-    , m_batchTimer(new QTimer(this))
+    , m_batch(new BatchedAppender(this))
 {
     m_ui->setupUi(this);
     for (const auto& [text, directions] : kDirections)
@@ -85,10 +84,12 @@ TrafficMonitorWindow::TrafficMonitorWindow(
         m_ui->ProtocolFilterCombo->addItem(traffic::protocolName(p), int(p));
     setUpTable();
 
-    m_batchTimer->setObjectName(QStringLiteral("TimerTrafficBatch"));
-    m_batchTimer->setInterval(kBatchMs);
-    connect(m_batchTimer, &QTimer::timeout, this, &TrafficMonitorWindow::TimerTrafficBatch_Timer);
-    connect(&recorder, &traffic::TrafficRecorder::rowRecorded, m_rows, &TrafficTableModel::append);
+    m_batch->timer().setObjectName(QStringLiteral("TimerTrafficBatch"));
+    connect(m_batch, &BatchedAppender::batchReady, this, &TrafficMonitorWindow::TimerTrafficBatch_Timer);
+    connect(&recorder, &traffic::TrafficRecorder::rowRecorded, this, [this](const traffic::TrafficRow& row) {
+        m_rows->append(row);
+        m_batch->arrived();
+    });
 
     connect(m_ui->PauseCommand, &QPushButton::toggled, this, &TrafficMonitorWindow::PauseCommand_Click);
     connect(m_ui->ClearCommand, &QPushButton::clicked, this, &TrafficMonitorWindow::ClearCommand_Click);
@@ -224,7 +225,6 @@ void TrafficMonitorWindow::showEvent(QShowEvent* event)
     QWidget::showEvent(event);
     if (m_recorder)
         m_recorder->setRecording(true);
-    m_batchTimer->start();
 }
 
 void TrafficMonitorWindow::closeEvent(QCloseEvent* event)
@@ -233,7 +233,7 @@ void TrafficMonitorWindow::closeEvent(QCloseEvent* event)
     if (m_recorder)
         m_recorder->setRecording(false);
     TimerTrafficBatch_Timer();
-    m_batchTimer->stop();
+    m_batch->discard();
     QWidget::closeEvent(event);
 }
 

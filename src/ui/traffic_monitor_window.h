@@ -1,13 +1,12 @@
 #pragma once
 
 #include "common/background_job.h"
+#include "common/batched_appender.h"
 
 #include <QPointer>
 #include <QWidget>
 
 #include <memory>
-
-class QTimer;
 
 namespace Ui {
 class FormTrafficMonitor;
@@ -33,7 +32,7 @@ class TrafficTableModel;
 class TrafficMonitorWindow : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kBatchMs = 50;
+    static constexpr int kBatchMs = BatchedAppender::kBatchMs;
     static constexpr const char* kSaveFilter = "Text Files (*.txt)";
 
     // The recorder and the prompter must outlive the window.
@@ -43,7 +42,7 @@ public:
     Ui::FormTrafficMonitor& form() { return *m_ui; }
     TrafficTableModel& rows() { return *m_rows; }
     TrafficFilterModel& shown() { return *m_shown; }
-    QTimer& batchTimer() { return *m_batchTimer; }
+    QTimer& batchTimer() { return m_batch->timer(); }
 
     void PauseCommand_Click(bool paused);
     void ClearCommand_Click();
@@ -82,7 +81,7 @@ private:
     Prompter& m_prompter;
     TrafficTableModel* m_rows;
     TrafficFilterModel* m_shown;
-    QTimer* m_batchTimer;
+    BatchedAppender* m_batch; // rows wait in m_rows; this times their batches
     BackgroundJob<QString> m_save; // the error text of a save; empty when the file was written
 };
 

@@ -6,6 +6,7 @@
 #include "radar/measurement_sequence.h"
 #include "radar/monitoring_files.h"
 #include "radar/monitoring_folder.h"
+#include "radar/radar_box_names.h"
 #include "serial/tapped_byte_link.h"
 
 #include <QCoreApplication>

@@ -5,6 +5,7 @@
 #include "common/whole_file.h"
 #include "graph/graph_geometry.h"
 #include "graph/graph_painter.h"
+#include "radar/radar_box_names.h"
 #include "serial/tapped_byte_link.h"
 
 #include <QCoreApplication>

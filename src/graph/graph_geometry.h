@@ -1,7 +1,8 @@
 #pragma once
 
+#include "common/box_update.h"
 #include "graph/graph_mark.h"
-#include "radar/radar_controller.h"
+#include "radar/graph_request.h"
 
 #include <QSizeF>
 

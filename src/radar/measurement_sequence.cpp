@@ -1,4 +1,5 @@
 #include "radar/measurement_sequence.h"
+#include "radar/radar_box_names.h"
 
 namespace velto::radar {
 

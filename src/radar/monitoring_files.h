@@ -1,7 +1,7 @@
 #pragma once
 
 #include "radar/combined_monitoring_data.h"
-#include "radar/radar_controller.h"
+#include "radar/radar_file_sink.h"
 
 #include <QStringList>
 

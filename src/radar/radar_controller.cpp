@@ -1,6 +1,10 @@
 #include "radar/radar_controller.h"
 
+#include "radar/monitoring_reply.h"
+#include "radar/radar_box_names.h"
 #include "radar/radar_format.h"
+#include "radar/radar_frame.h"
+#include "radar/status_reply.h"
 #include "serial/own_echo.h"
 
 #include <utility>

@@ -2,13 +2,13 @@
 
 #include "common/box_update.h"
 #include "common/clock.h"
+#include "radar/graph_request.h"
+#include "radar/judged_reply.h"
 #include "radar/monitoring_record.h"
-#include "radar/monitoring_reply.h"
 #include "radar/radar_command.h"
-#include "radar/radar_frame.h"
+#include "radar/radar_file_sink.h"
 #include "radar/radar_inputs.h"
 #include "radar/radar_link.h"
-#include "radar/status_reply.h"
 
 #include <QObject>
 #include <QTimer>
@@ -16,52 +16,6 @@
 #include <memory>
 
 namespace velto::radar {
-
-// One judged reply, for the measurement sequence.
-struct JudgedReply {
-    RadarCommand command = RadarCommand::SendStatus;
-    bool accepted = false;
-    // Header found but the reply ends early: Timer_Rx keeps running and looks again.
-    bool incomplete = false;
-    quint16 code = 0; // of an accepted reply: the command's, or for monitoring the other kind's
-    MonitoringKind kind = MonitoringKind::Spectrum;
-    bool fileFailed = false;
-    // What the reply changed in the window, e.g. for a command-line line.
-    QList<BoxUpdate> boxes;
-};
-
-// What DrawFFT plots from an accepted monitoring reply.
-struct GraphRequest {
-    MonitoringKind kind = MonitoringKind::Spectrum;
-    QList<int> values; // spectrumBins or rawSamples
-    qint32 rawMin = 0;
-    qint32 rawMax = 0;
-    bool combined = false; // both data kinds ticked
-    BlockRange fft;
-    BlockRange raw;
-};
-
-// Writes the monitoring files of a run. The first write of a run replaces the file; once a write
-// has landed, later ones (`append`) add to it. A failure has been reported by the sink itself.
-class RadarFileSink {
-public:
-    struct Result {
-        enum class Outcome {
-            Nothing, // nothing to write yet, or data of a kind that belongs to no file
-            Written,
-            Failed,
-        };
-        Outcome outcome = Outcome::Nothing;
-        // The file that the run's first write replaced, else empty.
-        QString replacedPath;
-    };
-
-    virtual ~RadarFileSink() = default;
-    virtual Result writeRecord(const RadarInputs& inputs, const MonitoringRecord& record, bool append) = 0;
-    virtual Result writeMonitoring(const RadarInputs& inputs, const MonitoringRecord& record,
-        const MonitoringReply& reply, MonitoringKind kind, qint64 sendMs, qint64 receiveMs, bool append)
-        = 0;
-};
 
 // The radar window's logic: its command buttons, the judging of each reply when Timer_Rx fires, and
 // the counts and file state of a run, which change only through the operations below. It talks to
@@ -174,21 +128,4 @@ private:
     bool m_modeSet = false;
 };
 
-// Box names of the radar window.
-namespace box {
-inline const QString kModeText = QStringLiteral("ModeText");
-inline const QString kTextTerminaTextBox = QStringLiteral("TextTerminaTextBox");
-inline const QString kReceiveBuffSize = QStringLiteral("ReceiveBuffSize");
-inline const QString kStatusText = QStringLiteral("StatusText");
-inline const QString kSignalToNoiseText = QStringLiteral("SignalToNoiseText");
-inline const QString kDistanceOrLevelText = QStringLiteral("DistanceOrLevelText");
-inline const QString kDistanceAfterOffsetText = QStringLiteral("DistanceAfterOffsetText");
-inline const QString kDistanceOrLevelLabel = QStringLiteral("DistanceOrLevelLabel");
-inline const QString kCounterOfMeasText = QStringLiteral("CounterOfMeasText");
-inline const QString kMoreIndexText = QStringLiteral("MoreIndexText");
-} // namespace box
-
 } // namespace velto::radar
-
-Q_DECLARE_METATYPE(velto::radar::JudgedReply)
-Q_DECLARE_METATYPE(velto::radar::GraphRequest)

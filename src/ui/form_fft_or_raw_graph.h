@@ -1,6 +1,6 @@
 #pragma once
 
-#include "radar/radar_controller.h"
+#include "radar/graph_request.h"
 
 #include <QWidget>
 

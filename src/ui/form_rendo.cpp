@@ -5,6 +5,7 @@
 #include "radar/measurement_sequence.h"
 #include "radar/monitoring_files.h"
 #include "radar/monitoring_folder.h"
+#include "radar/radar_box_names.h"
 #include "radar/radar_controller.h"
 #include "radar/radar_fields.h"
 #include "serial/byte_link.h"

@@ -1,4 +1,5 @@
 #include "radar/measurement_sequence.h"
+#include "radar/radar_box_names.h"
 #include "sim/radar_responder.h"
 #include "support/fake_byte_link.h"
 

@@ -1,5 +1,6 @@
 #include "radar/measurement_sequence.h"
 #include "radar/monitoring_files.h"
+#include "radar/radar_box_names.h"
 #include "sim/manual_clock.h"
 #include "sim/radar_responder.h"
 #include "support/fake_byte_link.h"

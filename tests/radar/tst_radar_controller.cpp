@@ -1,4 +1,5 @@
 #include "radar/radar_controller.h"
+#include "radar/radar_frame.h"
 #include "sim/manual_clock.h"
 #include "support/fake_byte_link.h"
 

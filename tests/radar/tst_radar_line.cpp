@@ -1,4 +1,5 @@
 #include "radar/measurement_sequence.h"
+#include "radar/radar_box_names.h"
 #include "radar/radar_format.h"
 #include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"

@@ -12,7 +12,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEvent>
 #include <QEventLoop>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
@@ -47,6 +49,26 @@ public:
     std::optional<QColor> chooseColor(const QColor&) override { return std::nullopt; }
 };
 
+// Stamps each tick of Timer_Rx as the timer's event arrives, before its timeout reaches anyone.
+class TickStamp final : public QObject {
+public:
+    TickStamp(const QElapsedTimer& clock, qint64& stampNs)
+        : m_clock(clock)
+        , m_stampNs(stampNs)
+    {
+    }
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Timer)
+            m_stampNs = m_clock.nsecsElapsed();
+        return false;
+    }
+
+private:
+    const QElapsedTimer& m_clock;
+    qint64& m_stampNs;
+};
+
 struct Figures {
     bool accepted = false;
     qsizetype bytes = 0;
@@ -66,26 +88,26 @@ Figures transfer(int baud, radar::MonitoringKind kind, bool withWindow)
         std::fprintf(stderr, "cannot open the simulated line\n");
         return f;
     }
-    QTimer timerRx;
     QElapsedTimer clock;
     clock.start();
     qint64 handlerStartNs = 0;
-    // Connected first, so it runs before the reply handler on the same tick.
-    QObject::connect(&timerRx, &QTimer::timeout, [&] { handlerStartNs = clock.nsecsElapsed(); });
 
     SilentPrompter prompter;
     std::unique_ptr<ui::FormRendo> window;
     std::unique_ptr<radar::RadarController> own;
     radar::RadarController* controller = nullptr;
     if (withWindow) {
-        window = std::make_unique<ui::FormRendo>(link, timerRx, prompter);
+        window = std::make_unique<ui::FormRendo>(link, prompter);
         window->setConnected(true);
         window->show();
         controller = &window->controller();
     } else {
-        own = std::make_unique<radar::RadarController>(link, SystemClock::instance(), &timerRx);
+        own = std::make_unique<radar::RadarController>(link, SystemClock::instance());
         controller = own.get();
     }
+    // Seen before the timer's own handling, so the stamp comes before the reply handler's work.
+    TickStamp tickStamp(clock, handlerStartNs);
+    controller->link().timerRx()->installEventFilter(&tickStamp);
     controller->link().setLineSettings(settings);
     const qsizetype size = radar::replySize(kind);
     const int wireMs = int(size * kBitsPerCharacter * kMsPerS / baud);

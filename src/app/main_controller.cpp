@@ -137,7 +137,6 @@ void MainController::Form_Load()
 {
     ui::MainWindow& w = *m_window;
     Ui::ProtocolChoose& f = w.form();
-    w.Timer_Rx->stop();
 
     f.SetModbusParametersFrame->setEnabled(false);
     m_state.ModbusConfigMode = false;

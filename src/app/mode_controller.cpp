@@ -83,7 +83,6 @@ void ModeController::mnuOrvix25_Click()
     m_ctx.setVisible("MSFlexGrid1", false);
     m_ctx.setVisible("pictTank", false);
     showRelays3to5(true);
-    m_ctx.window.Timer_Rx->stop();
     emit deviceModelChosen();
 }
 
@@ -110,7 +109,6 @@ void ModeController::modelWhileConnected(const QString& model, bool modbusMenu, 
     m_ctx.setVisible("MSFlexGrid1", false);
     m_ctx.setVisible("pictTank", false);
     showRelays3to5(relays3to5);
-    m_ctx.window.Timer_Rx->stop();
 }
 
 void ModeController::mnuPellan_Click()

@@ -14,8 +14,7 @@ void installRadarWindow(MainContext& ctx)
         // Every opening loads the window afresh: its values and times start from their defaults.
         if (*current)
             (*current)->deleteLater();
-        auto* window = new ui::FormRendo(
-            ctx.VeltoComm, *ctx.window.Timer_Rx, ctx.prompter, SystemClock::instance(), &ctx.window);
+        auto* window = new ui::FormRendo(ctx.VeltoComm, ctx.prompter, SystemClock::instance(), &ctx.window);
         *current = window;
         openTrafficMonitorFrom(ctx, window->form().TrafficMonitorCommand);
         window->setLineSettings(ctx.state.serial.SerialSettings);
@@ -25,7 +24,6 @@ void installRadarWindow(MainContext& ctx)
             ctx.setEnabled(QStringLiteral("mnuLog"), false);
         }
         QObject::connect(window, &ui::FormRendo::exited, &ctx.window, [&ctx, window] {
-            ctx.window.Timer_Rx->stop();
             ctx.setVisible(QStringLiteral("pictTank"), false);
             ctx.window.show();
             window->deleteLater();

@@ -24,17 +24,15 @@ BoxUpdate text(const QString& name, const QString& value)
 }
 } // namespace
 
-RadarController::RadarController(serial::ByteLink& link, const Clock& clock, QTimer* timerRx, QObject* parent)
+RadarController::RadarController(serial::ByteLink& link, const Clock& clock, QObject* parent)
     : QObject(parent)
+    , m_replyWait(this)
 {
     qRegisterMetaType<JudgedReply>();
     qRegisterMetaType<GraphRequest>();
-    if (!timerRx) {
-        m_ownTimer = std::make_unique<QTimer>();
-        m_ownTimer->setObjectName(QStringLiteral("Timer_Rx"));
-        timerRx = m_ownTimer.get();
-    }
-    m_link = new RadarLink(link, *timerRx, clock, this);
+    m_replyWait.setObjectName(QStringLiteral("Timer_Rx"));
+    m_replyWait.setInterval(kStatusReplyMs);
+    m_link = new RadarLink(link, m_replyWait, clock, this);
     connect(m_link, &RadarLink::replyDue, this, &RadarController::onReplyDue);
     m_replyBound.setSingleShot(true);
     m_replyBound.setTimerType(Qt::PreciseTimer);
@@ -43,7 +41,7 @@ RadarController::RadarController(serial::ByteLink& link, const Clock& clock, QTi
 
 RadarController::~RadarController()
 {
-    // The window's Timer_Rx outlives us: no tick may reach a reply handler that is gone.
+    // A reply still awaited ends with us; nothing more is collected for it.
     m_link->finishReply();
 }
 

@@ -13,8 +13,6 @@
 #include <QObject>
 #include <QTimer>
 
-#include <memory>
-
 namespace velto::radar {
 
 // The radar window's logic: its command buttons, the judging of each reply when Timer_Rx fires, and
@@ -34,9 +32,7 @@ public:
         int timeDomainMs = kTimeDomainReplyMs;
     };
 
-    // `timerRx` is the window's Timer_Rx; without one the controller has its own.
-    RadarController(
-        serial::ByteLink& link, const Clock& clock, QTimer* timerRx = nullptr, QObject* parent = nullptr);
+    RadarController(serial::ByteLink& link, const Clock& clock, QObject* parent = nullptr);
     ~RadarController() override;
 
     RadarInputs& inputs() { return m_inputs; }
@@ -118,7 +114,8 @@ private:
     bool m_fileOk = true;
     ReplyWindows m_windows;
     MonitoringRecord m_record;
-    std::unique_ptr<QTimer> m_ownTimer;
+    // Timer_Rx: how long a command waits before what arrived is judged as its reply.
+    QTimer m_replyWait;
     QTimer m_replyBound;
     bool m_lastLook = false;
     QString m_replaced;

@@ -22,7 +22,7 @@ public:
     // Far more than the longest reply (15980 bytes) with noise before it; a babbling line is cut off.
     static constexpr qsizetype kMaxReplyBytes = 65536;
 
-    // `timerRx` is the window's Timer_Rx; it must outlive the link.
+    // `timerRx` is the controller's Timer_Rx.
     RadarLink(serial::ByteLink& link, QTimer& timerRx, const Clock& clock, QObject* parent = nullptr);
 
     // "9600,n,8,1": the bit time of the turn-around. Unparsable text keeps the previous settings.
@@ -72,7 +72,7 @@ private:
     void setRts(bool on);
 
     serial::ByteLink& m_link;
-    // The window's Timer_Rx; a window closing with the program may take it first.
+    // The controller's Timer_Rx, which goes before the link when the controller does.
     QPointer<QTimer> m_timerRx;
     const Clock& m_clock;
     QTimer m_rtsHold;

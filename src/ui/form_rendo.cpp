@@ -46,13 +46,11 @@ QString dumpLines(const QString& dump)
 }
 } // namespace
 
-FormRendo::FormRendo(
-    serial::ByteLink& link, QTimer& timerRx, Prompter& prompter, const Clock& clock, QWidget* parent)
+FormRendo::FormRendo(serial::ByteLink& link, Prompter& prompter, const Clock& clock, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_ui(std::make_unique<Ui::FormRendo>())
     , m_prompter(prompter)
-    , m_timerRx(timerRx)
-    , m_controller(new radar::RadarController(link, clock, &timerRx, this))
+    , m_controller(new radar::RadarController(link, clock, this))
     , m_sequence(new radar::MeasurementSequence(*m_controller, this))
     , m_files(std::make_unique<radar::MonitoringFiles>(
           radar::defaultMonitoringFolder(), [this](const QString& text) { m_prompter.message(text); }))
@@ -365,7 +363,6 @@ void FormRendo::ExitCommand_Click()
     if (m_sequence->running())
         m_sequence->StartOrStopMeasCommand_Click();
     m_controller->link().finishReply();
-    m_timerRx.stop();
     if (m_graph)
         m_graph->hide();
     hide();

@@ -8,7 +8,6 @@
 
 class QCheckBox;
 class QLineEdit;
-class QTimer;
 
 namespace Ui {
 class FormRendo;
@@ -46,9 +45,9 @@ class Form_FFT_Or_RAW_Graph;
 class FormRendo : public QWidget {
     Q_OBJECT
 public:
-    // `timerRx` is the main window's Timer_Rx; `link` the byte link the main window opened.
-    FormRendo(serial::ByteLink& link, QTimer& timerRx, Prompter& prompter,
-        const Clock& clock = SystemClock::instance(), QWidget* parent = nullptr);
+    // `link` is the byte link the main window opened.
+    FormRendo(serial::ByteLink& link, Prompter& prompter, const Clock& clock = SystemClock::instance(),
+        QWidget* parent = nullptr);
     ~FormRendo() override;
 
     Ui::FormRendo& form() { return *m_ui; }
@@ -99,7 +98,6 @@ private:
 
     std::unique_ptr<Ui::FormRendo> m_ui;
     Prompter& m_prompter;
-    QTimer& m_timerRx;
     radar::RadarController* m_controller;
     radar::MeasurementSequence* m_sequence;
     std::unique_ptr<radar::MonitoringFiles> m_files;

@@ -15,7 +15,6 @@ namespace {
 constexpr int kDefaultXmtTimeoutMs = 300;
 constexpr int kJump2DevicesMs = 10000;
 constexpr int kVeltoTickMs = 1000;
-constexpr int kRadarRxMs = 250;
 constexpr int kTankHeightTestMs = 5000;
 } // namespace
 
@@ -25,7 +24,6 @@ MainWindow::MainWindow(QWidget* parent)
     , TimerForModbusDevices(makeTimer("TimerForModbusDevices", kDefaultXmtTimeoutMs))
     , TimerForJump2DevicesModbus(makeTimer("TimerForJump2DevicesModbus", kJump2DevicesMs))
     , TimerVeltoProtocol(makeTimer("TimerVeltoProtocol", kVeltoTickMs))
-    , Timer_Rx(makeTimer("Timer_Rx", kRadarRxMs))
     , TimerSingleMultiRegisters(makeTimer("TimerSingleMultiRegisters", 1000))
     , SetTankHeight1000TimesTimer(makeTimer("SetTankHeight1000TimesTimer", kTankHeightTestMs))
     , m_ui(std::make_unique<Ui::ProtocolChoose>())
@@ -103,7 +101,7 @@ QAction* MainWindow::entry(const QString& name) const
 void MainWindow::stopTrafficTimers()
 {
     for (QTimer* t : { TimerModbusDataUpdate, TimerVeltoProtocol, TimerForJump2DevicesModbus,
-             TimerSingleMultiRegisters, TimerForModbusDevices, Timer_Rx })
+             TimerSingleMultiRegisters, TimerForModbusDevices })
         t->stop();
     emit pollingStopped();
 }

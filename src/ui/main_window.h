@@ -27,7 +27,6 @@ public:
     QTimer* const TimerForModbusDevices;
     QTimer* const TimerForJump2DevicesModbus;
     QTimer* const TimerVeltoProtocol;
-    QTimer* const Timer_Rx;
     QTimer* const TimerSingleMultiRegisters;
     QTimer* const SetTankHeight1000TimesTimer;
 
@@ -35,7 +34,8 @@ public:
     // left to read as an error sign.
     void hideActivityMarks();
 
-    // The six timers of the sensor traffic that a mode change or Disconnect stops.
+    // The five timers of the sensor traffic that a mode change or Disconnect stops; the radar
+    // window's Timer_Rx is its own and stops with it.
     void stopTrafficTimers();
     // The single-sensor, Velto and two-sensor timers, as a model change or the readings reset stop them.
     void stopPollingTimers();

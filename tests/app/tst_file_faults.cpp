@@ -115,10 +115,10 @@ const QString kMonitoringFileError = QStringLiteral("One of following errors occ
 struct RadarRig {
     static constexpr radar::RadarController::ReplyWindows kFastWindows { 20, 40, 60 };
     test::FakeByteLink link;
-    QTimer timerRx;
     test::FakePrompter prompter;
     sim::RadarResponder sensor;
-    ui::FormRendo window { link, timerRx, prompter };
+    ui::FormRendo window { link, prompter };
+    QTimer& timerRx = *window.controller().link().timerRx();
 
     RadarRig()
     {

@@ -47,7 +47,7 @@ class TestMainWindow : public QObject {
         {
             ui::MainWindow& w = window();
             return { w.TimerModbusDataUpdate, w.TimerVeltoProtocol, w.TimerForJump2DevicesModbus,
-                w.TimerSingleMultiRegisters, w.TimerForModbusDevices, w.Timer_Rx };
+                w.TimerSingleMultiRegisters, w.TimerForModbusDevices };
         }
         bool anyTimerRunning()
         {
@@ -79,7 +79,6 @@ private slots:
         QVERIFY(!update->isActive());
         QCOMPARE(fx.window().findChild<QTimer*>("TimerForJump2DevicesModbus")->interval(), 10000);
         QCOMPARE(fx.window().findChild<QTimer*>("TimerVeltoProtocol")->interval(), 1000);
-        QCOMPARE(fx.window().findChild<QTimer*>("Timer_Rx")->interval(), 250);
         QVERIFY(!fx.anyTimerRunning());
         for (const char* name : { "TimerForModbusDevices", "TimerRateInsertDataToFile",
                  "TimerSingleMultiRegisters", "SetTankHeight1000TimesTimer" }) {

@@ -477,7 +477,7 @@ void TstToolLineFaults::radar()
             QVERIFY(!button->isEnabled());
         QVERIFY(!rig.link.isOpen());
         QVERIFY(!rig.connected());
-        QVERIFY(!rig.window().Timer_Rx->isActive());
+        QVERIFY(!rig.radarWindow->controller().link().timerRx()->isActive());
         const QString shown = rig.log();
         watch.restart();
         QTRY_VERIFY_WITH_TIMEOUT(watch.probeTicks() >= kQuietTicks, kGuardMs);
@@ -530,7 +530,7 @@ void TstToolLineFaults::radar()
         QCOMPARE(rig.f().StatusText->text(), QString("Perform Measurments"));
         QTest::mouseClick(rig.f().StartOrStopMeasCommand, Qt::LeftButton);
         QVERIFY(!rig.radarWindow->sequence().running());
-        QVERIFY(!rig.window().Timer_Rx->isActive());
+        QVERIFY(!rig.radarWindow->controller().link().timerRx()->isActive());
         QCOMPARE(rig.f().StatusText->text(), QString("Wait for Start"));
     }
     // Nothing that was read was taken for a distance.

@@ -33,8 +33,8 @@ struct FailingSink final : RadarFileSink {
 // The controller and the sequence over a fake link whose far end is the simulated radar.
 struct Rig {
     test::FakeByteLink link;
-    QTimer timerRx;
-    RadarController controller { link, SystemClock::instance(), &timerRx };
+    RadarController controller { link, SystemClock::instance() };
+    QTimer& timerRx = *controller.link().timerRx();
     MeasurementSequence sequence { controller };
     sim::RadarResponder sensor;
     QList<RadarCommand> sent;

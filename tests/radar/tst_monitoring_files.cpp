@@ -35,8 +35,8 @@ struct Rig {
     QTemporaryDir dir;
     test::FakeByteLink link;
     sim::ManualClock clock;
-    QTimer timerRx;
-    RadarController controller { link, clock, &timerRx };
+    RadarController controller { link, clock };
+    QTimer& timerRx = *controller.link().timerRx();
     MeasurementSequence sequence { controller };
     sim::RadarResponder sensor;
     QStringList errors;

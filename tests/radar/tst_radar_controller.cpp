@@ -71,8 +71,8 @@ struct FakeSink final : RadarFileSink {
 struct Rig {
     test::FakeByteLink link;
     sim::ManualClock clock { 1000 };
-    QTimer timerRx;
-    RadarController controller { link, clock, &timerRx };
+    RadarController controller { link, clock };
+    QTimer& timerRx = *controller.link().timerRx();
     QMap<QString, QString> boxes;
     QList<JudgedReply> judged;
 

@@ -29,8 +29,8 @@ struct Rig {
     sim::SimulatedLine line { sensorClock };
     serial::QtByteLink port;
     serial::TappedByteLink link { port };
-    QTimer timerRx;
-    RadarController controller { link, SystemClock::instance(), &timerRx };
+    RadarController controller { link, SystemClock::instance() };
+    QTimer& timerRx = *controller.link().timerRx();
     MeasurementSequence sequence { controller };
     QMap<QString, QString> boxes;
     QString lastDistance;

@@ -28,9 +28,9 @@ constexpr int kRunGuardMs = 120000;
 
 template <typename Link> struct Rig {
     Link link;
-    QTimer timerRx;
     test::FakePrompter prompter;
-    ui::FormRendo window { link, timerRx, prompter };
+    ui::FormRendo window { link, prompter };
+    QTimer& timerRx = *window.controller().link().timerRx();
     Ui::FormRendo& f = window.form();
 
     Rig() { window.show(); }
@@ -107,7 +107,8 @@ void TstFormRendo::controlsAndDefaults()
         QVERIFY2(!rig.control(hidden)->isVisible(), hidden);
     for (const char* shown : { "FileTypeCombo", "FileNameText" })
         QVERIFY2(rig.control(shown)->isVisible(), shown);
-    QVERIFY(rig.control<QTimer>("Timer_Rx") == nullptr); // the main window's timer, not a copy
+    QCOMPARE(rig.control<QTimer>("Timer_Rx"), &rig.timerRx); // the window's own
+    QCOMPARE(rig.timerRx.interval(), 250);
 
     rig.f.FftOrRawCombo->setCurrentIndex(0);
     emit rig.f.FftOrRawCombo->activated(0);

@@ -2,9 +2,9 @@
 // read and turn into a replay script; how fast the replay's far end recognises requests handed over
 // in pieces; and the time from a request written on the replayed line to its whole answer, at
 // --speed 0 and at the recorded pace, against what was recorded. Prints figures, checks nothing.
-#include "traffic/session_replay.h"
 #include "sim/replay_line.h"
 #include "sim/replay_responder.h"
+#include "sim/session_script.h"
 #include "traffic/session_reader.h"
 #include "traffic/session_writer.h"
 
@@ -150,7 +150,7 @@ int main(int argc, char** argv)
         std::printf("session not written or read: %s %s\n", qPrintable(error), qPrintable(read.message()));
         return 1;
     }
-    const sim::ReplayScript script = traffic::replayScript(read.session->rows);
+    const sim::ReplayScript script = sim::replayScript(read.session->rows);
     const qint64 scriptMs = timer.restart();
     std::printf("%d rows, %lld bytes: written in %lld ms, read in %lld ms, script in %lld ms\n", kRows,
         static_cast<long long>(QFileInfo(path).size()), static_cast<long long>(writeMs),

@@ -5,7 +5,7 @@
 // Input: the file's text as it stands.
 #include "traffic/session_reader.h"
 #include "sim/replay_responder.h"
-#include "traffic/session_replay.h"
+#include "sim/session_script.h"
 #include "traffic/session_writer.h"
 
 #include <cstdlib>
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!reread.session || !sameRows(reread.session->rows, session.rows))
         std::abort();
 
-    const sim::ReplayScript script = replayScript(session.rows);
+    const sim::ReplayScript script = sim::replayScript(session.rows);
     for (qsizetype i = 0; i < std::min(kRequestsChecked, script.exchanges.size()); ++i) {
         sim::ReplayResponder responder(script);
         QList<sim::ReplayResponder::Outcome> outcomes = responder.feed(script.exchanges[i].request);

@@ -1,7 +1,8 @@
 #include "app/session_replayer.h"
 
 #include "sim/replay_line.h"
-#include "traffic/session_replay.h"
+#include "sim/session_script.h"
+#include "traffic/frame_labels.h"
 
 #include <cstdio>
 
@@ -12,7 +13,7 @@ SessionReplayer::~SessionReplayer() = default;
 
 QString SessionReplayer::start(const QString& sessionFile, QString& error)
 {
-    const std::optional<sim::ReplayScript> script = traffic::replayScriptFromFile(sessionFile, error);
+    const std::optional<sim::ReplayScript> script = sim::replayScriptFromFile(sessionFile, error);
     if (!script)
         return {};
     auto line = std::make_unique<sim::ReplayLine>(*script, 1.0);

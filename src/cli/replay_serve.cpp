@@ -3,7 +3,8 @@
 #include "cli/commands.h"
 #include "cli/signal_watcher.h"
 #include "sim/replay_line.h"
-#include "traffic/session_replay.h"
+#include "sim/session_script.h"
+#include "traffic/frame_labels.h"
 
 #include <QCoreApplication>
 
@@ -15,7 +16,7 @@ int serveReplay(const QString& path, double speed)
 {
     QString error;
     traffic::SessionHeader header;
-    const std::optional<sim::ReplayScript> script = traffic::replayScriptFromFile(path, error, &header);
+    const std::optional<sim::ReplayScript> script = sim::replayScriptFromFile(path, error, &header);
     if (!script) {
         std::fprintf(stderr, "velto-cli: cannot replay %s: %s\n", qPrintable(path), qPrintable(error));
         return kExitFailure;

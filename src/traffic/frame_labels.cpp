@@ -1,6 +1,7 @@
 #include "traffic/frame_labels.h"
 
 #include "modbus/modbus_crc.h"
+#include "traffic/row_format.h"
 
 namespace velto::traffic {
 
@@ -86,6 +87,22 @@ qsizetype receivedFrameLength(QByteArrayView pending, Protocol protocol)
 bool expectsAnswer(Protocol protocol)
 {
     return protocol == Protocol::VeltoAscii || protocol == Protocol::Radar || protocol == Protocol::Flash;
+}
+
+QString describeRequest(QByteArrayView bytes)
+{
+    LabelContext context;
+    FrameLabel label = labelSent(bytes, context);
+    QString meaning = label.protocol == Protocol::Unknown ? QString() : label.summary;
+    if (meaning.isEmpty()) {
+        const ModbusFrameInfo modbus = decodeModbusRtu(bytes, Direction::Tx);
+        if (modbus.crcOk)
+            meaning = QStringLiteral("Modbus RTU %1").arg(modbus.summary);
+    } else {
+        meaning = protocolName(label.protocol) + QLatin1Char(' ') + meaning;
+    }
+    const QString hex = hexText(bytes.toByteArray());
+    return meaning.isEmpty() ? hex : QStringLiteral("%1 (%2)").arg(hex, meaning);
 }
 
 bool isModbusRequest(QByteArrayView frame)

@@ -36,6 +36,8 @@ FrameLabel labelReceived(QByteArrayView frame, Protocol protocol, LabelContext& 
 qsizetype receivedFrameLength(QByteArrayView pending, Protocol protocol);
 // Whether a request of this protocol is answered.
 bool expectsAnswer(Protocol protocol);
+// The bytes of a request for people: hex, then what they are where a protocol knows them.
+QString describeRequest(QByteArrayView bytes);
 
 // The protocols one by one (the dispatch above picks them).
 FrameLabel labelVeltoRequest(QByteArrayView frame);

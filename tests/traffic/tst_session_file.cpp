@@ -1,7 +1,7 @@
 // Session files: what Save... and --record write reads back row for row; damaged, cut or newer
 // files are refused at the line that is wrong; the rows become the far end's script.
+#include "sim/session_script.h"
 #include "traffic/session_reader.h"
-#include "traffic/session_replay.h"
 #include "traffic/session_writer.h"
 
 #include <QFile>
@@ -231,7 +231,7 @@ private slots:
         QFETCH(QList<QStringList>, answers);
         QFETCH(QStringList, stream);
         QFETCH(bool, echoed);
-        const sim::ReplayScript s = replayScript(rows);
+        const sim::ReplayScript s = sim::replayScript(rows);
         QStringList gotRequests;
         QList<QStringList> gotAnswers;
         for (const sim::ReplayExchange& e : s.exchanges) {

@@ -4,13 +4,12 @@
 #include "traffic/session_header.h"
 #include "traffic/traffic_row.h"
 
-#include <QByteArrayView>
 #include <QList>
 #include <QString>
 
 #include <optional>
 
-namespace velto::traffic {
+namespace velto::sim {
 
 // What the far end of a recorded session plays: each row the program wrote is a request; the rows
 // the line brought until the next request are its answer, timed from the request; debug output is
@@ -19,14 +18,11 @@ namespace velto::traffic {
 //
 // A line that echoes shows the request again at the start of the rows that follow it: that echo
 // leaves at once on replay, as an adapter hears itself at once; the answer keeps its own timing.
-sim::ReplayScript replayScript(const QList<TrafficRow>& rows);
+ReplayScript replayScript(const QList<traffic::TrafficRow>& rows);
 
 // The script of the session in a file, and its header when asked; empty, with the reason (naming the
 // faulty line), when the file is no complete session or holds nothing to play.
-std::optional<sim::ReplayScript> replayScriptFromFile(
-    const QString& path, QString& error, SessionHeader* header = nullptr);
+std::optional<ReplayScript> replayScriptFromFile(
+    const QString& path, QString& error, traffic::SessionHeader* header = nullptr);
 
-// The bytes of a request for people: hex, then what they are where a protocol knows them.
-QString describeRequest(QByteArrayView bytes);
-
-} // namespace velto::traffic
+} // namespace velto::sim

@@ -1,24 +1,25 @@
-#include "traffic/session_replay.h"
+#include "sim/session_script.h"
 
 #include "serial/own_echo.h"
-#include "traffic/frame_labels.h"
-#include "traffic/modbus_frame_decoder.h"
-#include "traffic/row_format.h"
 #include "traffic/session_reader.h"
 
 #include <algorithm>
 
-namespace velto::traffic {
+namespace velto::sim {
+
+using traffic::Direction;
+using traffic::Protocol;
+using traffic::TrafficRow;
 
 namespace {
 
 // The echo as a chunk of its own at once, the rest of the answer as recorded.
-void separateEcho(sim::ReplayExchange& exchange)
+void separateEcho(ReplayExchange& exchange)
 {
     QByteArray echo = exchange.request;
-    QList<sim::ReplayChunk> answer { { 0, echo } };
+    QList<ReplayChunk> answer { { 0, echo } };
     qsizetype skip = echo.size();
-    for (const sim::ReplayChunk& chunk : std::as_const(exchange.answer)) {
+    for (const ReplayChunk& chunk : std::as_const(exchange.answer)) {
         const qsizetype taken = std::min(skip, chunk.bytes.size());
         skip -= taken;
         if (taken < chunk.bytes.size())
@@ -29,9 +30,9 @@ void separateEcho(sim::ReplayExchange& exchange)
 
 } // namespace
 
-sim::ReplayScript replayScript(const QList<TrafficRow>& rows)
+ReplayScript replayScript(const QList<TrafficRow>& rows)
 {
-    sim::ReplayScript script;
+    ReplayScript script;
     qint64 requestMs = 0;
     qint64 streamStartMs = 0;
     for (const TrafficRow& row : rows) {
@@ -58,12 +59,12 @@ sim::ReplayScript replayScript(const QList<TrafficRow>& rows)
     // Rounds of the stream join at a line end: a last line the recording cut off would run into the
     // first line of the next round.
     const auto lastLine = std::find_if(script.stream.crbegin(), script.stream.crend(),
-        [](const sim::ReplayChunk& chunk) { return chunk.bytes.endsWith('\n'); });
+        [](const ReplayChunk& chunk) { return chunk.bytes.endsWith('\n'); });
     if (lastLine != script.stream.crend())
         script.stream.resize(script.stream.crend() - lastLine);
-    for (sim::ReplayExchange& exchange : script.exchanges) {
+    for (ReplayExchange& exchange : script.exchanges) {
         QByteArray answer;
-        for (const sim::ReplayChunk& chunk : std::as_const(exchange.answer)) {
+        for (const ReplayChunk& chunk : std::as_const(exchange.answer)) {
             answer += chunk.bytes;
             if (answer.size() >= exchange.request.size())
                 break;
@@ -76,15 +77,15 @@ sim::ReplayScript replayScript(const QList<TrafficRow>& rows)
     return script;
 }
 
-std::optional<sim::ReplayScript> replayScriptFromFile(
-    const QString& path, QString& error, SessionHeader* header)
+std::optional<ReplayScript> replayScriptFromFile(
+    const QString& path, QString& error, traffic::SessionHeader* header)
 {
-    const SessionRead read = readSessionFile(path);
+    const traffic::SessionRead read = traffic::readSessionFile(path);
     if (!read.session) {
         error = read.message();
         return std::nullopt;
     }
-    sim::ReplayScript script = replayScript(read.session->rows);
+    ReplayScript script = replayScript(read.session->rows);
     if (script.exchanges.isEmpty() && script.stream.isEmpty()) {
         error = QStringLiteral("it holds no request and no debug output");
         return std::nullopt;
@@ -94,20 +95,4 @@ std::optional<sim::ReplayScript> replayScriptFromFile(
     return script;
 }
 
-QString describeRequest(QByteArrayView bytes)
-{
-    LabelContext context;
-    FrameLabel label = labelSent(bytes, context);
-    QString meaning = label.protocol == Protocol::Unknown ? QString() : label.summary;
-    if (meaning.isEmpty()) {
-        const ModbusFrameInfo modbus = decodeModbusRtu(bytes, Direction::Tx);
-        if (modbus.crcOk)
-            meaning = QStringLiteral("Modbus RTU %1").arg(modbus.summary);
-    } else {
-        meaning = protocolName(label.protocol) + QLatin1Char(' ') + meaning;
-    }
-    const QString hex = hexText(bytes.toByteArray());
-    return meaning.isEmpty() ? hex : QStringLiteral("%1 (%2)").arg(hex, meaning);
-}
-
-} // namespace velto::traffic
+} // namespace velto::sim

@@ -1,5 +1,8 @@
 #include "calibration/calibration_message.h"
 
+#include "calibration/current_output.h"
+#include "calibration/transceiver_parameter.h"
+
 #include <QStringList>
 
 namespace velto::calibration {
@@ -33,7 +36,7 @@ QByteArray buildMessage(char letter, CodeBytes data)
     message[1] = letter;
     message[2] = char(data.high);
     message[3] = char(data.low);
-    message[4] = char(message[0] ^ message[1] ^ message[2] ^ message[3]);
+    message[kXorAt] = char(message[0] ^ message[1] ^ message[2] ^ message[3]);
     message[5] = kMessageEnd;
     return message;
 }
@@ -60,6 +63,44 @@ QByteArray relayMessage(int relay, bool on)
     const char letter
         = relay == kMultiSensorRelay ? kMultiSensorRelayLetter : char(kFirstRelayLetter + relay - 1);
     return buildMessage(letter, { 0, on ? kRelayOn : kRelayOff });
+}
+
+std::optional<MessageFields> readMessage(QByteArrayView frame)
+{
+    if (frame.size() != kMessageSize)
+        return std::nullopt;
+    MessageFields fields;
+    fields.letter = frame[1];
+    fields.data = { quint8(frame[2]), quint8(frame[3]) };
+    fields.startOk = frame[0] == kMessageStart;
+    fields.xorOk = char(frame[0] ^ frame[1] ^ frame[2] ^ frame[3]) == frame[kXorAt];
+    fields.endOk = frame[kMessageSize - 1] == kMessageEnd;
+    return fields;
+}
+
+std::optional<QString> messageName(char letter)
+{
+    for (const TransceiverRow& row : transceiverRows()) {
+        if (row.letter == letter)
+            return QString::fromUtf8(row.text);
+    }
+    for (const CurrentRow& row : currentRows()) {
+        if (row.letter == letter)
+            return QString::fromUtf8(row.text);
+    }
+    switch (letter) {
+    case kFollowUpLetter:
+        return QStringLiteral("follow-up after transceiver changes");
+    case kDefaultsLetter:
+        return QStringLiteral("default transceiver parameters");
+    case kMultiSensorRelayLetter:
+        return QStringLiteral("multi-sensor relay");
+    default:
+        break;
+    }
+    if (isRelayLetter(letter))
+        return QStringLiteral("relay %1").arg(letter - kFirstRelayLetter + 1);
+    return std::nullopt;
 }
 
 QString hexBytes(QByteArrayView bytes)

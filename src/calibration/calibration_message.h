@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
+
 namespace velto::calibration {
 
 // Every calibration command is one six-byte message: '!', the command letter, two data bytes, the
@@ -11,6 +13,10 @@ namespace velto::calibration {
 constexpr qsizetype kMessageSize = 6;
 constexpr char kMessageStart = '!';
 constexpr char kMessageEnd = 0x40;
+constexpr qsizetype kXorAt = 4;
+constexpr char kFirstLetter = 'A';
+constexpr char kLastLetter = 'U';
+constexpr char kFirstCurrentLetter = 'G';
 constexpr char kFollowUpLetter = 'M';
 constexpr char kDefaultsLetter = 'N';
 constexpr char kFirstRelayLetter = 'O';
@@ -38,6 +44,27 @@ QByteArray followUpMessage();
 QByteArray defaultsMessage();
 // relay 1..6, or kMultiSensorRelay; an empty array for any other number.
 QByteArray relayMessage(int relay, bool on);
+
+// One message as it stands: its letter and data bytes, and whether its start, XOR and end byte are
+// right. Nothing for bytes of another size.
+struct MessageFields {
+    char letter = 0;
+    CodeBytes data;
+    bool startOk = false;
+    bool xorOk = false;
+    bool endOk = false;
+    bool whole() const { return startOk && xorOk && endOk; }
+};
+std::optional<MessageFields> readMessage(QByteArrayView frame);
+
+// The relay switches' letters, 'O'..'U'.
+constexpr bool isRelayLetter(char letter)
+{
+    return letter >= kFirstRelayLetter && letter <= kMultiSensorRelayLetter;
+}
+// What a letter's message sets, named as the calibration window's lists name it ("Gain",
+// "I/O 2 20mA") or for what it does ("relay 3"); nothing for a letter no message uses.
+std::optional<QString> messageName(char letter);
 
 // "21 42 46 00 25 40"
 QString hexBytes(QByteArrayView bytes);

@@ -5,7 +5,8 @@
 
 namespace velto::flash {
 
-// The bootloader's commands, sent as they stand with no terminator.
+// The bootloader's commands, sent as they stand with no terminator; all start alike.
+inline const QByteArray kCommandPrefix = QByteArrayLiteral(">B");
 inline const QByteArray kStartBurnCommand = QByteArrayLiteral(">B0");
 inline const QByteArray kTestCommand = QByteArrayLiteral(">B1");
 inline const QByteArray kEraseCommand = QByteArrayLiteral(">B4");

@@ -1,5 +1,7 @@
 #include "flash/hex_file.h"
 
+#include "flash/hex_record.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -35,84 +37,38 @@ template <typename F> void forEachLine(QByteArrayView content, F f)
     }
 }
 
-constexpr char kStartCode = ':';
-constexpr qsizetype kShortestRecord = 11; // ':' count(2) address(4) type(2) checksum(2)
-constexpr quint8 kEndOfFileType = 0x01;
-constexpr quint8 kLastKnownType = 0x05;
-
-std::optional<int> hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return std::nullopt;
-}
-
-std::optional<quint8> hexPair(QByteArrayView text, qsizetype at)
-{
-    const auto high = hexDigit(text[at]);
-    const auto low = hexDigit(text[at + 1]);
-    if (!high || !low)
-        return std::nullopt;
-    return quint8(*high * 16 + *low);
-}
+constexpr qsizetype kShortestRecord = hexRecordSize(0);
 
 QString hex2(quint8 value)
 {
     return QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
 }
 
-// The data bytes a record of this type carries; nullopt when any count will do (data).
-std::optional<int> dataSizeOfType(quint8 type)
-{
-    switch (type) {
-    case 0x01:
-        return 0;
-    case 0x02:
-    case 0x04:
-        return 2;
-    case 0x03:
-    case 0x05:
-        return 4;
-    default:
-        return std::nullopt;
-    }
-}
-
 // The fault of one record, or empty; its type in `type`.
 QString recordFault(QByteArrayView line, quint8& type)
 {
-    if (line.front() != kStartCode)
+    if (line.front() != kHexStartCode)
         return QStringLiteral("does not start with ':'");
     if (line.size() < kShortestRecord)
         return QStringLiteral("is too short for a record (%1 characters)").arg(line.size());
     if ((line.size() - 1) % 2 != 0)
         return QStringLiteral("has an odd number of digits");
-    QByteArray bytes;
-    for (qsizetype at = 1; at < line.size(); at += 2) {
-        const auto value = hexPair(line, at);
-        if (!value)
-            return QStringLiteral("holds a character that is not a hexadecimal digit");
-        bytes.append(char(*value));
-    }
+    const std::optional<QByteArray> read = hexRecordBytes(line);
+    if (!read)
+        return QStringLiteral("holds a character that is not a hexadecimal digit");
+    const QByteArray& bytes = *read;
     const int count = quint8(bytes[0]);
     const int carried = int(bytes.size()) - 5; // count, address, type, checksum
     if (carried != count)
         return QStringLiteral("carries %1 data bytes where its byte count says %2").arg(carried).arg(count);
-    quint8 sum = 0;
-    for (char b : bytes)
-        sum = quint8(sum + quint8(b));
-    if (sum != 0) {
+    if (const quint8 sum = hexRecordSum(bytes); sum != 0) {
         const quint8 given = quint8(bytes.back());
         const quint8 due = quint8(given - sum);
         return QStringLiteral("has a bad checksum (%1 where the record needs %2)")
             .arg(hex2(given), hex2(due));
     }
     type = quint8(bytes[3]);
-    if (type > kLastKnownType)
+    if (type > HexRecord::kLastKnownType)
         return QStringLiteral("has the unknown record type %1").arg(hex2(type));
     if (const auto size = dataSizeOfType(type); size && *size != count)
         return QStringLiteral("is a record of type %1 with %2 data bytes, where that type carries %3")
@@ -150,7 +106,7 @@ QString checkHexRecords(QByteArrayView content)
             fault = QStringLiteral("line %1 %2").arg(number).arg(bad);
             return;
         }
-        if (type == kEndOfFileType)
+        if (type == HexRecord::EndOfFile)
             endOfFileLine = number;
     });
     if (fault.isEmpty() && lastLine > 0 && endOfFileLine == 0)

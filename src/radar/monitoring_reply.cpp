@@ -7,22 +7,13 @@
 namespace velto::radar {
 
 namespace {
-constexpr qsizetype kChecksumAt = 1;
-constexpr qsizetype kMarkerAt = 2;
-constexpr qsizetype kMoreAt = 3;
 constexpr int kBytesPerSample = 2;
 constexpr int kSamplesPerBlock = int(kBlockPayload) / kBytesPerSample;
 
-bool headerAt(QByteArrayView b, qsizetype i, quint8 kind, quint8 more)
+bool headerAt(QByteArrayView b, qsizetype i, MonitoringKind kind, bool last)
 {
-    return i >= 0 && i + kMoreAt < b.size() && quint8(b[i]) == kind
-        && quint8(b[i + kMarkerAt]) == block::kMarker && quint8(b[i + kMoreAt]) == more;
-}
-
-bool blockChecksumOk(QByteArrayView block)
-{
-    const auto stated = quint8(block[kChecksumAt]);
-    return quint8(additiveChecksum(block) - stated) == stated;
+    const std::optional<BlockHeader> header = readBlockHeader(b, i);
+    return header && header->kind == kind && header->last == last;
 }
 
 QString tooShortText(MonitoringKind kind)
@@ -58,11 +49,6 @@ int blockCount(MonitoringKind kind)
     return kind == MonitoringKind::Spectrum ? kSpectrumBlocks : kTimeDomainBlocks;
 }
 
-quint8 blockKind(MonitoringKind kind)
-{
-    return kind == MonitoringKind::Spectrum ? block::kSpectrumKind : block::kTimeDomainKind;
-}
-
 qsizetype replySize(MonitoringKind kind)
 {
     return blockCount(kind) * kBlockSize;
@@ -78,10 +64,9 @@ MonitoringReply judgeMonitoringReply(
     if (n < replySize(kind))
         return failure(O::TooShort, tooShortText(kind));
 
-    const quint8 k = blockKind(kind);
     const int blocks = blockCount(kind);
     const auto wholeLastAt
-        = [&](qsizetype i) { return i + kBlockSize <= n && headerAt(buffer, i, k, block::kLast); };
+        = [&](qsizetype i) { return i + kBlockSize <= n && headerAt(buffer, i, kind, true); };
     // The first whole last block a stream starting at `i` reaches, looked for only where a block can
     // start, so payload bytes that happen to read like a header never cut the stream short.
     const auto lastFrom = [&](qsizetype i) {
@@ -96,8 +81,8 @@ MonitoringReply judgeMonitoringReply(
     // stream is no noise: it makes one block too many.
     qsizetype first = -1;
     qsizetype last = -1;
-    for (qsizetype i = 0; i + kMoreAt < n; ++i) {
-        if (!headerAt(buffer, i, k, block::kMore))
+    for (qsizetype i = 0; i + block::kMoreAt < n; ++i) {
+        if (!headerAt(buffer, i, kind, false))
             continue;
         if (const qsizetype at = lastFrom(i); at >= 0) {
             first = i;
@@ -110,7 +95,7 @@ MonitoringReply judgeMonitoringReply(
     if ((last + kBlockSize - first) != blocks * kBlockSize) {
         bool unbroken = true;
         for (qsizetype i = first; i < last && unbroken; i += kBlockSize)
-            unbroken = headerAt(buffer, i, k, block::kMore);
+            unbroken = headerAt(buffer, i, kind, false);
         return failure(O::WrongBlockCount,
             unbroken ? unequalBlocksText(kind) : QStringLiteral("Incorrect Number Of Blocks"));
     }
@@ -119,14 +104,14 @@ MonitoringReply judgeMonitoringReply(
     for (qsizetype i = first; i <= last; i += kBlockSize) {
         const QByteArrayView one = buffer.sliced(i, kBlockSize);
         if (counted == blocks - 1) {
-            if (!headerAt(buffer, i, k, block::kLast))
+            if (!headerAt(buffer, i, kind, true))
                 return failure(O::WrongLastHeader, QStringLiteral("Incorrect Last Header Block"));
             if (!blockChecksumOk(one))
                 return failure(
                     O::WrongLastChecksum, QStringLiteral("Incorrect CheckSum Monitoring In Last Block"));
             continue;
         }
-        if (!headerAt(buffer, i, k, block::kMore))
+        if (!headerAt(buffer, i, kind, false))
             return failure(O::WrongHeader,
                 QStringLiteral("Incorrect Header Block Number %1").arg(counted + 1), counted + 1);
         ++counted;
@@ -139,7 +124,7 @@ MonitoringReply judgeMonitoringReply(
     // A whole block of the kind after the last one: the reply came twice, or with blocks to spare.
     const qsizetype after = last + kBlockSize;
     if (after + kBlockSize <= n
-        && (headerAt(buffer, after, k, block::kMore) || headerAt(buffer, after, k, block::kLast)))
+        && (headerAt(buffer, after, kind, false) || headerAt(buffer, after, kind, true)))
         return failure(O::WrongBlockCount, unequalBlocksText(kind));
 
     MonitoringReply r;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "radar/monitoring_block.h"
 #include "radar/radar_command.h"
 
 #include <QByteArray>
@@ -8,18 +9,6 @@
 #include <QString>
 
 namespace velto::radar {
-
-constexpr qsizetype kBlockSize = 68;
-constexpr qsizetype kBlockPayload = 64;
-constexpr qsizetype kBlockHeader = kBlockSize - kBlockPayload;
-
-namespace block {
-constexpr quint8 kSpectrumKind = 0x3C;
-constexpr quint8 kTimeDomainKind = 0xC3;
-constexpr quint8 kMarker = 0x44;
-constexpr quint8 kMore = 0x40;
-constexpr quint8 kLast = 0x00;
-} // namespace block
 
 constexpr int kSpectrumBlocks = 64;
 constexpr int kTimeDomainBlocks = 235;
@@ -30,7 +19,6 @@ constexpr int kFileSamplesFirst = 256;
 constexpr int kFileSamples = 7243;
 
 int blockCount(MonitoringKind kind);
-quint8 blockKind(MonitoringKind kind);
 // 4352 or 15980 bytes.
 qsizetype replySize(MonitoringKind kind);
 

@@ -32,6 +32,15 @@ quint8 commandCode(RadarCommand command)
     return 0;
 }
 
+std::optional<RadarCommand> commandForCode(quint8 code)
+{
+    for (const auto& [c, text] : kModeTexts) {
+        if (commandCode(c) == code)
+            return c;
+    }
+    return std::nullopt;
+}
+
 QString modeText(RadarCommand command)
 {
     for (const auto& [c, text] : kModeTexts) {

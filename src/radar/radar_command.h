@@ -26,6 +26,8 @@ constexpr quint16 kTimeDomainAccepted = 60;
 } // namespace code
 
 quint8 commandCode(RadarCommand command);
+// The command a frame's code names; nothing for a code of no command.
+std::optional<RadarCommand> commandForCode(quint8 code);
 // "Send Status", "Track", "StandBy", "Monitoring", "Set Parameters".
 QString modeText(RadarCommand command);
 // Every command but Monitoring is answered by a 13-byte status reply.

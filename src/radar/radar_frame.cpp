@@ -17,6 +17,11 @@ void putLittleEndian(QByteArray& frame, qsizetype at, int value)
     frame[at + 1] = char(quint8((value / kByte) % kByte));
 }
 
+int getLittleEndian(QByteArrayView frame, qsizetype at)
+{
+    return quint8(frame[at]) + quint8(frame[at + 1]) * kByte;
+}
+
 const char kHexDigits[] = "0123456789ABCDEF";
 } // namespace
 
@@ -58,6 +63,21 @@ QByteArray buildRadarFrame(RadarCommand command, const RadarParameters& paramete
     }
     frame[frame.size() - 1] = char(additiveChecksum(QByteArrayView(frame).first(frame.size() - 1)));
     return frame;
+}
+
+std::optional<RadarFrameFields> readRadarFrame(QByteArrayView frame)
+{
+    if (frame.size() != kShortFrameSize && frame.size() != kLongFrameSize)
+        return std::nullopt;
+    RadarFrameFields fields;
+    fields.code = quint8(frame[kCodeAt]);
+    fields.checksumOk = additiveChecksum(frame.first(frame.size() - 1)) == quint8(frame.back());
+    if (frame.size() == kLongFrameSize) {
+        fields.parameters = { getLittleEndian(frame, kCentralFrequencyAt), getLittleEndian(frame, kBandAt),
+            getLittleEndian(frame, kTankHeightAt), getLittleEndian(frame, kTrueLiquidHeightAt) };
+        fields.dataSelector = quint8(frame[kSelectorAt]);
+    }
+    return fields;
 }
 
 QString hexDump(QByteArrayView bytes)

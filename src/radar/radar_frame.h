@@ -6,6 +6,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
+
 namespace velto::radar {
 
 constexpr qsizetype kShortFrameSize = 18;
@@ -41,6 +43,17 @@ quint8 additiveChecksum(QByteArrayView bytes);
 // parameters low byte first, the sum of the bytes before it last. `dataSelector` is used by
 // Monitoring only.
 QByteArray buildRadarFrame(RadarCommand command, const RadarParameters& parameters, quint8 dataSelector);
+
+// A command frame as the sensor reads it, whatever its code. The parameters and the data selector
+// are read from a long frame only.
+struct RadarFrameFields {
+    quint8 code = 0;
+    RadarParameters parameters;
+    quint8 dataSelector = selector::kNone;
+    bool checksumOk = false;
+};
+// Nothing for bytes of neither frame length.
+std::optional<RadarFrameFields> readRadarFrame(QByteArrayView frame);
 
 // " 55  AA  01 ": a blank, two digits and a blank per byte, as the radar window's log shows bytes.
 QString hexDump(QByteArrayView bytes);

@@ -5,12 +5,25 @@
 namespace velto::radar {
 
 namespace {
+constexpr qsizetype kCodeAt = 2;
 constexpr qsizetype kDistanceAt = 3; // four bytes, least significant first
 constexpr qsizetype kSignalToNoiseAt = 11;
 constexpr qsizetype kChecksumAt = 12;
 const QString kNoResponse = QStringLiteral("No Response");
 const QString kIncorrectChecksum = QStringLiteral("Incorrect Checksum");
 } // namespace
+
+std::optional<StatusReplyFields> readStatusReply(QByteArrayView frame)
+{
+    if (frame.size() != kStatusReplySize || quint8(frame[0]) != kFrameStart0
+        || quint8(frame[1]) != kFrameStart1)
+        return std::nullopt;
+    quint32 raw = 0;
+    for (int i = 3; i >= 0; --i)
+        raw = (raw << 8) | quint8(frame[kDistanceAt + i]);
+    return StatusReplyFields { quint8(frame[kCodeAt]), qint32(raw), quint8(frame[kSignalToNoiseAt]),
+        additiveChecksum(frame.first(kChecksumAt)) == quint8(frame[kChecksumAt]) };
+}
 
 QString wrongHeaderText(RadarCommand command)
 {
@@ -41,7 +54,7 @@ StatusReply judgeStatusReply(QByteArrayView buffer, RadarCommand command)
     const quint8 expected = commandCode(command);
     const auto headerFrom = [&](qsizetype from) {
         for (qsizetype h = from; h + 3 < n; ++h) {
-            if (at(h) == kFrameStart0 && at(h + 1) == kFrameStart1 && at(h + 2) == expected)
+            if (at(h) == kFrameStart0 && at(h + 1) == kFrameStart1 && at(h + kCodeAt) == expected)
                 return h;
         }
         return qsizetype(-1);
@@ -75,13 +88,11 @@ StatusReply judgeStatusReply(QByteArrayView buffer, RadarCommand command)
         }
     }
     reply.outcome = StatusReply::Outcome::Accepted;
-    reply.code = at(h + 2);
+    const StatusReplyFields fields = *readStatusReply(frame);
+    reply.code = fields.code;
     if (command == RadarCommand::SendStatus) {
-        quint32 raw = 0;
-        for (int i = 3; i >= 0; --i)
-            raw = (raw << 8) | at(h + kDistanceAt + i);
-        reply.rawDistance = qint32(raw);
-        reply.signalToNoise = at(h + kSignalToNoiseAt);
+        reply.rawDistance = fields.rawDistance;
+        reply.signalToNoise = fields.signalToNoise;
     }
     reply.logText = hexDump(frame);
     return reply;

@@ -5,6 +5,8 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <optional>
+
 namespace velto::radar {
 
 constexpr qsizetype kStatusReplySize = 13;
@@ -33,6 +35,16 @@ struct StatusReply {
 
     bool accepted() const { return outcome == Outcome::Accepted; }
 };
+
+// One status reply as it stands, whatever command it answers.
+struct StatusReplyFields {
+    quint8 code = 0;
+    qint32 rawDistance = 0; // 0.1 mm, carried by the answer to Send Status
+    int signalToNoise = 0; // dB, likewise
+    bool checksumOk = false;
+};
+// Nothing unless `frame` is 13 bytes starting with the frame start.
+std::optional<StatusReplyFields> readStatusReply(QByteArrayView frame);
 
 // "Incorrect Standby Header" and the like.
 QString wrongHeaderText(RadarCommand command);

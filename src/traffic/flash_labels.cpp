@@ -1,141 +1,98 @@
 #include "traffic/frame_labels.h"
 
+#include "flash/flash_response.h"
+#include "flash/flash_texts.h"
+#include "flash/hex_record.h"
+
 namespace velto::traffic {
 
 namespace {
 
-constexpr char kLineAnswer = ':';
-constexpr char kCommandAnswer = '<';
+using flash::FlashResponse;
+
 constexpr qsizetype kAnswerSize = 2;
-constexpr qsizetype kRecordHeaderDigits = 9; // ':' LL AAAA TT
 constexpr int kHex = 16;
 
-struct AnswerText {
-    char start;
-    quint8 code;
-    const char* text;
-    bool failure;
-};
-
-// The flash window's status texts for each answer; a failure either refuses the line or the command
-// or reports that the device's flash operation failed.
-constexpr AnswerText kAnswers[] = {
-    { kLineAnswer, 0xA0, "Incorrect Start Code", true },
-    { kLineAnswer, 0xA1, "Incorrect Data Lenght", true },
-    { kLineAnswer, 0xA2, "Incorrect Checksum", true },
-    { kLineAnswer, 0xA3, "File Transfering... Please Wait", false },
-    { kLineAnswer, 0xA4, "File Transfering... Please Wait (slow write)", false },
-    { kLineAnswer, 0xA5, "End of File", false },
-    { kLineAnswer, 0xA6, "End of Program", true },
-    { kCommandAnswer, 0xB7, "Flash Start Burn", false },
-    { kCommandAnswer, 0xB2, "Flash Test Succeeded", false },
-    { kCommandAnswer, 0xB3, "Flash Test Failed", true },
-    { kCommandAnswer, 0xB5, "Flash Erase Succeeded", false },
-    { kCommandAnswer, 0xB6, "Flash Erase Failed", true },
-};
-
-int hexByte(QByteArrayView v, qsizetype at)
+bool isAnswerStart(char c)
 {
-    if (at + 2 > v.size())
-        return -1;
-    bool ok = false;
-    const int value = QByteArray(v.sliced(at, 2).data(), 2).toInt(&ok, kHex);
-    return ok ? value : -1;
-}
-
-QString recordType(int type)
-{
-    switch (type) {
-    case 0:
-        return QStringLiteral("data");
-    case 1:
-        return QStringLiteral("end of file");
-    case 2:
-        return QStringLiteral("extended segment address");
-    case 3:
-        return QStringLiteral("start segment address");
-    case 4:
-        return QStringLiteral("extended linear address");
-    case 5:
-        return QStringLiteral("start linear address");
-    default:
-        return QStringLiteral("unknown type");
-    }
+    return c == FlashResponse::kLineAnswerStart || c == FlashResponse::kCommandAnswerStart;
 }
 
 QString hexRecord(QByteArrayView frame)
 {
-    const int length = hexByte(frame, 1);
-    const int high = hexByte(frame, 3);
-    const int low = hexByte(frame, 5);
-    const int type = hexByte(frame, 7);
-    if (length < 0 || high < 0 || low < 0 || type < 0)
+    const std::optional<quint8> length = flash::hexPairAt(frame, flash::kHexCountAt);
+    const std::optional<quint8> high = flash::hexPairAt(frame, flash::kHexAddressAt);
+    const std::optional<quint8> low = flash::hexPairAt(frame, flash::kHexAddressAt + 2);
+    const std::optional<quint8> type = flash::hexPairAt(frame, flash::kHexTypeAt);
+    if (!length || !high || !low || !type)
         return QStringLiteral("HEX line that is not a record");
-    const qsizetype digits = frame.size() - 1;
-    if (frame.size() != kRecordHeaderDigits + 2 * length + 2)
+    if (frame.size() != flash::hexRecordSize(*length))
         return QStringLiteral("HEX record of type %1 whose length is wrong (%2 characters)")
-            .arg(type)
-            .arg(digits);
-    // Every byte of the record, its checksum included, adds up to 0 mod 256.
-    int sum = 0;
-    for (qsizetype at = 1; at < frame.size(); at += 2) {
-        const int b = hexByte(frame, at);
-        if (b < 0)
-            return QStringLiteral("HEX record with a non-hex digit");
-        sum += b;
-    }
+            .arg(*type)
+            .arg(frame.size() - 1);
+    const std::optional<QByteArray> bytes = flash::hexRecordBytes(frame);
+    if (!bytes)
+        return QStringLiteral("HEX record with a non-hex digit");
     return QStringLiteral("HEX record %1 (%2), %3 bytes at 0x%4, checksum %5")
-        .arg(type, 2, kHex, QLatin1Char('0'))
-        .arg(recordType(type))
-        .arg(length)
-        .arg((high << 8) | low, 4, kHex, QLatin1Char('0'))
-        .arg((sum & 0xFF) == 0 ? QStringLiteral("ok") : QStringLiteral("bad"));
+        .arg(*type, 2, kHex, QLatin1Char('0'))
+        .arg(flash::hexRecordTypeName(*type))
+        .arg(*length)
+        .arg((*high << 8) | *low, 4, kHex, QLatin1Char('0'))
+        .arg(flash::hexRecordSum(*bytes) == 0 ? QStringLiteral("ok") : QStringLiteral("bad"));
+}
+
+// Whether an answer tells of a failure: a refused line, or a flash operation the device reports
+// failed (taken as an answer, but the burn cannot count on it).
+bool isFailure(const FlashResponse& response)
+{
+    if (response.kind == FlashResponse::Kind::LineAnswer)
+        return !response.accepted;
+    return response.code == FlashResponse::kTestFailed || response.code == FlashResponse::kEraseFailed;
 }
 
 } // namespace
 
 FrameLabel labelFlashMessage(QByteArrayView frame)
 {
-    if (frame == ">B0")
+    if (frame == flash::kStartBurnCommand)
         return { Protocol::Flash, QStringLiteral("start burning"), {} };
-    if (frame == ">B1")
+    if (frame == flash::kTestCommand)
         return { Protocol::Flash, QStringLiteral("flash test and erase"), {} };
-    if (frame == ">B4")
+    if (frame == flash::kEraseCommand)
         return { Protocol::Flash, QStringLiteral("flash erase"), {} };
-    if (frame.startsWith(':'))
+    if (frame.startsWith(flash::kHexStartCode))
         return { Protocol::Flash, hexRecord(frame), {} };
     return { Protocol::Flash, QStringLiteral("unknown flash command"), {} };
 }
 
 FrameLabel labelFlashAnswer(QByteArrayView frame)
 {
-    if (frame.size() == kAnswerSize && (frame[0] == kLineAnswer || frame[0] == kCommandAnswer)) {
-        for (const AnswerText& a : kAnswers) {
-            if (a.start == frame[0] && a.code == quint8(frame[1])) {
-                const QString text = QString::fromLatin1(a.text);
-                return { Protocol::Flash, text,
-                    a.failure ? QStringLiteral("Flash answer: %1").arg(text) : QString() };
-            }
-        }
-        // Any other command answer is taken; any other line answer is not.
-        if (frame[0] == kCommandAnswer)
-            return { Protocol::Flash, QStringLiteral("command answer with an unlisted code"), {} };
-        return { Protocol::Flash, QStringLiteral("Accidental Response"),
-            QStringLiteral("Flash answer: Accidental Response") };
-    }
-    return { Protocol::Flash, QStringLiteral("not a flash answer"),
-        QStringLiteral("Flash answer that is not one") };
+    if (frame.size() != kAnswerSize || !isAnswerStart(frame[0]))
+        return { Protocol::Flash, QStringLiteral("not a flash answer"),
+            QStringLiteral("Flash answer that is not one") };
+    // Each answer is read against the kind of message it answers, as the burn reads it.
+    const flash::FlashRequest request = frame[0] == FlashResponse::kLineAnswerStart
+        ? flash::FlashRequest::Line
+        : flash::FlashRequest::Command;
+    const FlashResponse response = flash::judgeFlashResponse(frame, request);
+    if (!response.listed && request == flash::FlashRequest::Command)
+        return { Protocol::Flash, QStringLiteral("command answer with an unlisted code"), {} };
+    QString text = response.statusText.value_or(QString());
+    if (response.pauseFirst)
+        text += QStringLiteral(" (slow write)");
+    return { Protocol::Flash, text,
+        isFailure(response) ? QStringLiteral("Flash answer: %1").arg(text) : QString() };
 }
 
 qsizetype flashFrameLength(QByteArrayView pending)
 {
     if (pending.isEmpty())
         return 0;
-    if (pending[0] == kLineAnswer || pending[0] == kCommandAnswer)
+    if (isAnswerStart(pending[0]))
         return pending.size() >= kAnswerSize ? kAnswerSize : 0;
     // Noise up to the next answer's start; it may go on while none has come.
     for (qsizetype i = 1; i < pending.size(); ++i) {
-        if (pending[i] == kLineAnswer || pending[i] == kCommandAnswer)
+        if (isAnswerStart(pending[i]))
             return i;
     }
     return 0;

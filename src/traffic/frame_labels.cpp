@@ -1,17 +1,17 @@
 #include "traffic/frame_labels.h"
 
+#include "flash/flash_texts.h"
+#include "flash/hex_record.h"
 #include "modbus/modbus_crc.h"
+#include "radar/radar_command.h"
 #include "traffic/row_format.h"
+#include "veltoproto/request_frame.h"
 
 namespace velto::traffic {
 
 namespace {
 
-constexpr char kAsciiStart = '!';
-constexpr char kAsciiEnd = '\r';
 constexpr char kLineFeed = '\n';
-constexpr quint8 kRadarSync0 = 0x55;
-constexpr quint8 kRadarSync1 = 0xAA;
 
 bool isDigit(char c)
 {
@@ -29,11 +29,13 @@ qsizetype untilIncluding(QByteArrayView pending, char terminator)
 
 FrameLabel labelSent(QByteArrayView frame, LabelContext& context)
 {
-    if (frame.size() >= 2 && quint8(frame[0]) == kRadarSync0 && quint8(frame[1]) == kRadarSync1)
+    if (frame.size() >= 2 && quint8(frame[0]) == radar::kFrameStart0
+        && quint8(frame[1]) == radar::kFrameStart1)
         return labelRadarCommand(frame, context);
-    if (frame.startsWith(">B") || frame.startsWith(':'))
+    if (frame.startsWith(flash::kCommandPrefix) || frame.startsWith(flash::kHexStartCode))
         return labelFlashMessage(frame);
-    if (frame.size() >= 2 && frame[0] == kAsciiStart)
+    // Velto requests and calibration messages start alike; a Velto address follows with a digit.
+    if (frame.size() >= 2 && frame[0] == veltoproto::kFrameStart)
         return isDigit(frame[1]) ? labelVeltoRequest(frame) : labelCalibrationMessage(frame);
     if (isModbusRequest(frame))
         return labelModbusRequest(frame, context);
@@ -67,7 +69,7 @@ qsizetype receivedFrameLength(QByteArrayView pending, Protocol protocol)
 {
     switch (protocol) {
     case Protocol::VeltoAscii:
-        return untilIncluding(pending, kAsciiEnd);
+        return untilIncluding(pending, veltoproto::kFrameEnd);
     case Protocol::Debug:
         return untilIncluding(pending, kLineFeed);
     case Protocol::Radar:

@@ -2,6 +2,7 @@
 
 #include "modbus/modbus_crc.h"
 #include "modbus/modbus_exception.h"
+#include "modbus/rtu_request.h"
 
 #include <QStringList>
 
@@ -11,18 +12,20 @@ namespace {
 
 constexpr qsizetype kCrcBytes = 2;
 constexpr qsizetype kMinFrame = 4; // slave, function, CRC
-constexpr quint8 kExceptionBit = 0x80;
+constexpr quint8 kExceptionBit = modbus::rtu::kExceptionBit;
 constexpr int kMaxValuesShown = 16;
 
+// Those the program sends are the master's own; the rest are standard Modbus, named for the traffic
+// of other masters on the line.
 enum Function : quint8 {
     ReadCoils = 0x01,
     ReadDiscreteInputs = 0x02,
-    ReadHoldingRegisters = 0x03,
+    ReadHoldingRegisters = modbus::rtu::kReadHoldingRegisters,
     ReadInputRegisters = 0x04,
     WriteSingleCoil = 0x05,
-    WriteSingleRegister = 0x06,
+    WriteSingleRegister = modbus::rtu::kWriteSingleRegister,
     WriteMultipleCoils = 0x0F,
-    WriteMultipleRegisters = 0x10,
+    WriteMultipleRegisters = modbus::rtu::kWriteMultipleRegisters,
 };
 
 quint16 word(QByteArrayView data, qsizetype at)

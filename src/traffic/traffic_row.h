@@ -26,8 +26,6 @@ struct TrafficRow {
     bool failure = false;
     QByteArray bytes;
     QString summary; // decoded meaning, or the failure's text
-
-    bool isFailure() const { return failure; }
 };
 
 QString directionName(Direction direction);

@@ -2,14 +2,12 @@
 
 #include "veltoproto/reply_unpacker.h"
 #include "veltoproto/request_frame.h"
+#include "veltoproto/velto_display.h"
 
 namespace velto::traffic {
 
 namespace {
 
-constexpr char kStart = '!';
-constexpr char kEnd = '\r';
-constexpr qsizetype kChecksumDigits = 2; // of a reply, before its CR
 constexpr int kDecimal = 10;
 
 QString quantity(int command)
@@ -25,24 +23,6 @@ QString quantity(int command)
         return QStringLiteral("level");
     default:
         return QStringLiteral("unknown quantity");
-    }
-}
-
-QString statusText(int status)
-{
-    switch (status) {
-    case 0:
-        return QStringLiteral("O.K");
-    case 1:
-        return QStringLiteral("Full");
-    case 2:
-        return QStringLiteral("Empty");
-    case 4:
-        return QStringLiteral("Noise");
-    case 8:
-        return QStringLiteral("No Echo");
-    default:
-        return QStringLiteral("status %1").arg(status);
     }
 }
 
@@ -72,15 +52,11 @@ QString rejection(QByteArrayView frame)
     if (n != veltoproto::kSingleShortLength && n != veltoproto::kSingleLongLength
         && n != veltoproto::kMultiShortLength && n != veltoproto::kMultiLongLength)
         return QStringLiteral("Velto reply of %1 characters: no accepted length").arg(n);
-    // Digit values of everything between "!" and the checksum.
-    int sum = 0;
-    for (qsizetype i = 1; i < n - kChecksumDigits - 1; ++i)
-        sum += isDigit(frame[i]) ? frame[i] - '0' : 0;
-    const int onLine = number(frame, n - kChecksumDigits - 1, kChecksumDigits);
-    if (onLine != sum)
+    const veltoproto::ReplyChecksum checksum = veltoproto::replyChecksum(frame);
+    if (checksum.onLine != checksum.computed)
         return QStringLiteral("Velto reply with a bad checksum (%1 on the line, %2 computed)")
-            .arg(onLine < 0 ? QStringLiteral("no number") : QString::number(onLine))
-            .arg(sum);
+            .arg(checksum.onLine ? QString::number(*checksum.onLine) : QStringLiteral("no number"))
+            .arg(checksum.computed);
     return QStringLiteral("Velto reply refused: protocol digit or fields");
 }
 
@@ -129,7 +105,7 @@ FrameLabel labelVeltoRequest(QByteArrayView frame)
 
 FrameLabel labelVeltoReply(QByteArrayView frame)
 {
-    if (frame.isEmpty() || frame[0] != kStart || !frame.endsWith(kEnd))
+    if (frame.isEmpty() || frame[0] != veltoproto::kFrameStart || !frame.endsWith(veltoproto::kFrameEnd))
         return { Protocol::VeltoAscii, QStringLiteral("not a Velto reply"),
             QStringLiteral("Velto reply without its start or its carriage return") };
     const std::optional<veltoproto::VeltoReplyFields> reply = veltoproto::parseVeltoReply(frame);
@@ -143,7 +119,9 @@ FrameLabel labelVeltoReply(QByteArrayView frame)
             .arg(quantity(reply->commandCode))
             .arg(reply->commandCode, 2, kDecimal, QLatin1Char('0'))
             .arg(reply->value)
-            .arg(statusText(reply->status), unit),
+            .arg(veltoproto::statusText(reply->status)
+                     .value_or(QStringLiteral("status %1").arg(reply->status)),
+                unit),
         {} };
 }
 

@@ -7,8 +7,6 @@
 namespace velto::veltoproto {
 
 namespace {
-constexpr char kStart = '!';
-constexpr char kEnd = '\r';
 constexpr char kProtocolDigit = '2';
 // 0-based offsets of the fixed fields.
 constexpr qsizetype kAddressAt = 1;
@@ -63,7 +61,7 @@ std::optional<qint32> decimalValue(QByteArrayView v)
 
 bool framed(QByteArrayView v)
 {
-    return v.size() >= 2 && v.front() == kStart && v.back() == kEnd;
+    return v.size() >= 2 && v.front() == kFrameStart && v.back() == kFrameEnd;
 }
 
 bool isMultiLength(qsizetype n)
@@ -125,6 +123,18 @@ UnpackResult applyKeptFields(VeltoState& state, const std::optional<VeltoReplyFi
 }
 } // namespace
 
+ReplyChecksum replyChecksum(QByteArrayView reply)
+{
+    ReplyChecksum checksum;
+    const qsizetype bodyEnd = reply.size() - kTrailerLength;
+    if (bodyEnd < 1)
+        return checksum;
+    checksum.onLine = twoDigits(reply, bodyEnd);
+    for (qsizetype i = 1; i < bodyEnd; ++i)
+        checksum.computed += digitValue(reply[i]);
+    return checksum;
+}
+
 std::optional<VeltoReplyFields> parseVeltoReply(QByteArrayView v)
 {
     const qsizetype n = v.size();
@@ -135,13 +145,8 @@ std::optional<VeltoReplyFields> parseVeltoReply(QByteArrayView v)
         return std::nullopt;
 
     const qsizetype bodyEnd = n - kTrailerLength; // one past the last character summed
-    const auto checksum = twoDigits(v, bodyEnd);
-    if (!checksum)
-        return std::nullopt;
-    int sum = 0;
-    for (qsizetype i = 1; i < bodyEnd; ++i)
-        sum += digitValue(v[i]);
-    if (sum != *checksum || v[kProtocolAt] != kProtocolDigit)
+    const ReplyChecksum checksum = replyChecksum(v);
+    if (checksum.onLine != checksum.computed || v[kProtocolAt] != kProtocolDigit)
         return std::nullopt;
 
     VeltoReplyFields f;

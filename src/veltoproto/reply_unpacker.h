@@ -23,6 +23,14 @@ struct VeltoReplyFields {
     quint8 unitType = kUnitTypeSingle;
 };
 
+// A reply's checksum: the two digits before its carriage return, and the sum of the digit values
+// between its "!" and them. onLine is empty where those are no two digits.
+struct ReplyChecksum {
+    std::optional<int> onLine;
+    int computed = 0;
+};
+ReplyChecksum replyChecksum(QByteArrayView reply);
+
 // Checks one reply (start, end, accepted length, digit-sum checksum, protocol digit, field syntax)
 // and returns its fields; empty on any rejection. A temperature outside 0..255 cannot be stored and
 // rejects the reply.

@@ -3,8 +3,6 @@
 namespace velto::veltoproto {
 
 namespace {
-constexpr char kStart = '!';
-constexpr char kEnd = '\r';
 constexpr int kProtocolDigit = 2;
 constexpr int kDataLength = 2;
 constexpr int kDataValue = 0;
@@ -26,7 +24,7 @@ std::optional<QByteArray> buildRequestFrame(int address, bool sensorDigitOne, Ve
 
     QByteArray frame;
     frame.reserve(16);
-    frame += kStart;
+    frame += kFrameStart;
     frame += twoDigitsAtLeast(address);
     frame += QByteArray::number(sensorDigit);
     frame += QByteArray::number(kProtocolDigit);
@@ -34,7 +32,7 @@ std::optional<QByteArray> buildRequestFrame(int address, bool sensorDigitOne, Ve
     frame += twoDigitsAtLeast(code);
     frame += twoDigitsAtLeast(kDataValue);
     frame += twoDigitsAtLeast(checksum);
-    frame += kEnd;
+    frame += kFrameEnd;
     return frame;
 }
 

@@ -22,6 +22,10 @@ inline constexpr std::array<VeltoCommand, 4> kTickOrder {
     VeltoCommand::Level,
 };
 
+// Requests and replies alike start with '!' and end with a carriage return.
+inline constexpr char kFrameStart = '!';
+inline constexpr char kFrameEnd = '\r';
+
 inline constexpr int kMinVeltoAddress = 0;
 inline constexpr int kMaxVeltoAddress = 255;
 

@@ -141,6 +141,15 @@ QList<BoxUpdate> layoutUpdates(Layout layout)
     return out;
 }
 
+std::optional<QString> statusText(quint8 status)
+{
+    for (const StatusLook& look : kStatusLooks) {
+        if (look.digit == status)
+            return QString::fromLatin1(look.text);
+    }
+    return std::nullopt;
+}
+
 std::optional<BoxUpdate> statusUpdate(int sensor, quint8 status)
 {
     if (sensor < 0 || sensor >= kSensorCount)

@@ -43,6 +43,8 @@ QString formatLength(qint32 millimetres, LengthUnit unit);
 // The second column's visibility, the first column's caption, the panel width, the tank position.
 QList<BoxUpdate> layoutUpdates(Layout layout);
 
+// "O.K", "Full" and so on; empty for a digit without a text of its own.
+std::optional<QString> statusText(quint8 status);
 // The status box of a sensor (0 or 1); empty for a digit without a text of its own.
 std::optional<BoxUpdate> statusUpdate(int sensor, quint8 status);
 

@@ -3,6 +3,8 @@
 #include "radar/radar_frame.h"
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace velto::radar {
 
@@ -42,56 +44,45 @@ qint32 sampleAt(const QByteArray& payload, qsizetype offset)
 {
     return qint32(quint8(payload[offset])) << 8 | quint8(payload[offset + 1]);
 }
-} // namespace
 
-int blockCount(MonitoringKind kind)
+// Where the stream of blocks lies in the buffer: its first block and its last.
+struct Stream {
+    qsizetype first = 0;
+    qsizetype last = 0;
+};
+
+// The first whole last block a stream starting at `start` reaches, looked for only where a block can
+// start, so payload bytes that happen to read like a header never cut the stream short.
+std::optional<qsizetype> lastBlockFrom(QByteArrayView buffer, qsizetype start, MonitoringKind kind)
 {
-    return kind == MonitoringKind::Spectrum ? kSpectrumBlocks : kTimeDomainBlocks;
+    for (qsizetype at = start + kBlockSize; at + kBlockSize <= buffer.size(); at += kBlockSize) {
+        if (headerAt(buffer, at, kind, true))
+            return at;
+    }
+    return std::nullopt;
 }
 
-qsizetype replySize(MonitoringKind kind)
+// The stream starts at the first block header that leads to a whole last block; noise that happens
+// to read like a header leads nowhere and is passed over. A block repeated before the stream is no
+// noise: it makes one block too many.
+std::optional<Stream> findStream(QByteArrayView buffer, MonitoringKind kind)
 {
-    return blockCount(kind) * kBlockSize;
-}
-
-MonitoringReply judgeMonitoringReply(
-    QByteArrayView buffer, MonitoringKind kind, BlockRange fft, BlockRange raw)
-{
-    using O = MonitoringReply::Outcome;
-    const qsizetype n = buffer.size();
-    if (n == 0)
-        return failure(O::NoResponse, QStringLiteral("No Response"));
-    if (n < replySize(kind))
-        return failure(O::TooShort, tooShortText(kind));
-
-    const int blocks = blockCount(kind);
-    const auto wholeLastAt
-        = [&](qsizetype i) { return i + kBlockSize <= n && headerAt(buffer, i, kind, true); };
-    // The first whole last block a stream starting at `i` reaches, looked for only where a block can
-    // start, so payload bytes that happen to read like a header never cut the stream short.
-    const auto lastFrom = [&](qsizetype i) {
-        for (qsizetype at = i + kBlockSize; at + kBlockSize <= n; at += kBlockSize) {
-            if (wholeLastAt(at))
-                return at;
-        }
-        return qsizetype(-1);
-    };
-    // The stream starts at the first block header that leads to a whole last block; noise that
-    // happens to read like a header leads nowhere and is passed over. A block repeated before the
-    // stream is no noise: it makes one block too many.
-    qsizetype first = -1;
-    qsizetype last = -1;
-    for (qsizetype i = 0; i + block::kMoreAt < n; ++i) {
+    for (qsizetype i = 0; i + block::kMoreAt < buffer.size(); ++i) {
         if (!headerAt(buffer, i, kind, false))
             continue;
-        if (const qsizetype at = lastFrom(i); at >= 0) {
-            first = i;
-            last = at;
-            break;
-        }
+        if (const std::optional<qsizetype> last = lastBlockFrom(buffer, i, kind))
+            return Stream { i, *last };
     }
-    if (last < 0)
-        return failure(O::WrongBlockCount, QStringLiteral("Incorrect Number Of Blocks"));
+    return std::nullopt;
+}
+
+// The failure of the stream's blocks: too many or too few, a wrong header or checksum, or blocks of
+// the kind after the last one; nothing when the stream is one whole reply.
+std::optional<MonitoringReply> checkBlocks(QByteArrayView buffer, MonitoringKind kind, const Stream& stream)
+{
+    using O = MonitoringReply::Outcome;
+    const int blocks = blockCount(kind);
+    const auto [first, last] = stream;
     if ((last + kBlockSize - first) != blocks * kBlockSize) {
         bool unbroken = true;
         for (qsizetype i = first; i < last && unbroken; i += kBlockSize)
@@ -123,27 +114,23 @@ MonitoringReply judgeMonitoringReply(
         return failure(O::WrongBlockCount, unequalBlocksText(kind));
     // A whole block of the kind after the last one: the reply came twice, or with blocks to spare.
     const qsizetype after = last + kBlockSize;
-    if (after + kBlockSize <= n
+    if (after + kBlockSize <= buffer.size()
         && (headerAt(buffer, after, kind, false) || headerAt(buffer, after, kind, true)))
         return failure(O::WrongBlockCount, unequalBlocksText(kind));
+    return std::nullopt;
+}
 
-    MonitoringReply r;
-    r.outcome = O::Accepted;
-    r.streamStart = first;
-    const QByteArrayView stream = buffer.sliced(first, replySize(kind));
-    r.logText = hexDump(stream);
-    r.payload.reserve(blocks * kBlockPayload);
-    for (qsizetype i = 0; i < stream.size(); i += kBlockSize)
-        r.payload.append(stream.sliced(i + kBlockHeader, kBlockPayload));
+// The first and one-past-last 0-based block of a range, clipped to the reply.
+std::pair<int, int> clippedBlocks(BlockRange range, int blocks)
+{
+    const int from = std::clamp(range.start, 1, blocks) - 1;
+    return { from, std::clamp(range.end, from + 1, blocks) };
+}
 
-    if (kind == MonitoringKind::Spectrum) {
-        const int from = std::clamp(fft.start, 1, blocks) - 1;
-        const int to = std::clamp(fft.end, from + 1, blocks);
-        r.spectrumBins = r.payload.sliced(from * kBlockPayload, (to - from) * kBlockPayload);
-        return r;
-    }
-    const int from = std::clamp(raw.start, 1, blocks) - 1;
-    const int to = std::clamp(raw.end, from + 1, blocks);
+// The samples of the RAW range, those that go to the files, and their smallest and largest.
+void takeRawSamples(MonitoringReply& r, BlockRange raw, int blocks)
+{
+    const auto [from, to] = clippedBlocks(raw, blocks);
     r.rawSamples.reserve((to - from) * kSamplesPerBlock);
     for (qsizetype o = from * kBlockPayload; o < to * kBlockPayload; o += kBytesPerSample)
         r.rawSamples.append(sampleAt(r.payload, o));
@@ -153,7 +140,57 @@ MonitoringReply judgeMonitoringReply(
     const auto [lo, hi] = std::minmax_element(r.rawFileSamples.cbegin(), r.rawFileSamples.cend());
     r.rawMin = *lo;
     r.rawMax = *hi;
+}
+
+// An accepted reply: the stream's hex dump, its payload without the block headers, and the arrays
+// the graph and the files take from it.
+MonitoringReply takePayload(
+    QByteArrayView buffer, MonitoringKind kind, qsizetype first, BlockRange fft, BlockRange raw)
+{
+    const int blocks = blockCount(kind);
+    MonitoringReply r;
+    r.outcome = MonitoringReply::Outcome::Accepted;
+    r.streamStart = first;
+    const QByteArrayView stream = buffer.sliced(first, replySize(kind));
+    r.logText = hexDump(stream);
+    r.payload.reserve(blocks * kBlockPayload);
+    for (qsizetype i = 0; i < stream.size(); i += kBlockSize)
+        r.payload.append(stream.sliced(i + kBlockHeader, kBlockPayload));
+
+    if (kind == MonitoringKind::Spectrum) {
+        const auto [from, to] = clippedBlocks(fft, blocks);
+        r.spectrumBins = r.payload.sliced(from * kBlockPayload, (to - from) * kBlockPayload);
+    } else {
+        takeRawSamples(r, raw, blocks);
+    }
     return r;
+}
+} // namespace
+
+int blockCount(MonitoringKind kind)
+{
+    return kind == MonitoringKind::Spectrum ? kSpectrumBlocks : kTimeDomainBlocks;
+}
+
+qsizetype replySize(MonitoringKind kind)
+{
+    return blockCount(kind) * kBlockSize;
+}
+
+MonitoringReply judgeMonitoringReply(
+    QByteArrayView buffer, MonitoringKind kind, BlockRange fft, BlockRange raw)
+{
+    using O = MonitoringReply::Outcome;
+    if (buffer.isEmpty())
+        return failure(O::NoResponse, QStringLiteral("No Response"));
+    if (buffer.size() < replySize(kind))
+        return failure(O::TooShort, tooShortText(kind));
+    const std::optional<Stream> stream = findStream(buffer, kind);
+    if (!stream)
+        return failure(O::WrongBlockCount, QStringLiteral("Incorrect Number Of Blocks"));
+    if (std::optional<MonitoringReply> failed = checkBlocks(buffer, kind, *stream))
+        return *std::move(failed);
+    return takePayload(buffer, kind, stream->first, fft, raw);
 }
 
 } // namespace velto::radar

@@ -1,7 +1,7 @@
 #include "radar/measurement_sequence.h"
 #include "radar/radar_box_names.h"
 #include "sim/radar_responder.h"
-#include "support/fake_byte_link.h"
+#include "support/radar_rig.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -31,47 +31,17 @@ struct FailingSink final : RadarFileSink {
 };
 
 // The controller and the sequence over a fake link whose far end is the simulated radar.
-struct Rig {
-    test::FakeByteLink link;
-    RadarController controller { link, SystemClock::instance() };
-    QTimer& timerRx = *controller.link().timerRx();
-    MeasurementSequence sequence { controller };
-    sim::RadarResponder sensor;
-    QList<RadarCommand> sent;
-    QMap<QString, QString> boxes;
-    QSignalSpy ended { &sequence, &MeasurementSequence::ended };
+struct Rig : test::FakeRadarRig {
     QSignalSpy beeps { &sequence, &MeasurementSequence::beep };
 
     Rig()
+        : FakeRadarRig(SystemClock::instance())
     {
-        link.opened = true;
         controller.setReplyWindows(kFastWindows);
-        sequence.setPacing({ 0, 0 });
-        QObject::connect(&controller, &RadarController::commandSent, &controller, [this](RadarCommand c) {
-            sent << c;
-            const QByteArray frame = link.written.last();
-            QTimer::singleShot(0, &controller, [this, frame] {
-                for (const sim::RadarReply& r : sensor.respond(frame, 0))
-                    link.receive(r.bytes);
-            });
-        });
-        QObject::connect(
-            &controller, &RadarController::boxesChanged, &controller, [this](const QList<BoxUpdate>& u) {
-                for (const BoxUpdate& b : u)
-                    if (b.text)
-                        boxes[b.objectName] = *b.text;
-            });
+        sensorAnswers();
     }
-    bool waitEnded() { return !ended.isEmpty() || ended.wait(kGuardMs); }
-    bool waitSent(int count)
-    {
-        QSignalSpy more(&controller, &RadarController::commandSent);
-        while (sent.size() < count) {
-            if (!more.wait(kGuardMs))
-                return false;
-        }
-        return true;
-    }
+    bool waitEnded() { return RadarRig::waitEnded(kGuardMs); }
+    bool waitSent(int count) { return RadarRig::waitSent(count, kGuardMs); }
 };
 
 const QList<RadarCommand> kHandshake { RadarCommand::StandBy, RadarCommand::SetParameters,

@@ -1,9 +1,7 @@
 #include "radar/measurement_sequence.h"
 #include "radar/monitoring_files.h"
 #include "radar/radar_box_names.h"
-#include "sim/manual_clock.h"
-#include "sim/radar_responder.h"
-#include "support/fake_byte_link.h"
+#include "support/radar_rig.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,64 +17,21 @@ namespace {
 constexpr int kGuardMs = 60000;
 constexpr RadarController::ReplyWindows kFastWindows { 20, 40, 60 };
 constexpr qint64 kMsPerCommand = 250;
-
-// The data of a monitoring reply without its block headers.
-QByteArray payloadOf(const QByteArray& blocks)
-{
-    QByteArray out;
-    for (qsizetype at = 0; at + 68 <= blocks.size(); at += 68)
-        out += blocks.mid(at + 4, 64);
-    return out;
-}
+constexpr qsizetype kStatusReplySize = 13;
 
 // The sequence against the simulated radar, a clock that moves 250 ms per command, and the files
-// in a folder of their own.
-struct Rig {
+// in a folder of their own. The sensor answers every command as at its start: 3.0000 m.
+struct Rig : test::FakeRadarRig {
     QTemporaryDir dir;
-    test::FakeByteLink link;
-    sim::ManualClock clock;
-    RadarController controller { link, clock };
-    QTimer& timerRx = *controller.link().timerRx();
-    MeasurementSequence sequence { controller };
-    sim::RadarResponder sensor;
     QStringList errors;
     MonitoringFiles files { dir.path() + "/Rendo Monitor/", [this](const QString& m) { errors << m; } };
-    QStringList distances; // DistanceOrLevelText of each accepted Send Status
-    QList<RequestTimes> monitoringTimes; // of each accepted monitoring reply
-    QList<QByteArray> payloads; // of each monitoring reply the sensor sent
-    QSignalSpy ended { &sequence, &MeasurementSequence::ended };
 
     Rig()
     {
-        link.opened = true;
         controller.link().restartClock();
         controller.setReplyWindows(kFastWindows);
-        sequence.setPacing({ 0, 0 });
         controller.setFileSink(&files);
-        // Drawn while the reply is judged, before the sequence sends the next request.
-        controller.inputs().graph = true;
-        QObject::connect(&controller, &RadarController::graphRequested, &controller, [this] {
-            monitoringTimes << RequestTimes { controller.link().sendMs(), controller.link().receiveMs() };
-        });
-        QObject::connect(&controller, &RadarController::commandSent, &controller, [this](RadarCommand) {
-            clock.advance(kMsPerCommand);
-            const QByteArray frame = link.written.last();
-            QTimer::singleShot(0, &controller, [this, frame] {
-                for (const sim::RadarReply& r : sensor.respond(frame, 0)) {
-                    if (quint8(frame.at(2)) == 0xF4)
-                        payloads << payloadOf(r.bytes);
-                    link.receive(r.bytes);
-                }
-            });
-        });
-        QObject::connect(
-            &controller, &RadarController::replyJudged, &controller, [this](const JudgedReply& r) {
-                if (!r.accepted)
-                    return;
-                for (const BoxUpdate& b : r.boxes)
-                    if (b.objectName == box::kDistanceOrLevelText && b.text)
-                        distances << *b.text;
-            });
+        sensorAnswers(kMsPerCommand);
     }
     QString path() const { return files.folder() + controller.inputs().fileName; }
     bool run()
@@ -102,25 +57,20 @@ struct Rig {
         QStringList lines = QString::fromUtf8(text.chopped(2)).split("\r\n");
         return lines;
     }
-};
-
-QString seconds(qint64 ms)
-{
-    return QString::number(double(ms) / 1000, 'g', 10);
-}
-
-// The record as the files start with it: the handshakes take three commands, then one status each.
-QStringList record(int series, int count, const QString& laser, const QString& mode,
-    const QStringList& distances, int firstStatusCommand = 4)
-{
-    QStringList lines { QString::number(1000000 + series), QString::number(count), laser, mode };
-    for (int k = 0; k < count; ++k) {
-        const qint64 ms = (firstStatusCommand + k) * kMsPerCommand;
-        lines << QStringLiteral("%1.%2").arg(ms / 1000).arg(ms % 1000, 3, 10, QChar('0'))
-              << distances.value(k);
+    // The data of each monitoring reply the sensor sent, without its block headers.
+    QByteArray payload(int index) const
+    {
+        QList<QByteArray> monitoring;
+        for (const QByteArray& reply : sensorReplies)
+            if (reply.size() > kStatusReplySize)
+                monitoring << reply;
+        QByteArray out;
+        const QByteArray blocks = monitoring.value(index);
+        for (qsizetype at = 0; at + 68 <= blocks.size(); at += 68)
+            out += blocks.mid(at + 4, 64);
+        return out;
     }
-    return lines;
-}
+};
 
 QStringList spectrumValues(const QByteArray& payload)
 {
@@ -158,10 +108,10 @@ void TstMonitoringFiles::distanceOnlyRunOfFive()
     Rig rig;
     rig.controller.inputs().distanceByLaser = "1.5";
     QVERIFY(rig.run());
-    QCOMPARE(rig.distances.size(), 5);
-    const QStringList lines = rig.fileLines();
-    QCOMPARE(lines.size(), 14);
-    QCOMPARE(lines, record(0, 5, "1.5000", "Mode 0", rig.distances));
+    // The handshakes go at 0.25, 0.5 and 0.75 s, the five distances from 1 s on.
+    QCOMPARE(rig.fileLines(),
+        QStringList({ "1000000", "5", "1.5000", "Mode 0", "1.000", "3.0000", "1.250", "3.0000", "1.500",
+            "3.0000", "1.750", "3.0000", "2.000", "3.0000" }));
     QVERIFY(rig.errors.isEmpty());
 }
 
@@ -171,11 +121,11 @@ void TstMonitoringFiles::spectrumFile()
     rig.controller.inputs().spectrum = true;
     rig.controller.inputs().numOfAutomeasurement = 2;
     QVERIFY(rig.run());
-    QCOMPARE(rig.monitoringTimes.size(), 1);
-    const RequestTimes t = rig.monitoringTimes.first();
+    QCOMPARE(rig.sent.count(RadarCommand::Monitoring), 1);
+    // The StandBy before the monitoring at 1.5 s, its request and reply at 1.75 s.
     QCOMPARE(rig.fileLines(),
-        record(0, 2, "0.0000", "Mode 1", rig.distances) + spectrumValues(rig.payloads.value(0))
-            + QStringList({ seconds(t.sendMs), seconds(t.receiveMs) }));
+        QStringList({ "1000000", "2", "0.0000", "Mode 1", "1.000", "3.0000", "1.250", "3.0000" })
+            + spectrumValues(rig.payload(0)) + QStringList({ "1.75", "1.75" }));
 }
 
 void TstMonitoringFiles::timeDomainFile()
@@ -185,12 +135,11 @@ void TstMonitoringFiles::timeDomainFile()
     rig.controller.inputs().numOfAutomeasurement = 1;
     rig.controller.inputs().fileName = "td.txt";
     QVERIFY(rig.run());
-    const RequestTimes t = rig.monitoringTimes.first();
     const QStringList lines = rig.fileLines();
     QCOMPARE(lines.size(), 4 + 2 + 7243 + 2);
     QCOMPARE(lines,
-        record(0, 1, "0.0000", "Mode 2", rig.distances) + timeDomainFileValues(rig.payloads.value(0))
-            + QStringList({ seconds(t.sendMs), seconds(t.receiveMs) }));
+        QStringList({ "1000000", "1", "0.0000", "Mode 2", "1.000", "3.0000" })
+            + timeDomainFileValues(rig.payload(0)) + QStringList({ "1.5", "1.5" }));
 }
 
 void TstMonitoringFiles::combinedFile()
@@ -200,15 +149,11 @@ void TstMonitoringFiles::combinedFile()
     rig.controller.inputs().timeDomain = true;
     rig.controller.inputs().numOfAutomeasurement = 1;
     QVERIFY(rig.run());
-    QCOMPARE(rig.monitoringTimes.size(), 2);
-    const RequestTimes s = rig.monitoringTimes.at(0);
-    const RequestTimes t = rig.monitoringTimes.at(1);
-    QVERIFY(s.sendMs < t.sendMs);
+    QCOMPARE(rig.sent.count(RadarCommand::Monitoring), 2);
     QCOMPARE(rig.fileLines(),
-        record(0, 1, "0.0000", "Mode 3", rig.distances) + spectrumValues(rig.payloads.value(0))
-            + QStringList({ seconds(s.sendMs), seconds(s.receiveMs) })
-            + timeDomainFileValues(rig.payloads.value(1))
-            + QStringList({ seconds(t.sendMs), seconds(t.receiveMs) }));
+        QStringList({ "1000000", "1", "0.0000", "Mode 3", "1.000", "3.0000" })
+            + spectrumValues(rig.payload(0)) + QStringList({ "1.5", "1.5" })
+            + timeDomainFileValues(rig.payload(1)) + QStringList({ "1.75", "1.75" }));
 }
 
 void TstMonitoringFiles::startOverwritesMoreAppends()
@@ -221,16 +166,15 @@ void TstMonitoringFiles::startOverwritesMoreAppends()
     QCOMPARE(first.first(), QString("1000000"));
 
     // More: the next series (index 1) goes after the first, without a new handshake.
-    const QStringList firstDistances = rig.distances;
     QVERIFY(rig.more());
     const QStringList both = rig.fileLines();
     QCOMPARE(both.size(), 16);
     QCOMPARE(both.mid(0, 8), first);
-    QCOMPARE(both.mid(8), record(1, 2, "0.0000", "Mode 0", rig.distances.mid(2), 6));
+    QCOMPARE(both.mid(8),
+        QStringList({ "1000001", "2", "0.0000", "Mode 0", "1.500", "3.0000", "1.750", "3.0000" }));
 
     // Stop, then Start again: the run starts its file afresh.
     rig.sequence.StartOrStopMeasCommand_Click();
-    rig.distances.clear();
     QVERIFY(rig.run());
     const QStringList again = rig.fileLines();
     QCOMPARE(again.size(), 8);
@@ -275,7 +219,7 @@ void TstMonitoringFiles::unwritablePlacesWriteNothing()
         rig.controller.inputs().numOfAutomeasurement = 1;
         QVERIFY(!rig.run());
         QCOMPARE(rig.errors.size(), 1);
-        QCOMPARE(rig.monitoringTimes.size(), 1); // fetched once, not again after the failure
+        QCOMPARE(rig.sent.count(RadarCommand::Monitoring), 1); // fetched once, not again after the failure
         QVERIFY(QDir(rig.files.folder()).isEmpty());
     }
 }

@@ -1,7 +1,6 @@
 #include "radar/radar_controller.h"
-#include "radar/radar_frame.h"
-#include "sim/manual_clock.h"
-#include "support/fake_byte_link.h"
+#include "support/radar_bytes.h"
+#include "support/radar_rig.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -20,31 +19,7 @@ QByteArray hex(const char* text)
 
 QByteArray sendStatusReply(quint32 tenthsOfMm, quint8 snr)
 {
-    QByteArray r(13, '\0');
-    r[0] = char(0x55);
-    r[1] = char(0xAA);
-    r[2] = 0x01;
-    for (int i = 0; i < 4; ++i)
-        r[3 + i] = char((tenthsOfMm >> (8 * i)) & 0xFF);
-    r[11] = char(snr);
-    r[12] = char(additiveChecksum(QByteArrayView(r).first(12)));
-    return r;
-}
-
-QByteArray blocks(quint8 kind, int count)
-{
-    QByteArray out;
-    for (int b = 0; b < count; ++b) {
-        QByteArray block(68, '\0');
-        block[0] = char(kind);
-        block[2] = 0x44;
-        block[3] = b + 1 == count ? 0x00 : 0x40;
-        for (int i = 4; i < 68; ++i)
-            block[i] = char((b + i) & 0xFF);
-        block[1] = char(additiveChecksum(block));
-        out += block;
-    }
-    return out;
+    return test::radarStatusReply(0x01, tenthsOfMm, snr);
 }
 
 // Records the file writes and answers as told.
@@ -68,31 +43,10 @@ struct FakeSink final : RadarFileSink {
     Result outcome() const { return { fail ? Result::Outcome::Failed : Result::Outcome::Written, {} }; }
 };
 
-struct Rig {
-    test::FakeByteLink link;
-    sim::ManualClock clock { 1000 };
-    RadarController controller { link, clock };
-    QTimer& timerRx = *controller.link().timerRx();
-    QMap<QString, QString> boxes;
-    QList<JudgedReply> judged;
-
+struct Rig : test::FakeRadarRig {
     Rig()
+        : FakeRadarRig(1000)
     {
-        link.opened = true;
-        QObject::connect(
-            &controller, &RadarController::boxesChanged, &controller, [this](const QList<BoxUpdate>& u) {
-                for (const BoxUpdate& b : u)
-                    if (b.text)
-                        boxes[b.objectName] = *b.text;
-            });
-        QObject::connect(&controller, &RadarController::replyJudged, &controller,
-            [this](const JudgedReply& r) { judged << r; });
-    }
-    // The reply arrives, then Timer_Rx fires.
-    void answer(const QByteArray& bytes)
-    {
-        link.receive(bytes);
-        controller.link().Timer_Rx_Timer();
     }
 };
 
@@ -308,7 +262,7 @@ void TstRadarController::monitoringReplies()
     rig.controller.inputs().fft = { 2, 2 };
     rig.controller.FftOrRawCombo_Click(0);
     rig.controller.MonitoringCommand_Click();
-    rig.answer(blocks(0x3C, 64));
+    rig.answer(test::radarBlocks(0x3C, 64));
     QCOMPARE(rig.boxes["StatusText"], QString("Calculating Data"));
     QCOMPARE(rig.boxes["SignalToNoiseText"], QString("N/A"));
     QCOMPARE(rig.boxes["ReceiveBuffSize"], QString("4352"));
@@ -323,7 +277,7 @@ void TstRadarController::monitoringReplies()
     QCOMPARE(spectrum.values.front(), (1 + 4) & 0xFF); // block 2, first payload byte
 
     rig.controller.requestMonitoring(MonitoringKind::TimeDomain);
-    rig.answer(blocks(0xC3, 235));
+    rig.answer(test::radarBlocks(0xC3, 235));
     QCOMPARE(rig.judged.last().code, quint16(60));
     const auto time = graphs.last().at(0).value<GraphRequest>();
     QCOMPARE(time.kind, MonitoringKind::TimeDomain);
@@ -332,7 +286,7 @@ void TstRadarController::monitoringReplies()
 
     rig.controller.inputs().graph = false;
     rig.controller.MonitoringCommand_Click();
-    rig.answer(blocks(0xC3, 235));
+    rig.answer(test::radarBlocks(0xC3, 235));
     QCOMPARE(graphs.size(), 2);
 }
 
@@ -341,7 +295,7 @@ void TstRadarController::refusedMonitoringReplies()
     Rig rig;
     rig.controller.inputs().spectrum = true;
     rig.controller.MonitoringCommand_Click();
-    QByteArray bad = blocks(0x3C, 64);
+    QByteArray bad = test::radarBlocks(0x3C, 64);
     bad[9 * 68 + 1] = char(bad[9 * 68 + 1] + 1);
     rig.answer(bad);
     QCOMPARE(rig.boxes["TextTerminaTextBox"], QString("Incorrect CheckSum Monitoring In Block Number 10"));
@@ -349,7 +303,7 @@ void TstRadarController::refusedMonitoringReplies()
     QVERIFY(!rig.timerRx.isActive());
 
     rig.controller.MonitoringCommand_Click();
-    rig.answer(blocks(0x3C, 64).first(4000));
+    rig.answer(test::radarBlocks(0x3C, 64).first(4000));
     QCOMPARE(
         rig.boxes["TextTerminaTextBox"], QString("Receive Buffer Length Too Short Smaller Then 4352 Bytes"));
 }
@@ -369,17 +323,17 @@ void TstRadarController::fileWrites()
 
     rig.controller.inputs().spectrum = true;
     rig.controller.MonitoringCommand_Click();
-    rig.answer(blocks(0x3C, 64));
+    rig.answer(test::radarBlocks(0x3C, 64));
     QCOMPARE(sink.monitoring, QList<MonitoringKind> { MonitoringKind::Spectrum });
 
     sink.fail = true;
     rig.controller.MonitoringCommand_Click();
-    rig.answer(blocks(0x3C, 64));
+    rig.answer(test::radarBlocks(0x3C, 64));
     QVERIFY(rig.judged.last().fileFailed);
 
     rig.controller.inputs().saveToFile = false;
     rig.controller.MonitoringCommand_Click();
-    rig.answer(blocks(0x3C, 64));
+    rig.answer(test::radarBlocks(0x3C, 64));
     QCOMPARE(sink.monitoring.size(), 2);
     QVERIFY(!rig.judged.last().fileFailed);
 }

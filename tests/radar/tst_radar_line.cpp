@@ -1,13 +1,12 @@
 #include "radar/measurement_sequence.h"
 #include "radar/radar_box_names.h"
-#include "radar/radar_format.h"
 #include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
 #include "sim/manual_clock.h"
 #include "sim/simulated_line.h"
+#include "support/radar_rig.h"
 #include "support/scripted_radar_peer.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -22,53 +21,27 @@ namespace {
 constexpr int kGuardMs = 120000;
 const QString kFastLine = QStringLiteral("115200,n,8,1");
 
-// The radar window's logic over a real pseudo-terminal, with the simulated radar on the far side.
-struct Rig {
+// The line a rig stands on; a base, so that it is there before the controller.
+struct RealLine {
     // The sensor's clock stands still, so its distance is known exactly.
     sim::ManualClock sensorClock { 75000 };
     sim::SimulatedLine line { sensorClock };
     serial::QtByteLink port;
     serial::TappedByteLink link { port };
-    RadarController controller { link, SystemClock::instance() };
-    QTimer& timerRx = *controller.link().timerRx();
-    MeasurementSequence sequence { controller };
-    QMap<QString, QString> boxes;
-    QString lastDistance;
-    QList<JudgedReply> judged;
+};
 
+// The radar window's logic over a real pseudo-terminal, with the simulated radar on the far side.
+struct Rig : RealLine, test::RadarRig {
     // On the simulated line, or on the line of a scripted peer when `devicePath` names one.
     explicit Rig(const QString& settings = kFastLine, const QString& devicePath = {})
+        : RadarRig(link, SystemClock::instance())
     {
-        QObject::connect(
-            &controller, &RadarController::boxesChanged, &controller, [this](const QList<BoxUpdate>& u) {
-                for (const BoxUpdate& b : u) {
-                    if (b.text)
-                        boxes[b.objectName] = *b.text;
-                    if (b.objectName == box::kDistanceOrLevelText && b.text != QStringLiteral("N/A"))
-                        lastDistance = b.text.value_or(QString());
-                }
-            });
-        QObject::connect(&controller, &RadarController::replyJudged, &controller,
-            [this](const JudgedReply& r) { judged << r; });
         controller.link().setLineSettings(settings);
-        sequence.setPacing({ 0, 0 });
         opened = line.isValid() && link.open(devicePath.isEmpty() ? line.devicePath() : devicePath, settings);
     }
-    // One command by hand; true once its reply has been judged (an incomplete look does not count)
-    // within `guardMs`.
     bool judge(void (RadarController::*click)(), int guardMs = kGuardMs)
     {
-        QSignalSpy spy(&controller, &RadarController::replyJudged);
-        QElapsedTimer clock;
-        clock.start();
-        (controller.*click)();
-        while (!clock.hasExpired(guardMs)) {
-            if (!spy.wait(int(guardMs - clock.elapsed())))
-                return false;
-            if (!spy.last().at(0).value<JudgedReply>().incomplete)
-                return true;
-        }
-        return false;
+        return RadarRig::judge(click, guardMs);
     }
     bool opened = false;
 };
@@ -98,20 +71,26 @@ void TstRadarLine::fullStartSequence()
     in.timeDomain = true;
     in.graph = true;
     in.parameters.tankHeightMm = 8000;
+    QString lastDistance;
+    QObject::connect(&rig.controller, &RadarController::boxesChanged, &rig.controller,
+        [&lastDistance](const QList<BoxUpdate>& u) {
+            for (const BoxUpdate& b : u)
+                if (b.objectName == box::kDistanceOrLevelText && b.text && *b.text != QStringLiteral("N/A"))
+                    lastDistance = *b.text;
+        });
     QList<GraphRequest> graphs;
     QObject::connect(&rig.controller, &RadarController::graphRequested, &rig.controller,
         [&graphs](const GraphRequest& g) { graphs << g; });
-    QSignalSpy ended(&rig.sequence, &MeasurementSequence::ended);
     rig.sequence.StartOrStopMeasCommand_Click();
-    QVERIFY(ended.wait(kGuardMs));
-    QCOMPARE(ended.last().at(0).toBool(), true);
+    QVERIFY(rig.waitEnded(kGuardMs));
+    QCOMPARE(rig.ended.last().at(0).toBool(), true);
     QCOMPARE(rig.boxes["StatusText"], QString("End Of Process"));
     QCOMPARE(rig.boxes["CounterOfMeasText"], QString("5"));
     QCOMPARE(rig.boxes["DistanceOrLevelLabel"], QString("Level (m)"));
     QCOMPARE(rig.line.radar().tankHeightMm(), 8000);
     const sim::RadarResponder& sensor = rig.line.radar();
     const qint64 ms = rig.sensorClock.monotonicMs();
-    QCOMPARE(rig.lastDistance, formatTenthsOfMm(80000 - sensor.distanceTenthsOfMm(ms)));
+    QCOMPARE(lastDistance, QString("3.8913")); // 8 m less the 4.1087 m the sensor sees at 75 s
     QCOMPARE(rig.boxes["DistanceOrLevelText"], QString("N/A")); // the StandBy before the monitoring
 
     QCOMPARE(graphs.size(), 2);

@@ -1,5 +1,7 @@
 #include "support/scripted_radar_peer.h"
 
+#include "support/radar_bytes.h"
+
 #include <unistd.h>
 
 namespace velto::test {
@@ -35,11 +37,7 @@ void makeBlockOfOtherKind(QByteArray& reply, int blockNumber)
         return;
     const quint8 kind = quint8(reply[at]) == kSpectrumKind ? kTimeDomainKind : kSpectrumKind;
     reply[at] = char(kind);
-    quint8 sum = 0;
-    for (qsizetype i = at; i < at + kBlockBytes; ++i)
-        if (i != at + 1)
-            sum = quint8(sum + quint8(reply[i]));
-    reply[at + 1] = char(sum);
+    mendBlockChecksum(reply, at);
 }
 } // namespace
 

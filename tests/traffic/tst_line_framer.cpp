@@ -1,50 +1,12 @@
-#include "modbus/modbus_crc.h"
 #include "sim/velto_ascii.h"
+#include "support/radar_bytes.h"
 #include "traffic/line_framer.h"
 
 #include <QTest>
 
-#include <numeric>
-
 using namespace velto::traffic;
 
 namespace {
-
-QByteArray radarStatusReply(quint8 code, quint32 tenthsOfMm = 0, quint8 snr = 0)
-{
-    QByteArray reply(13, '\0');
-    reply[0] = char(0x55);
-    reply[1] = char(0xAA);
-    reply[2] = char(code);
-    for (int i = 0; i < 4; ++i)
-        reply[3 + i] = char((tenthsOfMm >> (8 * i)) & 0xFF);
-    reply[11] = char(snr);
-    reply[12] = char(
-        std::accumulate(reply.begin(), reply.end() - 1, 0, [](int s, char c) { return s + quint8(c); }));
-    return reply;
-}
-
-QByteArray radarCommand(quint8 code)
-{
-    QByteArray frame(18, '\0');
-    frame[0] = char(0x55);
-    frame[1] = char(0xAA);
-    frame[2] = char(code);
-    frame[17] = char(0x55 + 0xAA + code);
-    return frame;
-}
-
-QByteArray spectrumBlock(bool last, quint8 fill)
-{
-    QByteArray block(68, char(fill));
-    block[0] = char(0x3C);
-    block[2] = char(0x44);
-    block[3] = char(last ? 0x00 : 0x40);
-    block[1] = 0;
-    block[1]
-        = char(std::accumulate(block.begin(), block.end(), 0, [](int s, char c) { return s + quint8(c); }));
-    return block;
-}
 
 QStringList summaries(const QList<TrafficRow>& rows)
 {
@@ -67,10 +29,8 @@ private slots:
         QTest::addColumn<QByteArrayList>("chunks");
         QTest::addColumn<bool>("endExchange"); // the master's result comes before the last chunk
         QTest::addColumn<QStringList>("rows"); // after the request's row
-        const auto rtu
-            = [](const char* hex) { return velto::modbus::withModbusCrc(QByteArray::fromHex(hex)); };
-        const QByteArray request = rtu("010300000002");
-        const QByteArray answer = rtu("01030400640065");
+        const QByteArray request = QByteArray::fromHex("010300000002C40B");
+        const QByteArray answer = QByteArray::fromHex("010304006400657BC7");
         const QString answerRow = "RX Modbus RTU: slave 1: R0..R1 = 100, 101, CRC ok";
         const QString stray = "RX Modbus RTU: stray: no answer is due, dropped";
         QTest::newRow("answer in pieces") << QByteArrayList { answer.first(3), answer.sliced(3, 3),
@@ -83,7 +43,7 @@ private slots:
             << QByteArrayList { request.first(5), request.sliced(5) + answer } << false
             << QStringList { "RX Modbus RTU: our own frame came back (echo; Remove echo is off)", stray };
         QTest::newRow("another function")
-            << QByteArrayList { rtu("0104020064") } << false
+            << QByteArrayList { QByteArray::fromHex("0104020064B8DB") } << false
             << QStringList { "RX Modbus RTU: no answer to the request, dropped" };
     }
     void modbusRows()
@@ -92,7 +52,7 @@ private slots:
         QFETCH(bool, endExchange);
         QFETCH(QStringList, rows);
         LineFramer framer;
-        QCOMPARE(summaries(framer.sent(velto::modbus::withModbusCrc(QByteArray::fromHex("010300000002")))),
+        QCOMPARE(summaries(framer.sent(QByteArray::fromHex("010300000002C40B"))),
             QStringList { "TX Modbus RTU: slave 1: read holding registers R0..R1 (2), CRC ok" });
         QList<TrafficRow> got;
         for (qsizetype i = 0; i < chunks.size(); ++i) {
@@ -161,23 +121,18 @@ private slots:
     void radarExchange()
     {
         LineFramer framer;
-        QCOMPARE(
-            summaries(framer.sent(radarCommand(0x01))), QStringList { "TX Radar: Send Status, checksum ok" });
-        const QByteArray reply = radarStatusReply(0x01, 10000, 30);
+        QCOMPARE(summaries(framer.sent(velto::test::radarCommandFrame(0x01))),
+            QStringList { "TX Radar: Send Status, checksum ok" });
+        const QByteArray reply = velto::test::radarStatusReply(0x01, 10000, 30);
         QCOMPARE(summaries(framer.received(QByteArray("\x00\x13", 2) + reply)),
             (QStringList { "RX Radar: 2 bytes, not a whole radar reply or block",
                 "RX Radar: reply to Send Status: distance 1.0000 m, S/N 30 dB, checksum ok" }));
 
-        QByteArray monitoring(24, '\0');
-        monitoring[0] = char(0x55);
-        monitoring[1] = char(0xAA);
-        monitoring[2] = char(0xF4);
-        monitoring[17] = char(0x10);
-        monitoring[23] = char(0x55 + 0xAA + 0xF4 + 0x10);
-        QCOMPARE(summaries(framer.sent(monitoring)),
+        QCOMPARE(summaries(framer.sent(velto::test::radarCommandFrame(0xF4, 0x10))),
             QStringList { "TX Radar: Monitoring, spectrum data, checksum ok" });
-        QByteArray blocks
-            = spectrumBlock(false, 0x11) + spectrumBlock(false, 0x22) + spectrumBlock(true, 0x33);
+        const auto block
+            = [](bool last, char fill) { return velto::test::radarBlock(0x3C, last, QByteArray(64, fill)); };
+        QByteArray blocks = block(false, 0x11) + block(false, 0x22) + block(true, 0x33);
         blocks[68 + 10] = char(blocks[68 + 10] + 1); // the second block's checksum no longer fits
         QList<TrafficRow> rows;
         for (qsizetype at = 0; at < blocks.size(); at += 50)
@@ -190,8 +145,8 @@ private slots:
                 "RX Radar: spectrum block 3 (last), checksum ok" }));
 
         // A reply to another command than the one sent is a failure.
-        framer.sent(radarCommand(0x05));
-        rows = framer.received(radarStatusReply(0x03));
+        framer.sent(velto::test::radarCommandFrame(0x05));
+        rows = framer.received(velto::test::radarStatusReply(0x03));
         QCOMPARE(rows.size(), 2);
         QCOMPARE(rows[1].summary, QString("Radar reply to Track after StandBy was sent"));
     }

@@ -1,11 +1,10 @@
 #include "radar/monitoring_reply.h"
-#include "radar/radar_frame.h"
-#include "sim/radar_responder.h"
+#include "support/radar_bytes.h"
 
 #include <QTest>
 
 using namespace velto::radar;
-using velto::sim::RadarResponder;
+using velto::test::radarBlocks;
 
 namespace {
 
@@ -19,21 +18,21 @@ QByteArray countingPayload(int bytes)
 
 QByteArray spectrumReply(const QByteArray& payload = countingPayload(kSpectrumBins))
 {
-    return RadarResponder::blocks(block::kSpectrumKind, payload);
+    return radarBlocks(block::kSpectrumKind, payload);
 }
 
 QByteArray timeReply(const QByteArray& payload = countingPayload(kTimeDomainSamples * 2))
 {
-    return RadarResponder::blocks(block::kTimeDomainKind, payload);
+    return radarBlocks(block::kTimeDomainKind, payload);
 }
 
-// Puts a byte into a block and mends the block's checksum, so only the byte itself is wrong.
-void setInBlock(QByteArray& reply, int block, int offset, quint8 value)
+// Puts a byte into a block of the counting payload with the checksum that the block then needs, so
+// only the byte itself is wrong.
+void setInBlock(QByteArray& reply, int block, int offset, quint8 value, quint8 checksum)
 {
     const qsizetype at = (block - 1) * kBlockSize;
     reply[at + offset] = char(value);
-    reply[at + 1] = 0;
-    reply[at + 1] = char(additiveChecksum(QByteArrayView(reply).sliced(at, kBlockSize)));
+    reply[at + block::kChecksumAt] = char(checksum);
 }
 
 MonitoringReply judge(
@@ -67,7 +66,10 @@ void TstMonitoringReply::acceptedSpectrum()
     QCOMPARE(r.outcome, MonitoringReply::Outcome::Accepted);
     QCOMPARE(r.payload, payload);
     QCOMPARE(r.spectrumBins, payload.first(256));
-    QCOMPARE(r.logText, hexDump(reply));
+    // Every byte of the stream as " XX ", from the first header to the last payload byte.
+    QCOMPARE(r.logText.size(), 4352 * 4);
+    QCOMPARE(r.logText.first(32), QString(" 3C  E0  44  40  00  07  0E  15 "));
+    QCOMPARE(r.logText.last(16), QString(" 23  2A  31  38 "));
     QVERIFY(r.rawSamples.isEmpty());
 }
 
@@ -78,19 +80,16 @@ void TstMonitoringReply::acceptedTimeDomain()
     QCOMPARE(reply.size(), 15980);
     const MonitoringReply r = judge(reply, MonitoringKind::TimeDomain);
     QCOMPARE(r.outcome, MonitoringReply::Outcome::Accepted);
-    QCOMPARE(r.payload.size(), 15040);
-    const auto sample
-        = [&payload](int offset) { return quint8(payload[offset]) * 256 + quint8(payload[offset + 1]); };
+    QCOMPARE(r.payload, payload);
+    // Samples are big-endian byte pairs of the payload: bytes 512 and 513 are 08 0F.
     QCOMPARE(r.rawSamples.size(), 128);
-    QCOMPARE(r.rawSamples.front(), sample(512));
-    QCOMPARE(r.rawSamples.back(), sample(766));
+    QCOMPARE(r.rawSamples.front(), 2063);
+    QCOMPARE(r.rawSamples.back(), 64772);
     QCOMPARE(r.rawFileSamples.size(), 7243);
-    QCOMPARE(r.rawFileSamples.front(), sample(512));
-    QCOMPARE(r.rawFileSamples.back(), sample(14996));
-    const auto [lo, hi] = std::minmax_element(r.rawFileSamples.cbegin(), r.rawFileSamples.cend());
-    QCOMPARE(r.rawMin, *lo);
-    QCOMPARE(r.rawMax, *hi);
-    QVERIFY(r.rawMin < r.rawMax);
+    QCOMPARE(r.rawFileSamples.front(), 2063);
+    QCOMPARE(r.rawFileSamples.back(), 63229);
+    QCOMPARE(r.rawMin, 7);
+    QCOMPARE(r.rawMax, 65286);
 }
 
 void TstMonitoringReply::failures_data()
@@ -111,10 +110,10 @@ void TstMonitoringReply::failures_data()
     QTest::newRow("checksum in block 10")
         << spectrum << checksum10 << "Incorrect CheckSum Monitoring In Block Number 10" << 10;
     QByteArray header5 = timeReply();
-    setInBlock(header5, 5, 3, 0x41);
+    setInBlock(header5, 5, 3, 0x41, 0x68);
     QTest::newRow("header of block 5") << time << header5 << "Incorrect Header Block Number 5" << 5;
     QByteArray marker1 = spectrumReply();
-    setInBlock(marker1, 1, 2, 0x45);
+    setInBlock(marker1, 1, 2, 0x45, 0xE1);
     // Block 1 no longer starts the stream: the search starts at block 2 and finds one block too few.
     QTest::newRow("marker of block 1") << spectrum << marker1 + QByteArray(68, '\0')
                                        << "Incorrect Number Of Blocks (Unequal To 63 Blocks)" << 0;
@@ -141,10 +140,10 @@ void TstMonitoringReply::failures_data()
     QTest::newRow("checksum in the last block")
         << time << lastChecksum << "Incorrect CheckSum Monitoring In Last Block" << 0;
     QByteArray noLast = spectrumReply();
-    setInBlock(noLast, 64, 3, 0x40);
+    setInBlock(noLast, 64, 3, 0x40, 0xA0);
     QTest::newRow("no last block") << spectrum << noLast << "Incorrect Number Of Blocks" << 0;
     QByteArray earlyLast = spectrumReply();
-    setInBlock(earlyLast, 30, 3, 0x00);
+    setInBlock(earlyLast, 30, 3, 0x00, 0xE0);
     QTest::newRow("last marker in block 30")
         << spectrum << earlyLast << "Incorrect Number Of Blocks (Unequal To 63 Blocks)" << 0;
     const QByteArray oneMissing
@@ -181,7 +180,8 @@ void TstMonitoringReply::noiseBeforeTheFirstHeaderIsSkipped()
     const MonitoringReply r = judge(noise + reply + QByteArray(5, '\x7F'), MonitoringKind::Spectrum);
     QCOMPARE(r.outcome, MonitoringReply::Outcome::Accepted);
     QCOMPARE(r.streamStart, 7);
-    QCOMPARE(r.logText, hexDump(reply));
+    QCOMPARE(r.logText.size(), 4352 * 4);
+    QCOMPARE(r.logText.first(24), QString(" 3C  E0  44  40  00  07 "));
 }
 
 void TstMonitoringReply::payloadThatReadsLikeALastHeader()

@@ -7,7 +7,6 @@
 
 using namespace velto::sim;
 using velto::modbus::hasValidModbusCrc;
-using velto::modbus::withModbusCrc;
 
 namespace {
 QByteArray answersOf(BootloaderResponder& device)
@@ -79,7 +78,7 @@ private slots:
         QCOMPARE(device.records(), (QList<QByteArray> { kRecord, ":00000001FF" }));
 
         // After the burn Modbus requests are the sensors' again.
-        const QByteArray read = withModbusCrc(QByteArray::fromHex("010300000001"));
+        const QByteArray read = QByteArray::fromHex("010300000001840A");
         QCOMPARE(simulator.feed(read).left(2), QByteArray::fromHex("0103"));
     }
 
@@ -87,7 +86,7 @@ private slots:
     {
         ManualClock clock;
         SensorSimulator simulator(clock);
-        const QByteArray read = withModbusCrc(QByteArray::fromHex("010300000001"));
+        const QByteArray read = QByteArray::fromHex("010300000001840A");
         // A command between Modbus requests, all in one read.
         const QByteArray replies = simulator.feed(read + ">B4" + read);
         QVERIFY(replies.contains("<\xB5"));
@@ -153,7 +152,7 @@ private slots:
         SensorSimulator simulator(clock);
         QCOMPARE(simulator.feed(">B0"), QByteArray("<\xB7"));
         QCOMPARE(simulator.feed(kRecord), QByteArray(":\xA3"));
-        const QByteArray read = withModbusCrc(QByteArray::fromHex("010300000001"));
+        const QByteArray read = QByteArray::fromHex("010300000001840A");
         // A pause within a burn keeps the line the bootloader's.
         clock.advance(BootloaderResponder::kBurnQuietLimitMs);
         QCOMPARE(simulator.feed("x"), QByteArray());

@@ -306,13 +306,13 @@ private slots:
         SensorSimulator sim(clock);
         // Sensor 2 is in feet; the block switches it to metres and means its lengths in metres.
         const QList<quint16> block { 9000, 500, 0, 8500, 0, 1, 400, 0 };
-        QCOMPARE(sim.feed(writeMultipleRequest(2, 51, block)), rtu({ 2, 0x10, 0, 51, 0, 8 }));
+        QCOMPARE(sim.feed(writeMultipleRequest(2, 51, block)), QByteArray::fromHex("02100033000831F3"));
         QCOMPARE(readWords(sim, 2, 51, 8), block);
 
         // A quantity mode turns the 4 mA / 20 mA pairs into 32-bit values, low word first.
         const QList<quint16> flow { 0x1170, 0x0001 };
         sim.feed(writeRequest(2, 56, int(IndicationMode::Flow)));
-        QCOMPARE(sim.feed(writeMultipleRequest(2, 52, flow)), rtu({ 2, 0x10, 0, 52, 0, 2 }));
+        QCOMPARE(sim.feed(writeMultipleRequest(2, 52, flow)), QByteArray::fromHex("0210003400020035"));
         QCOMPARE(readWords(sim, 2, 52, 2), flow);
     }
 
@@ -344,8 +344,8 @@ private slots:
         QTest::newRow("unit 7") << writeRequest(1, 58, 7) << 3;
         QTest::newRow("mode 2") << writeRequest(1, 56, 2) << 3;
         QTest::newRow("tank height 0") << writeRequest(1, 51, 0) << 3;
-        QTest::newRow("function 0x41") << rtu({ 1, 0x41, 0, 51, 0, 5, 1, 1, 1, 0, 0 }) << 1;
-        QTest::newRow("read input registers") << rtu({ 5, 0x04, 0, 0, 0, 1 }) << 1;
+        QTest::newRow("function 0x41") << QByteArray::fromHex("01410033000501010100007FA1") << 1;
+        QTest::newRow("read input registers") << QByteArray::fromHex("050400000001304E") << 1;
     }
     void exceptions()
     {

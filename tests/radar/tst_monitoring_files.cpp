@@ -108,7 +108,8 @@ void TstMonitoringFiles::distanceOnlyRunOfFive()
     Rig rig;
     rig.controller.inputs().distanceByLaser = "1.5";
     QVERIFY(rig.run());
-    // The handshakes go at 0.25, 0.5 and 0.75 s, the five distances from 1 s on.
+    // The clock moves 250 ms as each command leaves: the handshakes are answered at 0.25, 0.5 and
+    // 0.75 s, the five distances from 1 s on.
     QCOMPARE(rig.fileLines(),
         QStringList({ "1000000", "5", "1.5000", "Mode 0", "1.000", "3.0000", "1.250", "3.0000", "1.500",
             "3.0000", "1.750", "3.0000", "2.000", "3.0000" }));
@@ -122,10 +123,11 @@ void TstMonitoringFiles::spectrumFile()
     rig.controller.inputs().numOfAutomeasurement = 2;
     QVERIFY(rig.run());
     QCOMPARE(rig.sent.count(RadarCommand::Monitoring), 1);
-    // The StandBy before the monitoring at 1.5 s, its request and reply at 1.75 s.
+    // The StandBy before the monitoring is answered at 1.5 s, when the request leaves; its reply
+    // comes at 1.75 s.
     QCOMPARE(rig.fileLines(),
         QStringList({ "1000000", "2", "0.0000", "Mode 1", "1.000", "3.0000", "1.250", "3.0000" })
-            + spectrumValues(rig.payload(0)) + QStringList({ "1.75", "1.75" }));
+            + spectrumValues(rig.payload(0)) + QStringList({ "1.5", "1.75" }));
 }
 
 void TstMonitoringFiles::timeDomainFile()
@@ -139,7 +141,7 @@ void TstMonitoringFiles::timeDomainFile()
     QCOMPARE(lines.size(), 4 + 2 + 7243 + 2);
     QCOMPARE(lines,
         QStringList({ "1000000", "1", "0.0000", "Mode 2", "1.000", "3.0000" })
-            + timeDomainFileValues(rig.payload(0)) + QStringList({ "1.5", "1.5" }));
+            + timeDomainFileValues(rig.payload(0)) + QStringList({ "1.25", "1.5" }));
 }
 
 void TstMonitoringFiles::combinedFile()
@@ -152,8 +154,8 @@ void TstMonitoringFiles::combinedFile()
     QCOMPARE(rig.sent.count(RadarCommand::Monitoring), 2);
     QCOMPARE(rig.fileLines(),
         QStringList({ "1000000", "1", "0.0000", "Mode 3", "1.000", "3.0000" })
-            + spectrumValues(rig.payload(0)) + QStringList({ "1.5", "1.5" })
-            + timeDomainFileValues(rig.payload(1)) + QStringList({ "1.75", "1.75" }));
+            + spectrumValues(rig.payload(0)) + QStringList({ "1.25", "1.5" })
+            + timeDomainFileValues(rig.payload(1)) + QStringList({ "1.5", "1.75" }));
 }
 
 void TstMonitoringFiles::startOverwritesMoreAppends()

@@ -96,7 +96,7 @@ private slots:
         answer.append(char(40));
         for (int i = 0; i < 20; ++i)
             answer.append(QByteArray::fromHex("0001"));
-        answer.append(QByteArray::fromHex("92ED")); // its CRC
+        answer.append(QByteArray::fromHex("0FD0")); // its CRC
         const QString summary = decodeModbusRtu(answer, Direction::Rx).summary;
         QVERIFY(summary.contains("20 registers = 1, 1"));
         QVERIFY(summary.contains(", ..., CRC ok"));

@@ -5,32 +5,9 @@
 namespace velto::sim {
 
 namespace {
-constexpr qsizetype kCountAt = 1;
 constexpr int kSampleLineBytes = 16;
 constexpr quint32 kSegmentSize = 0x10000;
-
-std::optional<int> hexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return std::nullopt;
-}
 } // namespace
-
-std::optional<quint8> hexPairAt(QByteArrayView text, qsizetype pos)
-{
-    if (pos < 0 || pos + 1 >= text.size())
-        return std::nullopt;
-    const auto high = hexDigit(text[pos]);
-    const auto low = hexDigit(text[pos + 1]);
-    if (!high || !low)
-        return std::nullopt;
-    return quint8(*high * 16 + *low);
-}
 
 HexRecordCheck checkHexRecord(QByteArrayView line)
 {
@@ -38,43 +15,20 @@ HexRecordCheck checkHexRecord(QByteArrayView line)
     HexRecordCheck out;
     if (line.isEmpty() || line.front() != kHexStartCode)
         return out;
-    const auto count = hexPairAt(line, kCountAt);
+    const auto count = hexPairAt(line, flash::kHexCountAt);
     if (!count || line.size() != hexRecordSize(*count)) {
         out.verdict = V::BadLength;
         return out;
     }
     out.verdict = V::BadChecksum;
-    quint8 sum = 0;
-    QByteArray bytes;
-    for (qsizetype pos = kCountAt; pos < line.size(); pos += 2) {
-        const auto value = hexPairAt(line, pos);
-        if (!value)
-            return out;
-        sum = quint8(sum + *value);
-        bytes.append(char(*value));
-    }
-    if (sum != 0)
+    const auto bytes = flash::hexRecordBytes(line);
+    if (!bytes || flash::hexRecordSum(*bytes) != 0)
         return out;
     out.verdict = V::Ok;
-    out.record.address = quint16((quint8(bytes[1]) << 8) | quint8(bytes[2]));
-    out.record.type = quint8(bytes[3]);
-    out.record.data = bytes.mid(4, *count);
+    out.record.address = quint16((quint8(bytes->at(1)) << 8) | quint8(bytes->at(2)));
+    out.record.type = quint8(bytes->at(3));
+    out.record.data = bytes->mid(4, *count);
     return out;
-}
-
-QByteArray buildHexRecord(quint8 type, quint16 address, QByteArrayView data)
-{
-    QByteArray bytes;
-    bytes.append(char(data.size()));
-    bytes.append(char(address >> 8));
-    bytes.append(char(address & 0xFF));
-    bytes.append(char(type));
-    bytes.append(data.data(), data.size());
-    quint8 sum = 0;
-    for (char b : bytes)
-        sum = quint8(sum + quint8(b));
-    bytes.append(char(quint8(-sum)));
-    return kHexStartCode + bytes.toHex().toUpper();
 }
 
 void FlashImage::apply(const HexRecord& record)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "flash/hex_record.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
@@ -9,21 +11,12 @@
 
 namespace velto::sim {
 
-// Intel HEX records as the bootloader checks them: ':' start code, byte count, 16-bit address,
-// record type, data and a two's-complement checksum, all as hexadecimal digit pairs.
-struct HexRecord {
-    enum Type : quint8 {
-        Data = 0x00,
-        EndOfFile = 0x01,
-        ExtendedSegmentAddress = 0x02,
-        StartSegmentAddress = 0x03,
-        ExtendedLinearAddress = 0x04,
-        StartLinearAddress = 0x05,
-    };
-    quint8 type = Data;
-    quint16 address = 0;
-    QByteArray data;
-};
+// The record format is the flash burner's own; the bootloader reads it with the same definitions.
+using flash::buildHexRecord;
+using flash::hexPairAt;
+using flash::HexRecord;
+using flash::hexRecordSize;
+using flash::kHexStartCode;
 
 struct HexRecordCheck {
     enum class Verdict { Ok, BadStartCode, BadLength, BadChecksum };
@@ -31,19 +24,8 @@ struct HexRecordCheck {
     HexRecord record; // valid only with Verdict::Ok
 };
 
-constexpr char kHexStartCode = ':';
-
-// Characters of a whole record carrying dataLength data bytes.
-constexpr qsizetype hexRecordSize(int dataLength)
-{
-    return 11 + 2 * qsizetype(dataLength);
-}
-// The value of the hexadecimal digit pair at pos; nullopt past the end or for other characters.
-std::optional<quint8> hexPairAt(QByteArrayView text, qsizetype pos);
-
 // Checks one record. Its length must be exactly what its byte count says.
 HexRecordCheck checkHexRecord(QByteArrayView line);
-QByteArray buildHexRecord(quint8 type, quint16 address, QByteArrayView data);
 
 // Flash contents as the records put them: data records at their full address after the extended
 // segment and linear address records.

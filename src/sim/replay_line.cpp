@@ -22,7 +22,7 @@ ReplayLine::ReplayLine(const ReplayScript& script, double speed, QObject* parent
           [this] { return m_pty.charactersPerSecond(); })
 {
     m_clock.start();
-    connect(&m_pty, &PseudoTerminal::received, this, &ReplayLine::onReceived);
+    connect(&m_pty, &PtyDeviceEnd::received, this, &ReplayLine::onReceived);
     connect(&m_paced, &PacedWriter::sent, this, &ReplayLine::replied);
     m_dueTimer.setSingleShot(true);
     m_dueTimer.setTimerType(Qt::PreciseTimer);

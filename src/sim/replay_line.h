@@ -1,7 +1,7 @@
 #pragma once
 
 #include "sim/paced_writer.h"
-#include "sim/pseudo_terminal.h"
+#include "sim/pty_device_end.h"
 #include "sim/replay_responder.h"
 #include "sim/replay_script.h"
 
@@ -30,7 +30,7 @@ public:
     ReplayLine(const ReplayScript& script, double speed, QObject* parent = nullptr);
 
     bool isValid() const { return m_pty.isValid(); }
-    QString devicePath() const { return m_pty.devicePath(); }
+    QString devicePath() const { return m_pty.location(); }
     QString errorText() const { return m_pty.errorText(); }
 
 signals:
@@ -54,7 +54,7 @@ private:
     qint64 scaled(qint64 ms, bool stream) const;
     qint64 wireMs(qsizetype bytes) const;
 
-    PseudoTerminal m_pty;
+    PtyDeviceEnd m_pty;
     ReplayResponder m_responder;
     QList<ReplayChunk> m_stream;
     qint64 m_streamPeriodMs = 0;

@@ -3,13 +3,13 @@
 namespace velto::sim {
 
 namespace {
-constexpr char kFirstCurrentLetter = 'G';
-constexpr char kFollowUp = 'M';
-constexpr char kDefaults = 'N';
-constexpr char kFirstRelayLetter = 'O';
+using calibration::kDefaultsLetter;
+using calibration::kFirstCurrentLetter;
+using calibration::kFirstLetter;
+using calibration::kFirstRelayLetter;
+using calibration::kFollowUpLetter;
 constexpr quint16 kRelayOff = 0x0000;
 constexpr quint16 kRelayOn = 0x0001;
-constexpr int kXorAt = 4;
 } // namespace
 
 std::array<quint16, CalibrationUnit::kTransceiverWords> CalibrationUnit::defaultTransceiverWords()
@@ -20,11 +20,10 @@ std::array<quint16, CalibrationUnit::kTransceiverWords> CalibrationUnit::default
 
 std::optional<CalibrationUnit::Message> CalibrationUnit::parse(QByteArrayView frame)
 {
-    if (frame.size() != kMessageSize || frame[0] != kStart || !isLetter(frame[1]) || frame[5] != kEnd)
+    const auto fields = calibration::readMessage(frame);
+    if (!fields || !fields->whole() || !isLetter(fields->letter))
         return std::nullopt;
-    if (char(frame[0] ^ frame[1] ^ frame[2] ^ frame[3]) != frame[kXorAt])
-        return std::nullopt;
-    return Message { frame[1], quint16((quint8(frame[2]) << 8) | quint8(frame[3])) };
+    return Message { fields->letter, quint16(fields->data.high << 8 | fields->data.low) };
 }
 
 CalibrationUnit::CalibrationUnit()
@@ -55,14 +54,14 @@ bool CalibrationUnit::apply(const Message& m)
         m_awaitingFollowUp = true;
         return true;
     }
-    if (letter < kFollowUp) {
+    if (letter < kFollowUpLetter) {
         m_current[size_t(letter - kFirstCurrentLetter)] = m.word;
         return true;
     }
-    if (letter == kFollowUp || letter == kDefaults) {
+    if (letter == kFollowUpLetter || letter == kDefaultsLetter) {
         if (m.word != 0)
             return false;
-        if (letter == kDefaults) {
+        if (letter == kDefaultsLetter) {
             m_transceiver = defaultTransceiverWords();
             m_awaitingFollowUp = true;
             ++m_defaultsRestored;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "calibration/calibration_message.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -14,21 +16,19 @@ namespace velto::sim {
 // Data words are kept exactly as they arrived, so a test can see what the unit was sent.
 class CalibrationUnit {
 public:
-    static constexpr qsizetype kMessageSize = 6;
-    static constexpr char kStart = '!';
-    static constexpr char kEnd = '@';
-    static constexpr char kFirstLetter = 'A';
-    static constexpr char kLastLetter = 'U';
+    // The message format is the calibration window's own.
+    static constexpr qsizetype kMessageSize = calibration::kMessageSize;
+    static constexpr char kEnd = calibration::kMessageEnd;
     static constexpr int kTransceiverWords = 6; // 'A'..'F'
     static constexpr int kCurrentWords = 6; // 'G'..'L'
-    static constexpr int kRelaySwitches = 7; // 'O'..'T', then the multi-sensor relay 'U'
+    static constexpr int kRelaySwitches = calibration::kRelaySwitchCount; // 'O'..'T', then 'U'
 
     struct Message {
         char letter = 0;
         quint16 word = 0; // data high, data low
     };
 
-    static bool isLetter(char c) { return c >= kFirstLetter && c <= kLastLetter; }
+    static bool isLetter(char c) { return c >= calibration::kFirstLetter && c <= calibration::kLastLetter; }
     // A message whose start, letter, XOR and end byte are right; nothing otherwise.
     static std::optional<Message> parse(QByteArrayView frame);
 

@@ -1,10 +1,8 @@
 #include "cli/cli_options.h"
-#include "cli/cli_plot.h"
-#include "cli/cli_readings_log.h"
 #include "cli/commands.h"
 #include "cli/line_options.h"
-#include "cli/panel_texts.h"
-#include "cli/signal_watcher.h"
+#include "cli/poll_run.h"
+#include "cli/poll_session.h"
 #include "cli/trace.h"
 #include "modbus/port_modbus_master.h"
 #include "modbus/rtu_master.h"
@@ -14,8 +12,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
-
-#include <memory>
 
 namespace velto::cli {
 
@@ -27,10 +23,10 @@ constexpr int kMaxIntervalMs = 30000;
 // Drives the single-sensor cycle from a timer, as the window's TimerModbusDataUpdate does, and
 // prints a line per group read; stops after the asked number of requests, on an interrupt or when
 // the line is lost. The run succeeded only if every request it made did.
-class PollRun : public QObject {
+class ModbusPollRun : public PollRun {
 public:
-    PollRun(modbus::ModbusMaster& master, modbus::SingleSensorPoller& poller, PanelTexts& panel, int ticks,
-        int intervalMs, CliReadingsLog* log)
+    ModbusPollRun(modbus::ModbusMaster& master, modbus::SingleSensorPoller& poller, PanelTexts& panel,
+        int ticks, int intervalMs, CliReadingsLog* log)
         : m_poller(poller)
         , m_panel(panel)
         , m_ticks(ticks)
@@ -38,12 +34,12 @@ public:
     {
         m_timer.setInterval(intervalMs);
         connect(&m_timer, &QTimer::timeout, &m_poller, &modbus::SingleSensorPoller::tick);
-        connect(&m_poller, &modbus::SingleSensorPoller::boxesUpdated, this, &PollRun::onGroup);
-        connect(&m_poller, &modbus::SingleSensorPoller::groupFailed, this, &PollRun::onFailure);
-        connect(&master, &modbus::ModbusMaster::lineLost, this, &PollRun::onLineLost);
+        connect(&m_poller, &modbus::SingleSensorPoller::boxesUpdated, this, &ModbusPollRun::onGroup);
+        connect(&m_poller, &modbus::SingleSensorPoller::groupFailed, this, &ModbusPollRun::onFailure);
+        connect(&master, &modbus::ModbusMaster::lineLost, this, &ModbusPollRun::onLineLost);
     }
 
-    void start()
+    void start() override
     {
         m_elapsed.start();
         m_timer.start();
@@ -51,7 +47,7 @@ public:
     }
 
     // Interrupted: the summary still goes out; a request still out counts as not answered.
-    void stop() { finish(); }
+    void stop() override { finish(); }
 
 private:
     void onGroup(modbus::GroupKind group, const QList<BoxUpdate>& updates)
@@ -148,13 +144,11 @@ int runModbusPoll(const QStringList& args)
     const IntOption interval { { QStringLiteral("interval"), QStringLiteral("Tick period in ms (300)."),
                                    QStringLiteral("MS") },
         modbus::RtuMaster::kMinTimeoutMs, kMaxIntervalMs, modbus::RtuMaster::kDefaultTxTimeoutMs };
-    const LogOptions logOptions;
-    const QCommandLineOption plot = CliPlot::option();
+    PollSession session;
     lineOptions.addTo(parser);
     for (const IntOption* o : { &slave, &rxTimeout, &ticks, &interval })
         parser.addOption(o->option);
-    logOptions.addTo(parser);
-    parser.addOption(plot);
+    session.addTo(parser);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString command = args.value(0);
@@ -167,28 +161,14 @@ int runModbusPoll(const QStringList& args)
     const auto rxTimeoutValue = intValue(parser, rxTimeout, error);
     const auto ticksValue = intValue(parser, ticks, error);
     const auto intervalValue = intValue(parser, interval, error);
-    const auto logRequest = logOptions.read(parser, error);
-    if (parser.isSet(plot) && parser.value(plot).isEmpty())
-        error = QStringLiteral("--plot wants a file name");
+    session.readLog(parser, error);
+    session.readPlot(parser, error);
     if (!error.isEmpty())
         return usageError(parser, command, error);
-
-    std::unique_ptr<CliPlot> picture;
-    if (parser.isSet(plot)) {
-        picture = std::make_unique<CliPlot>(parser.value(plot),
-            QStringLiteral("Modbus poll of slave %1 on %2").arg(*slaveValue).arg(lineChoice->port));
-        if (!picture->prepare())
-            return kExitFailure;
-    }
-
-    PanelTexts panel;
-    std::unique_ptr<CliReadingsLog> log;
-    if (logRequest) {
-        log = std::make_unique<CliReadingsLog>(logRequest->path, logRequest->rateMs, *intervalValue, panel,
-            &PanelTexts::modbusReadings, &PanelTexts::modbusLayout);
-        if (!log->prepare())
-            return kExitFailure;
-    }
+    if (!session.prepare(
+            QStringLiteral("Modbus poll of slave %1 on %2").arg(*slaveValue).arg(lineChoice->port),
+            *intervalValue, &PanelTexts::modbusReadings, &PanelTexts::modbusLayout))
+        return kExitFailure;
 
     CommandLine line(*lineChoice);
     modbus::RtuMaster rtuMaster(line.link());
@@ -202,17 +182,10 @@ int runModbusPoll(const QStringList& args)
     }
     modbus::SingleSensorPoller poller(master);
     poller.setCurrentSlaveId(*slaveValue);
-    if (picture)
-        picture->feed().watch(poller);
+    session.watch(poller);
 
-    PollRun run(master, poller, panel, *ticksValue, *intervalValue, log.get());
-    SignalWatcher watcher;
-    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &run, &PollRun::stop);
-    QTimer::singleShot(0, &run, &PollRun::start);
-    int code = QCoreApplication::exec();
-    if (picture && !picture->write())
-        code = kExitFailure;
-    return code;
+    ModbusPollRun run(master, poller, session.panel(), *ticksValue, *intervalValue, session.log());
+    return session.exec(run);
 }
 
 } // namespace velto::cli

@@ -1,18 +1,13 @@
 #include "cli/cli_options.h"
-#include "cli/cli_plot.h"
-#include "cli/cli_readings_log.h"
 #include "cli/commands.h"
 #include "cli/line_options.h"
-#include "cli/panel_texts.h"
-#include "cli/signal_watcher.h"
+#include "cli/poll_run.h"
+#include "cli/poll_session.h"
 #include "serial/tapped_byte_link.h"
 #include "veltoproto/request_frame.h"
 #include "veltoproto/velto_poller.h"
 
 #include <QCoreApplication>
-#include <QTimer>
-
-#include <memory>
 
 namespace velto::cli {
 
@@ -25,7 +20,7 @@ constexpr int kMaxReplyWaitMs = 10000;
 
 // Runs the Velto tick from its timer and prints the whole panel after each tick; stops after the
 // asked number of ticks.
-class VeltoRun : public QObject {
+class VeltoRun : public PollRun {
 public:
     VeltoRun(veltoproto::VeltoPoller& poller, PanelTexts& panel, int ticks, CliReadingsLog* log)
         : m_poller(poller)
@@ -41,7 +36,7 @@ public:
         connect(&m_poller, &veltoproto::VeltoPoller::tickFinished, this, &VeltoRun::onTickFinished);
     }
 
-    void start()
+    void start() override
     {
         m_poller.start();
         // The first tick goes out at once rather than one period later.
@@ -50,7 +45,7 @@ public:
 
     // Interrupted: a tick cut short before any valid reply counts as failed, as does a run that
     // never finished a tick.
-    void stop()
+    void stop() override
     {
         if (m_finished)
             return;
@@ -127,14 +122,12 @@ int runVeltoPoll(const QStringList& args)
         kMinIntervalMs, kMaxReplyWaitMs, veltoproto::VeltoPoller::kReplyWaitMs };
     const QCommandLineOption unit(QStringLiteral("unit"), QStringLiteral("Meter, Inch or Feet (Meter)."),
         QStringLiteral("U"), QStringLiteral("Meter"));
-    const LogOptions logOptions;
-    const QCommandLineOption plot = CliPlot::option();
+    PollSession session;
     lineOptions.addTo(parser);
     for (const IntOption* o : { &address, &ticks, &interval, &replyWait })
         parser.addOption(o->option);
     parser.addOption(unit);
-    logOptions.addTo(parser);
-    parser.addOption(plot);
+    session.addTo(parser);
     if (const int exit = parseOrExit(parser, args); exit >= 0)
         return exit;
     const QString command = args.value(0);
@@ -147,30 +140,16 @@ int runVeltoPoll(const QStringList& args)
     const auto ticksValue = intValue(parser, ticks, error);
     const auto intervalValue = intValue(parser, interval, error);
     const auto replyWaitValue = intValue(parser, replyWait, error);
-    const auto logRequest = logOptions.read(parser, error);
+    session.readLog(parser, error);
     if (!veltoproto::lengthUnitFromText(parser.value(unit)))
         error = QStringLiteral("--unit wants Meter, Inch or Feet, not '%1'").arg(parser.value(unit));
-    if (parser.isSet(plot) && parser.value(plot).isEmpty())
-        error = QStringLiteral("--plot wants a file name");
+    session.readPlot(parser, error);
     if (!error.isEmpty())
         return usageError(parser, command, error);
-
-    std::unique_ptr<CliPlot> picture;
-    if (parser.isSet(plot)) {
-        picture = std::make_unique<CliPlot>(parser.value(plot),
-            QStringLiteral("Velto poll of address %1 on %2").arg(*addressValue).arg(lineChoice->port));
-        if (!picture->prepare())
-            return kExitFailure;
-    }
-
-    PanelTexts panel;
-    std::unique_ptr<CliReadingsLog> log;
-    if (logRequest) {
-        log = std::make_unique<CliReadingsLog>(logRequest->path, logRequest->rateMs, *intervalValue, panel,
-            &PanelTexts::veltoReadings, &PanelTexts::veltoLayout);
-        if (!log->prepare())
-            return kExitFailure;
-    }
+    if (!session.prepare(
+            QStringLiteral("Velto poll of address %1 on %2").arg(*addressValue).arg(lineChoice->port),
+            *intervalValue, &PanelTexts::veltoReadings, &PanelTexts::veltoLayout))
+        return kExitFailure;
 
     CommandLine line(*lineChoice);
     serial::ByteLink& link = line.link();
@@ -183,22 +162,15 @@ int runVeltoPoll(const QStringList& args)
     poller.replyTimer().setInterval(*replyWaitValue);
     for (int sensor = 0; sensor < veltoproto::kSensorCount; ++sensor)
         poller.setUnitText(sensor, parser.value(unit));
-    if (picture)
-        picture->feed().watch(poller);
+    session.watch(poller);
 
-    VeltoRun run(poller, panel, *ticksValue, log.get());
+    VeltoRun run(poller, session.panel(), *ticksValue, session.log());
     // A line that goes away ends the run as a failure instead of ticking into a closed port.
     QObject::connect(&link, &serial::ByteLink::errorOccurred, &run, [&run](const QString& text) {
         printError(text);
         run.fail();
     });
-    SignalWatcher watcher;
-    QObject::connect(&watcher, &SignalWatcher::terminationRequested, &run, &VeltoRun::stop);
-    QTimer::singleShot(0, &run, &VeltoRun::start);
-    int code = QCoreApplication::exec();
-    if (picture && !picture->write())
-        code = kExitFailure;
-    return code;
+    return session.exec(run);
 }
 
 } // namespace velto::cli

@@ -8,7 +8,7 @@
 #include "calibration/calibration_state.h"
 #include "common/prompter.h"
 #include "serial/qt_byte_link.h"
-#include "sim/simulated_line.h"
+#include "sim_line_setup.h"
 #include "stall_meter.h"
 #include "ui/main_window.h"
 #include "ui/multi_sensor_calibration_window.h"
@@ -61,15 +61,9 @@ int main(int argc, char** argv)
     const int updates = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : kDefaultUpdates;
 
     sim::SimulatedLine line;
-    if (!line.isValid()) {
-        std::fprintf(stderr, "%s\n", qPrintable(line.errorText()));
-        return 1;
-    }
     serial::QtByteLink link;
-    if (!link.open(line.devicePath(), QStringLiteral("9600,n,8,1"))) {
-        std::fprintf(stderr, "%s\n", qPrintable(link.errorText()));
+    if (!bench::openOnSimLine(line, link))
         return 1;
-    }
     ui::MainWindow main;
     BenchPrompter prompter;
     calibration::CalibrationState state;

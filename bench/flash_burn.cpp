@@ -5,7 +5,7 @@
 #include "flash/flash_burner.h"
 #include "serial/qt_byte_link.h"
 #include "sim/intel_hex.h"
-#include "sim/simulated_line.h"
+#include "sim_line_setup.h"
 #include "stall_meter.h"
 #include "ui/flash_burning_window.h"
 
@@ -62,7 +62,7 @@ Figures bareLoop(const QList<QByteArray>& lines)
 {
     sim::SimulatedLine line;
     serial::QtByteLink link;
-    if (!link.open(line.devicePath(), kLineSettings))
+    if (!bench::openOnSimLine(line, link, kLineSettings))
         return {};
     line.simulator().bootloader().respond(">B0"); // the device is burning
     line.simulator().bootloader().takeAnswers();
@@ -97,7 +97,7 @@ Figures burner(const QString& path, int lineCount)
 {
     sim::SimulatedLine line;
     serial::QtByteLink link;
-    if (!link.open(line.devicePath(), kLineSettings))
+    if (!bench::openOnSimLine(line, link, kLineSettings))
         return {};
     flash::FlashBurner burner(link, noPauses());
     QEventLoop loop;
@@ -136,7 +136,7 @@ Figures window(const QString& path, int lineCount)
 {
     sim::SimulatedLine line;
     serial::QtByteLink link;
-    if (!link.open(line.devicePath(), kLineSettings))
+    if (!bench::openOnSimLine(line, link, kLineSettings))
         return {};
     BenchPrompter prompter;
     prompter.file = path;

@@ -8,7 +8,7 @@
 #include "modbus/single_sensor_poller.h"
 #include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
-#include "sim/simulated_line.h"
+#include "sim_line_setup.h"
 #include "stall_meter.h"
 
 #include <QCoreApplication>
@@ -464,8 +464,8 @@ int main(int argc, char** argv)
     {
         velto::sim::SimulatedLine line;
         ProgramMaster m;
-        if (!line.isValid() || !m.master.openPort(line.devicePath(), kLineSettings)) {
-            std::printf("simulated bus: cannot open (%s)\n", qPrintable(m.master.lastErrorText()));
+        if (!velto::bench::openOnSimLine(line, m.master, kLineSettings)) {
+            std::printf("simulated bus: cannot open\n");
             return 1;
         }
         printRate("RTU master, simulated bus, slave 1", pollFlatOut(m.master, kSimSlave, requests));

@@ -10,7 +10,7 @@
 #include "serial/network_byte_link.h"
 #include "serial/port_link.h"
 #include "serial/qt_byte_link.h"
-#include "sim/simulated_line.h"
+#include "sim_line_setup.h"
 #include "stall_meter.h"
 #include "support/ser2net_rig.h"
 
@@ -149,66 +149,6 @@ void benchModbusTcp(int requests)
         runMbpoll(mbpoll, port, rate);
 }
 
-void benchSer2net(int exchanges)
-{
-    if (const QString why = velto::test::Ser2netRig::unavailableReason(); !why.isEmpty()) {
-        std::printf("ser2net: skipped (%s)\n", qPrintable(why));
-        return;
-    }
-    velto::sim::SimulatedLine line;
-    const QString settings = QStringLiteral("9600,n,8,1");
-    int whole = 0;
-    double direct = 0;
-    {
-        velto::serial::QtByteLink pty;
-        pty.open(line.devicePath(), settings);
-        direct = exchangeCycleMs(pty, exchanges, whole);
-        std::printf("RTU exchange on the pty: cycle_ms=%.3f whole=%d/%d\n", direct, whole, exchanges);
-    }
-    for (const auto mode : { velto::test::Ser2netRig::Mode::Raw, velto::test::Ser2netRig::Mode::Rfc2217 }) {
-        velto::test::Ser2netRig server;
-        if (!server.start(line.devicePath(), mode)) {
-            std::printf("ser2net: %s\n", qPrintable(server.errorText()));
-            return;
-        }
-        QEventLoop starting;
-        QTimer check;
-        QObject::connect(&check, &QTimer::timeout, &starting, [&] {
-            if (server.listening())
-                starting.quit();
-        });
-        check.start(10);
-        QTimer::singleShot(kHangGuardMs, &starting, &QEventLoop::quit);
-        starting.exec();
-        velto::serial::NetworkByteLink link;
-        link.open(server.address(), settings);
-        const double cycle = exchangeCycleMs(link, exchanges, whole);
-        std::printf("RTU exchange through ser2net (%s): cycle_ms=%.3f whole=%d/%d ratio_to_pty=%.3f\n",
-            qPrintable(server.address().section(':', 0, 0)), cycle, whole, exchanges,
-            direct > 0 ? cycle / direct : 0);
-        link.close();
-    }
-}
-
-// The RTU master's cycle on `address` (a pty path or a ser2net address): milliseconds per request.
-double rtuCycleMs(const QString& address, int requests, const char* name)
-{
-    velto::serial::PortLink link;
-    velto::modbus::RtuMaster master(link);
-    if (!master.openPort(address, QStringLiteral("9600,n,8,1"))) {
-        std::printf("RTU master, %s: cannot open (%s)\n", name, qPrintable(master.lastErrorText()));
-        return 0;
-    }
-    int valid = 0;
-    double cpu = 0;
-    const double rate = pollCycle(master, requests, valid, cpu);
-    master.closePort();
-    const double cycle = rate > 0 ? kMsPerS / rate : 0;
-    std::printf("RTU master, single-sensor cycle, %s: cycle_ms=%.3f cpu_ms/request=%.3f valid=%d/%d\n", name,
-        cycle, cpu, valid, requests);
-    return cycle;
-}
-
 bool waitListening(const velto::test::Ser2netRig& server)
 {
     QEventLoop starting;
@@ -223,6 +163,57 @@ bool waitListening(const velto::test::Ser2netRig& server)
     return server.listening();
 }
 
+void benchSer2net(int exchanges)
+{
+    if (const QString why = velto::test::Ser2netRig::unavailableReason(); !why.isEmpty()) {
+        std::printf("ser2net: skipped (%s)\n", qPrintable(why));
+        return;
+    }
+    velto::sim::SimulatedLine line;
+    int whole = 0;
+    double direct = 0;
+    {
+        velto::serial::QtByteLink pty;
+        if (!velto::bench::openOnSimLine(line, pty))
+            return;
+        direct = exchangeCycleMs(pty, exchanges, whole);
+        std::printf("RTU exchange on the pty: cycle_ms=%.3f whole=%d/%d\n", direct, whole, exchanges);
+    }
+    for (const auto mode : { velto::test::Ser2netRig::Mode::Raw, velto::test::Ser2netRig::Mode::Rfc2217 }) {
+        velto::test::Ser2netRig server;
+        if (!server.start(line.devicePath(), mode) || !waitListening(server)) {
+            std::printf("ser2net: %s\n", qPrintable(server.errorText()));
+            return;
+        }
+        velto::serial::NetworkByteLink link;
+        link.open(server.address(), velto::bench::kSimLineSettings);
+        const double cycle = exchangeCycleMs(link, exchanges, whole);
+        std::printf("RTU exchange through ser2net (%s): cycle_ms=%.3f whole=%d/%d ratio_to_pty=%.3f\n",
+            qPrintable(server.address().section(':', 0, 0)), cycle, whole, exchanges,
+            direct > 0 ? cycle / direct : 0);
+        link.close();
+    }
+}
+
+// The RTU master's cycle on `address` (a pty path or a ser2net address): milliseconds per request.
+double rtuCycleMs(const QString& address, int requests, const char* name)
+{
+    velto::serial::PortLink link;
+    velto::modbus::RtuMaster master(link);
+    if (!master.openPort(address, velto::bench::kSimLineSettings)) {
+        std::printf("RTU master, %s: cannot open (%s)\n", name, qPrintable(master.lastErrorText()));
+        return 0;
+    }
+    int valid = 0;
+    double cpu = 0;
+    const double rate = pollCycle(master, requests, valid, cpu);
+    master.closePort();
+    const double cycle = rate > 0 ? kMsPerS / rate : 0;
+    std::printf("RTU master, single-sensor cycle, %s: cycle_ms=%.3f cpu_ms/request=%.3f valid=%d/%d\n", name,
+        cycle, cpu, valid, requests);
+    return cycle;
+}
+
 // The RTU master polling the simulated sensor on the pty, then through ser2net raw and RFC 2217 in
 // front of that pty.
 void benchRtuOverSer2net(int requests)
@@ -230,6 +221,8 @@ void benchRtuOverSer2net(int requests)
     if (!velto::test::Ser2netRig::unavailableReason().isEmpty())
         return;
     velto::sim::SimulatedLine line;
+    if (!velto::bench::simLineReady(line))
+        return;
     const double direct = rtuCycleMs(line.devicePath(), requests, "on the pty");
     for (const auto mode : { velto::test::Ser2netRig::Mode::Raw, velto::test::Ser2netRig::Mode::Rfc2217 }) {
         velto::test::Ser2netRig server;

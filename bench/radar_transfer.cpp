@@ -6,7 +6,7 @@
 #include "radar/monitoring_reply.h"
 #include "radar/radar_controller.h"
 #include "serial/qt_byte_link.h"
-#include "sim/simulated_line.h"
+#include "sim_line_setup.h"
 #include "stall_meter.h"
 #include "ui/form_rendo.h"
 
@@ -84,10 +84,8 @@ Figures transfer(int baud, radar::MonitoringKind kind, bool withWindow)
     serial::QtByteLink link;
     const QString settings = QStringLiteral("%1,n,8,1").arg(baud);
     Figures f;
-    if (!line.isValid() || !link.open(line.devicePath(), settings)) {
-        std::fprintf(stderr, "cannot open the simulated line\n");
+    if (!bench::openOnSimLine(line, link, settings))
         return f;
-    }
     QElapsedTimer clock;
     clock.start();
     qint64 handlerStartNs = 0;

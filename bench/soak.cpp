@@ -6,7 +6,7 @@
 #include "modbus/rtu_master.h"
 #include "modbus/single_sensor_poller.h"
 #include "serial/qt_byte_link.h"
-#include "sim/simulated_line.h"
+#include "sim_line_setup.h"
 #include "stall_meter.h"
 #include "veltoproto/velto_poller.h"
 
@@ -89,10 +89,8 @@ public:
 
     bool start()
     {
-        if (!m_line.isValid()) {
-            std::fprintf(stderr, "soak: no simulated line: %s\n", qPrintable(m_line.errorText()));
+        if (!bench::simLineReady(m_line))
             return false;
-        }
         m_startKb = residentKb();
         m_elapsed.start();
         m_stall.start();
@@ -126,12 +124,12 @@ private:
 
         if (m_counts.phases % 2) {
             m_modbus.setCurrentSlaveId(kModbusAddresses[m_random.bounded(int(std::size(kModbusAddresses)))]);
-            if (m_master.openPort(m_line.devicePath(), kLineSettings))
+            if (bench::openOnSimLine(m_line, m_master, kLineSettings))
                 m_modbusTimer.start();
         } else {
             m_master.closePort();
             m_velto.setAddress(kVeltoAddresses[m_random.bounded(int(std::size(kVeltoAddresses)))]);
-            if (m_link.open(m_line.devicePath(), kLineSettings))
+            if (bench::openOnSimLine(m_line, m_link, kLineSettings))
                 m_velto.start();
         }
     }

@@ -1,10 +1,6 @@
-#include "app/main_controller.h"
-#include "support/fake_byte_link.h"
-#include "support/fake_modbus_master.h"
-#include "support/fake_prompter.h"
+#include "support/main_window_rig.h"
 #include "ui/multi_sensor_calibration_window.h"
 #include "ui_multi_sensor_calibration_window.h"
-#include "ui_port_setup_window.h"
 
 #include <QTest>
 
@@ -12,21 +8,7 @@ using namespace velto;
 
 namespace {
 
-struct Fixture {
-    test::FakeModbusMaster master;
-    test::FakeByteLink link;
-    test::FakePrompter prompter;
-    QList<serial::PortChoice> ports { { "/dev/ttyFAKE0", "/dev/ttyFAKE0", false } };
-    app::MainController controller { { master, link, prompter, [this] { return ports; },
-        [] { return QString(); } } };
-
-    ui::MainWindow& window() { return controller.window(); }
-    void trigger(const char* entry) { window().entry(entry)->trigger(); }
-    void connect()
-    {
-        trigger("mnuConnect");
-        QTest::mouseClick(controller.connection().portWindow()->form().btnOKPortSetUp, Qt::LeftButton);
-    }
+struct Fixture : test::MainWindowRig {
     ui::MultiSensorCalibrationWindow* calibration()
     {
         const auto found

@@ -8,15 +8,16 @@
 #include "support/pty_pair.h"
 #include "support/rtu_server.h"
 #include "support/serial_rtu_master.h"
+#include "support/text_lines.h"
 #include "ui_main_window.h"
 #include "ui_port_setup_window.h"
 
-#include <QFile>
 #include <QModbusRtuSerialServer>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace velto;
+using test::fileLines;
 
 namespace {
 constexpr int kWaitMs = 8000;
@@ -52,17 +53,6 @@ struct Bench {
     int counter(QLineEdit* box) { return box->text().toInt(); }
 };
 
-QStringList fileLines(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QString all = QString::fromUtf8(file.readAll());
-    QStringList lines = all.split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
 } // namespace
 
 class TestEndToEnd : public QObject {

@@ -1,11 +1,7 @@
-#include "app/main_controller.h"
-#include "support/fake_byte_link.h"
-#include "support/fake_modbus_master.h"
-#include "support/fake_prompter.h"
+#include "support/main_window_rig.h"
 #include "support/offscreen_screen.h"
 #include "ui/flash_burning_window.h"
 #include "ui_flash_burning_window.h"
-#include "ui_port_setup_window.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -16,16 +12,7 @@ using namespace velto;
 
 namespace {
 
-struct Fixture {
-    test::FakeModbusMaster master;
-    test::FakeByteLink link;
-    test::FakePrompter prompter;
-    QList<serial::PortChoice> ports { { "/dev/ttyFAKE0", "/dev/ttyFAKE0", false } };
-    app::MainController controller { { master, link, prompter, [this] { return ports; },
-        [] { return QString(); } } };
-
-    ui::MainWindow& window() { return controller.window(); }
-    void trigger(const char* entry) { window().entry(entry)->trigger(); }
+struct Fixture : test::MainWindowRig {
     ui::FlashBurningWindow* flashWindow()
     {
         const auto found = window().findChildren<ui::FlashBurningWindow*>(QStringLiteral("FormFlashburning"));
@@ -43,8 +30,7 @@ private slots:
     {
         Fixture fx;
         fx.window().show();
-        fx.trigger("mnuConnect");
-        QTest::mouseClick(fx.controller.connection().portWindow()->form().btnOKPortSetUp, Qt::LeftButton);
+        fx.connect();
         fx.trigger("mnuOrvix25");
         fx.trigger("mnuOrvixRegisters");
         QVERIFY(fx.window().TimerModbusDataUpdate->isActive());

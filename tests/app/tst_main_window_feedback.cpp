@@ -6,16 +6,16 @@
 #include "support/fake_modbus_master.h"
 #include "support/fake_prompter.h"
 #include "support/main_window_rig.h"
+#include "support/text_lines.h"
 #include "ui/multiple_devices_window.h"
 #include "ui/registers_test_window.h"
 #include "ui_main_window.h"
-#include "ui_port_setup_window.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace velto;
+using test::fileLines;
 
 namespace {
 
@@ -36,28 +36,12 @@ QList<quint16> dynamicGroup(quint16 address, quint16 flowTenths)
 // A 16-character single-sensor reply: distance 123 mm, status O.K.
 const QByteArray kDistanceReply = QByteArrayLiteral("!01020301123013\r");
 
-QStringList fileLines(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines = QString::fromLatin1(file.readAll()).split(QStringLiteral("\r\n"));
-    lines.removeAll(QString());
-    return lines;
-}
-
 } // namespace
 
 class TestMainWindowFeedback : public QObject {
     Q_OBJECT
 
     struct Fixture : test::MainWindowRig {
-
-        void connect()
-        {
-            trigger("mnuConnect");
-            QTest::mouseClick(controller.connection().portWindow()->form().btnOKPortSetUp, Qt::LeftButton);
-        }
         void startOrvixRegisters()
         {
             connect();

@@ -1,11 +1,6 @@
-#include "app/main_controller.h"
-#include "support/fake_byte_link.h"
-#include "support/fake_modbus_master.h"
-#include "support/fake_prompter.h"
+#include "support/main_window_rig.h"
 #include "ui/form_rendo.h"
-#include "ui/main_window.h"
 #include "ui_form_rendo.h"
-#include "ui_port_setup_window.h"
 
 #include <QLineEdit>
 #include <QPointer>
@@ -15,23 +10,8 @@ using namespace velto;
 
 namespace {
 
-struct Fixture {
-    test::FakeModbusMaster master;
-    test::FakeByteLink link;
-    test::FakePrompter prompter;
-    QList<serial::PortChoice> ports { { "/dev/ttyFAKE0", "/dev/ttyFAKE0", false } };
-    app::MainController controller { { master, link, prompter, [this] { return ports; },
-        [] { return QString(); } } };
-
-    ui::MainWindow& window() { return controller.window(); }
-    void trigger(const char* entry) { window().entry(entry)->trigger(); }
-    bool enabled(const char* entry) { return window().entry(entry)->isEnabled(); }
+struct Fixture : test::MainWindowRig {
     QString text(const char* box) { return window().findChild<QLineEdit*>(box)->text(); }
-    void connect()
-    {
-        trigger("mnuConnect");
-        QTest::mouseClick(controller.connection().portWindow()->form().btnOKPortSetUp, Qt::LeftButton);
-    }
     ui::FormRendo* radar()
     {
         const auto found = window().findChildren<ui::FormRendo*>(QStringLiteral("FormRendo"));

@@ -1,10 +1,6 @@
-#include "app/main_controller.h"
-#include "support/fake_byte_link.h"
-#include "support/fake_modbus_master.h"
-#include "support/fake_prompter.h"
+#include "support/main_window_rig.h"
 #include "ui/multiple_devices_window.h"
 #include "ui/registers_test_window.h"
-#include "ui_port_setup_window.h"
 
 #include <QApplication>
 #include <QGroupBox>
@@ -18,21 +14,10 @@ namespace {
 
 constexpr int kFastPollMs = 5;
 
-struct Fixture {
-    test::FakeModbusMaster master;
-    test::FakeByteLink link;
-    test::FakePrompter prompter;
-    QList<serial::PortChoice> ports { { "/dev/ttyFAKE0", "/dev/ttyFAKE0", false } };
-    app::MainController controller { { master, link, prompter, [this] { return ports; },
-        [] { return QString(); } } };
-
-    ui::MainWindow& window() { return controller.window(); }
-    void trigger(const char* entry) { window().entry(entry)->trigger(); }
-    bool enabled(const char* entry) { return window().entry(entry)->isEnabled(); }
-    void connect()
+struct Fixture : test::MainWindowRig {
+    void connectOrvix25()
     {
-        trigger("mnuConnect");
-        QTest::mouseClick(controller.connection().portWindow()->form().btnOKPortSetUp, Qt::LeftButton);
+        connect();
         trigger("mnuOrvix25");
     }
     template <typename T> T* tool(const char* name)
@@ -55,7 +40,7 @@ private slots:
 void TstRegisterTools::devicesMenuOpensOneWindowThatDisconnectCloses()
 {
     Fixture fx;
-    fx.connect();
+    fx.connectOrvix25();
     fx.trigger("mnu3Devices");
     auto* devices = fx.tool<ui::MultipleDevicesWindow>("FormMultipleDevicesModbus");
     QVERIFY(devices);
@@ -91,7 +76,7 @@ void TstRegisterTools::devicesMenuOpensOneWindowThatDisconnectCloses()
     QVERIFY(fx.enabled("mnuDevice"));
 
     // Chosen again, the same window comes back with the new count.
-    fx.connect();
+    fx.connectOrvix25();
     fx.trigger("mnu5Devices");
     QCOMPARE(fx.tool<ui::MultipleDevicesWindow>("FormMultipleDevicesModbus"), devices);
     QVERIFY(devices->findChild<QGroupBox*>("FrameDeviceNo5")->isVisible());

@@ -5,6 +5,7 @@
 #include "sim/sensor_simulator.h"
 #include "sim/simulated_line.h"
 #include "support/fake_prompter.h"
+#include "support/image_pixels.h"
 #include "support/offscreen_screen.h"
 #include "support/serial_rtu_master.h"
 #include "ui/multiple_devices_window.h"
@@ -23,6 +24,7 @@
 #include <QtTest>
 
 using namespace velto;
+using test::notWhite;
 
 namespace {
 
@@ -59,15 +61,6 @@ QStringList shownLabels(ui::TrendWindow* w)
             out << legend->item(row)->text();
     }
     return out;
-}
-
-int notWhite(const QImage& image)
-{
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += image.pixel(x, y) != qRgb(255, 255, 255);
-    return n;
 }
 
 } // namespace

@@ -3,20 +3,14 @@
 #include "calibration/current_output.h"
 #include "calibration/transceiver_parameter.h"
 #include "calibration/value_text.h"
+#include "support/byte_values.h"
 
 #include <QTest>
 
 using namespace velto::calibration;
+using velto::test::bytes;
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
 
 QString boxText(const QList<velto::BoxUpdate>& updates, const QString& name)
 {

@@ -2,6 +2,7 @@
 #include "sim/intel_hex.h"
 #include "sim/simulated_line.h"
 #include "support/stand_in_converter.h"
+#include "support/text_lines.h"
 
 #include <QFile>
 #include <QProcess>
@@ -11,6 +12,7 @@
 
 using velto::test::kCliExitUsage;
 using velto::test::kCliWaitMs;
+using velto::test::linesOf;
 using velto::test::namedTexts;
 
 namespace {
@@ -38,15 +40,6 @@ Run runAgainst(const QStringList& arguments)
         run.statuses << namedTexts(line).value(QStringLiteral("FlashBurningStatusText"));
     run.errors = QString::fromUtf8(cli.readAllStandardError());
     return run;
-}
-
-QList<QByteArray> linesOf(const QByteArray& file)
-{
-    QList<QByteArray> out = file.split('\n');
-    out.removeAll(QByteArray());
-    for (QByteArray& line : out)
-        line = line.trimmed();
-    return out;
 }
 
 } // namespace

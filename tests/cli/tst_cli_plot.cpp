@@ -1,6 +1,7 @@
 // --plot of the two poll commands against the simulated sensors: the picture of the run, written at
 // its end however it ends, and the reason when it cannot be.
 #include "cli_process.h"
+#include "support/image_pixels.h"
 
 #include <QImage>
 #include <QTemporaryDir>
@@ -9,20 +10,8 @@
 #include <csignal>
 
 using velto::test::CliRun;
+using velto::test::notWhite;
 using velto::test::runCli;
-
-namespace {
-
-int notWhite(const QImage& image)
-{
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += image.pixel(x, y) != qRgb(255, 255, 255);
-    return n;
-}
-
-} // namespace
 
 class TestCliPlot : public QObject {
     Q_OBJECT

@@ -1,3 +1,5 @@
+#include "support/modbus_outcome.h"
+
 #include <QModbusDataUnit>
 #include <QModbusReply>
 #include <QModbusRtuSerialClient>
@@ -14,29 +16,11 @@ namespace {
 constexpr int kWaitMs = 10000;
 constexpr int kExitUsage = 2;
 
-struct Outcome {
-    QModbusDevice::Error error = QModbusDevice::UnknownError;
-    int exception = -1;
-    QList<quint16> values;
-};
+using Outcome = velto::test::ModbusOutcome;
 
 Outcome finish(QModbusReply* reply)
 {
-    Outcome out;
-    if (!reply)
-        return out;
-    if (!reply->isFinished()) {
-        QSignalSpy done(reply, &QModbusReply::finished);
-        done.wait(kWaitMs);
-    }
-    out.error = reply->isFinished() ? reply->error() : QModbusDevice::TimeoutError;
-    if (out.error == QModbusDevice::NoError)
-        out.values = reply->result().values();
-    // First data byte; QModbusPdu::exceptionCode() trips the undefined-behaviour sanitizer.
-    if (out.error == QModbusDevice::ProtocolError && !reply->rawResult().data().isEmpty())
-        out.exception = quint8(reply->rawResult().data().front());
-    reply->deleteLater();
-    return out;
+    return velto::test::modbusOutcome(reply, kWaitMs);
 }
 
 bool finished(QProcess& process)

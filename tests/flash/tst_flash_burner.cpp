@@ -2,6 +2,7 @@
 #include "sim/intel_hex.h"
 #include "support/simulator_link.h"
 #include "support/stand_in_converter.h"
+#include "support/text_lines.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -10,6 +11,7 @@
 
 using namespace velto;
 using namespace velto::flash;
+using velto::test::linesOf;
 using velto::test::SimulatorLink;
 
 namespace {
@@ -25,15 +27,6 @@ FlashTimings quickTimings()
     t.finishPauseMs = 0;
     t.retryQuietMs = 0;
     return t;
-}
-
-QList<QByteArray> linesOf(const QByteArray& file)
-{
-    QList<QByteArray> out = file.split('\n');
-    out.removeAll(QByteArray());
-    for (QByteArray& line : out)
-        line = line.trimmed();
-    return out;
 }
 } // namespace
 

@@ -2,6 +2,7 @@
 #include "serial/qt_byte_link.h"
 #include "sim/intel_hex.h"
 #include "sim/simulated_line.h"
+#include "support/text_lines.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -10,20 +11,12 @@
 
 using namespace velto;
 using namespace velto::flash;
+using velto::test::linesOf;
 
 namespace {
 // Against hangs only.
 constexpr int kWaitMs = 120000;
 constexpr int kSplitGapMs = 20;
-
-QList<QByteArray> linesOf(const QByteArray& file)
-{
-    QList<QByteArray> out = file.split('\n');
-    out.removeAll(QByteArray());
-    for (QByteArray& line : out)
-        line = line.trimmed();
-    return out;
-}
 } // namespace
 
 // Burns over a real pseudo-terminal into the simulated bootloader, with the device's own timings.

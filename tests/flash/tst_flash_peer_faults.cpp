@@ -7,6 +7,7 @@
 #include "serial/qt_byte_link.h"
 #include "sim/intel_hex.h"
 #include "support/scripted_flash_peer.h"
+#include "support/text_lines.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -15,6 +16,7 @@
 
 using namespace velto;
 using namespace velto::flash;
+using velto::test::linesOf;
 
 namespace {
 constexpr int kLines = 8;
@@ -24,15 +26,6 @@ constexpr int kLateMs = kAnswerLimitMs + 100;
 constexpr int kRetryQuietMs = 400;
 // Against hangs only.
 constexpr int kWaitMs = 60000;
-
-QList<QByteArray> linesOf(const QByteArray& file)
-{
-    QList<QByteArray> out = file.split('\n');
-    out.removeAll(QByteArray());
-    for (QByteArray& line : out)
-        line = line.trimmed();
-    return out;
-}
 
 // Records as the device took them, a record taken twice in a row (a retry) counted once.
 QList<QByteArray> withoutRepeats(const QList<QByteArray>& records)

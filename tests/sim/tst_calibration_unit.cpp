@@ -3,21 +3,15 @@
 #include "sim/manual_clock.h"
 #include "sim/sensor_simulator.h"
 #include "sim/velto_ascii.h"
+#include "support/byte_values.h"
 
 #include <QTest>
 
 using namespace velto;
 using namespace velto::sim;
+using test::bytes;
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
 
 constexpr int kGainIndex = 1;
 constexpr int kTBMinIndex = 3;

@@ -1,6 +1,7 @@
 #include "sim/manual_clock.h"
 #include "sim/simulated_line.h"
 #include "sim/velto_ascii.h"
+#include "support/modbus_outcome.h"
 
 #include <QModbusDataUnit>
 #include <QModbusReply>
@@ -17,11 +18,7 @@ namespace {
 
 constexpr int kReplyWaitMs = 3000;
 
-struct Outcome {
-    QModbusDevice::Error error = QModbusDevice::UnknownError;
-    int exception = 0;
-    QList<quint16> values;
-};
+using Outcome = velto::test::ModbusOutcome;
 
 std::unique_ptr<QModbusRtuSerialClient> connectClient(const QString& path, int timeoutMs = 1000)
 {
@@ -40,24 +37,7 @@ std::unique_ptr<QModbusRtuSerialClient> connectClient(const QString& path, int t
 
 Outcome finish(QModbusReply* reply)
 {
-    Outcome out;
-    if (!reply)
-        return out;
-    if (!reply->isFinished()) {
-        QSignalSpy done(reply, &QModbusReply::finished);
-        done.wait(kReplyWaitMs);
-    }
-    out.error = reply->isFinished() ? reply->error() : QModbusDevice::TimeoutError;
-    // The exception code is the first data byte. QModbusPdu::exceptionCode() is avoided: Qt keeps
-    // the function byte sign-extended in its enum, which the undefined-behaviour sanitizer rejects.
-    if (out.error == QModbusDevice::ProtocolError) {
-        const QByteArray data = reply->rawResult().data();
-        out.exception = data.isEmpty() ? -1 : quint8(data.front());
-    }
-    if (out.error == QModbusDevice::NoError)
-        out.values = reply->result().values();
-    reply->deleteLater();
-    return out;
+    return velto::test::modbusOutcome(reply, kReplyWaitMs);
 }
 
 Outcome read(QModbusClient& client, int address, int start, int count)

@@ -1,6 +1,7 @@
 #include "sim/manual_clock.h"
 #include "sim/simulated_line.h"
 #include "sim/taliq485_debug_talker.h"
+#include "support/text_lines.h"
 
 #include <QRegularExpression>
 #include <QSerialPort>
@@ -8,6 +9,7 @@
 #include <QTest>
 
 using namespace velto::sim;
+using velto::test::crlfLines;
 
 namespace {
 
@@ -20,14 +22,6 @@ const QRegularExpression kRecord(QStringLiteral(
     "^D -?\\d+ RD -?\\d+ RD2 -?\\d+ P \\d+ G \\d+ Z \\d+ A -?\\d+ Th \\d+ N \\d+ Ti \\d+ Tn \\d+ Tx \\d+ "
     "Tp -?\\d+ M \\d+ C [01] S \\d$"));
 
-QStringList linesOf(const QByteArray& output)
-{
-    QStringList lines = QString::fromLatin1(output).split(QStringLiteral("\r\n"));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
-}
-
 } // namespace
 
 class TestTaliq485DebugTalker : public QObject {
@@ -39,7 +33,7 @@ private slots:
         Taliq485DebugTalker talker;
         const QByteArray minute = talker.outputUntil(60000);
         QVERIFY(minute.endsWith("\r\n"));
-        const QStringList lines = linesOf(minute);
+        const QStringList lines = crlfLines(minute);
         int records = 0;
         int currentOn = 0;
         QSet<QString> kinds;

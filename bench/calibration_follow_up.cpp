@@ -10,7 +10,6 @@
 #include "serial/qt_byte_link.h"
 #include "sim_line_setup.h"
 #include "stall_meter.h"
-#include "ui/main_window.h"
 #include "ui/multi_sensor_calibration_window.h"
 #include "ui_multi_sensor_calibration_window.h"
 
@@ -64,10 +63,9 @@ int main(int argc, char** argv)
     serial::QtByteLink link;
     if (!bench::openOnSimLine(line, link))
         return 1;
-    ui::MainWindow main;
     BenchPrompter prompter;
     calibration::CalibrationState state;
-    ui::MultiSensorCalibrationWindow window(main, link, state, prompter);
+    ui::MultiSensorCalibrationWindow window(link, state, prompter, {});
     window.show();
     window.Form_Load(true);
     Ui::FormMultiSensorCalibration& f = window.form();

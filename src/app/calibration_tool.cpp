@@ -14,7 +14,9 @@ void installCalibrationTool(MainContext& ctx)
     ctx.tools.calibration = [&ctx, window](bool connected) -> QWidget* {
         if (!*window) {
             *window = new ui::MultiSensorCalibrationWindow(
-                ctx.window, ctx.VeltoComm, ctx.state.calibration, ctx.prompter, &ctx.window);
+                ctx.VeltoComm, ctx.state.calibration, ctx.prompter, [&ctx] { ctx.window.stopVeltoPolling(); },
+                &ctx.window);
+            QObject::connect(*window, &ui::MultiSensorCalibrationWindow::closed, &ctx.window, &QWidget::show);
             openTrafficMonitorFrom(ctx, (*window)->form().TrafficMonitorCommand);
         }
         (*window)->Form_Load(connected);

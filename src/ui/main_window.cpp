@@ -114,6 +114,14 @@ void MainWindow::stopPollingTimers()
     emit pollingStopped();
 }
 
+void MainWindow::stopVeltoPolling()
+{
+    if (!TimerVeltoProtocol->isActive())
+        return;
+    TimerVeltoProtocol->stop();
+    emit pollingStopped();
+}
+
 void MainWindow::setStyledText(QWidget* box, const QString& text, bool bold, const QColor& color)
 {
     if (!box)

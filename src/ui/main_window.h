@@ -39,6 +39,8 @@ public:
     void stopTrafficTimers();
     // The single-sensor, Velto and two-sensor timers, as a model change or the readings reset stop them.
     void stopPollingTimers();
+    // The Velto tick alone, when it runs, as a tool window that talks on its line stops it.
+    void stopVeltoPolling();
 
 signals:
     // A polling timer was stopped: a tick half-way through its requests ends here too.

@@ -6,7 +6,6 @@
 #include "calibration/current_output.h"
 #include "common/prompter.h"
 #include "ui/box_updates.h"
-#include "ui/main_window.h"
 #include "ui/screen_fit.h"
 #include "ui_multi_sensor_calibration_window.h"
 
@@ -18,10 +17,10 @@ namespace velto::ui {
 
 using calibration::TransceiverParameter;
 
-MultiSensorCalibrationWindow::MultiSensorCalibrationWindow(MainWindow& main, serial::ByteLink& link,
-    calibration::CalibrationState& state, Prompter& prompter, QWidget* parent)
+MultiSensorCalibrationWindow::MultiSensorCalibrationWindow(serial::ByteLink& link,
+    calibration::CalibrationState& state, Prompter& prompter, PollingStop stopPolling, QWidget* parent)
     : QWidget(parent, Qt::Window)
-    , m_main(main)
+    , m_stopPolling(std::move(stopPolling))
     , m_prompter(prompter)
     , m_state(state)
     , m_ui(std::make_unique<Ui::FormMultiSensorCalibration>())
@@ -97,11 +96,8 @@ void MultiSensorCalibrationWindow::wire()
 void MultiSensorCalibrationWindow::Form_Load(bool connected)
 {
     Ui::FormMultiSensorCalibration& f = *m_ui;
-    if (m_main.TimerVeltoProtocol->isActive()) {
-        m_main.TimerVeltoProtocol->stop();
-        // A Velto tick half-way through its requests ends here too.
-        emit m_main.pollingStopped();
-    }
+    if (m_stopPolling)
+        m_stopPolling();
     const int parameterRow = m_state.CalibrationShownBefore ? m_state.ParameterIndex : 0;
     const int currentRow = m_state.CalibrationShownBefore ? m_state.CurrentIndex : 0;
     {
@@ -276,7 +272,6 @@ void MultiSensorCalibrationWindow::keyPressEvent(QKeyEvent* event)
 void MultiSensorCalibrationWindow::closeEvent(QCloseEvent* event)
 {
     // A follow-up still due goes out on its own; the window only hands the screen back.
-    m_main.show();
     event->accept();
     emit closed();
 }

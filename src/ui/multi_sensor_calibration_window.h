@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 namespace Ui {
@@ -28,16 +29,17 @@ class QCheckBox;
 
 namespace velto::ui {
 
-class MainWindow;
-
 // FormMultiSensorCalibration: trims a multi-sensor unit's 4-20 mA outputs, sets its transceiver
 // parameters, restores their defaults and switches its relays, one six-byte message per action
-// on the main window's byte link. Closing it brings the main window back.
+// on the main window's byte link.
 class MultiSensorCalibrationWindow : public QWidget {
     Q_OBJECT
 public:
-    MultiSensorCalibrationWindow(MainWindow& main, serial::ByteLink& link,
-        calibration::CalibrationState& state, Prompter& prompter, QWidget* parent = nullptr);
+    // Stops the main window's Velto tick, which would talk on the same line.
+    using PollingStop = std::function<void()>;
+
+    MultiSensorCalibrationWindow(serial::ByteLink& link, calibration::CalibrationState& state,
+        Prompter& prompter, PollingStop stopPolling, QWidget* parent = nullptr);
     ~MultiSensorCalibrationWindow() override;
 
     Ui::FormMultiSensorCalibration& form() { return *m_ui; }
@@ -48,6 +50,7 @@ public:
     void Form_Load(bool connected);
 
 signals:
+    // The window closed; the main window comes back.
     void closed();
 
 protected:
@@ -71,7 +74,7 @@ private:
     void showValueBoxes();
     void setCommandsEnabled(bool enabled);
 
-    MainWindow& m_main;
+    PollingStop m_stopPolling;
     Prompter& m_prompter;
     calibration::CalibrationState& m_state;
     std::unique_ptr<Ui::FormMultiSensorCalibration> m_ui;

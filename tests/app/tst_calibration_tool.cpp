@@ -2,6 +2,7 @@
 #include "ui/multi_sensor_calibration_window.h"
 #include "ui_multi_sensor_calibration_window.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace velto;
@@ -56,6 +57,7 @@ void TstCalibrationTool::connectedHandsTheLineToTheByteLink()
     fx.master.openPort("/dev/ttyFAKE0", "9600,n,8,1");
     fx.window().TimerVeltoProtocol->start();
     fx.trigger("mnuOrvix50H");
+    QSignalSpy stopped(&fx.window(), &ui::MainWindow::pollingStopped);
     fx.trigger("mnuCalibration");
     auto* calibration = fx.calibration();
     QVERIFY(calibration);
@@ -64,6 +66,7 @@ void TstCalibrationTool::connectedHandsTheLineToTheByteLink()
     QCOMPARE(fx.link.openedPort, QString("/dev/ttyFAKE0"));
     QVERIFY(!fx.master.portOpen());
     QVERIFY(!fx.window().TimerVeltoProtocol->isActive());
+    QCOMPARE(stopped.size(), 1);
     QVERIFY(calibration->form().UltrasonicTransceiverCalibrationFrame->isEnabled());
     QTest::mouseClick(calibration->form().RelayNo1Check, Qt::LeftButton);
     QCOMPARE(fx.link.written.size(), 1);

@@ -87,10 +87,9 @@ struct DebugRig {
 struct CalibrationRig {
     std::unique_ptr<test::PtyPair> line = std::make_unique<test::PtyPair>();
     serial::QtByteLink link;
-    ui::MainWindow main;
     test::FakePrompter prompter;
     calibration::CalibrationState state;
-    ui::MultiSensorCalibrationWindow window { main, link, state, prompter };
+    ui::MultiSensorCalibrationWindow window { link, state, prompter, {} };
     QByteArray heard;
 
     Ui::FormMultiSensorCalibration& f() { return window.form(); }

@@ -3,7 +3,6 @@
 #include "sim/manual_clock.h"
 #include "sim/simulated_line.h"
 #include "support/fake_prompter.h"
-#include "ui/main_window.h"
 #include "ui/multi_sensor_calibration_window.h"
 #include "ui_multi_sensor_calibration_window.h"
 
@@ -33,10 +32,9 @@ void TstCalibrationLine::calibratesTheSimulatedUnit()
     QVERIFY(line.isValid());
     serial::QtByteLink link;
     QVERIFY(link.open(line.devicePath(), "9600,n,8,1"));
-    ui::MainWindow main;
     test::FakePrompter prompter;
     calibration::CalibrationState state;
-    ui::MultiSensorCalibrationWindow window(main, link, state, prompter);
+    ui::MultiSensorCalibrationWindow window(link, state, prompter, {});
     window.show();
     window.Form_Load(true);
     Ui::FormMultiSensorCalibration& f = window.form();

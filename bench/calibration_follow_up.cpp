@@ -3,10 +3,10 @@
 // switched while its follow-up is due. Prints how long after each message the unit received its 'M'
 // (the window waits 1,000 ms on a timer), the longest event-loop stall meanwhile, CPU time, and
 // whether the unit ended up holding every code as it was sent.
+#include "bench_prompter.h"
 #include "calibration/calibration_message.h"
 #include "calibration/calibration_session.h"
 #include "calibration/calibration_state.h"
-#include "common/prompter.h"
 #include "serial/qt_byte_link.h"
 #include "sim_line_setup.h"
 #include "stall_meter.h"
@@ -28,27 +28,6 @@ constexpr int kDefaultUpdates = 6;
 constexpr int kGuardMsPerUpdate = 10000;
 constexpr quint32 kSeed = 7;
 
-class BenchPrompter final : public velto::Prompter {
-public:
-    int messages = 0;
-    void message(const QString& text, const QString&, Icon) override
-    {
-        ++messages;
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    bool askYesNo(const QString&, const QString&) override { return false; }
-    QString openFileName(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
-    std::optional<QColor> chooseColor(const QColor&) override { return std::nullopt; }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -63,7 +42,7 @@ int main(int argc, char** argv)
     serial::QtByteLink link;
     if (!bench::openOnSimLine(line, link))
         return 1;
-    BenchPrompter prompter;
+    velto::bench::BenchPrompter prompter;
     calibration::CalibrationState state;
     ui::MultiSensorCalibrationWindow window(link, state, prompter, {});
     window.show();

@@ -2,7 +2,7 @@
 // pseudo-terminal as fast as it takes it, for a given time (10 s by default), while the window
 // listens and captures. Prints bytes and lines sent, received and captured, throughput, CPU time
 // and the longest event-loop stall, and checks the capture file line by line against what was sent.
-#include "common/prompter.h"
+#include "bench_prompter.h"
 #include "debugterm/debug_terminal.h"
 #include "serial/qt_byte_link.h"
 #include "sim/taliq485_debug_talker.h"
@@ -34,29 +34,6 @@ constexpr int kDrainGuardMs = 60000;
 constexpr qsizetype kBlockBytes = 64 * 1024;
 constexpr double kMsPerS = 1000.0;
 constexpr double kBytesPerMiB = 1024.0 * 1024.0;
-
-// Answers the window's save dialog with the capture path; says every message on stderr.
-class BenchPrompter final : public velto::Prompter {
-public:
-    QString capturePath;
-    int messages = 0;
-    void message(const QString& text, const QString&, Icon) override
-    {
-        ++messages;
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    bool askYesNo(const QString&, const QString&) override { return false; }
-    QString openFileName(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return capturePath;
-    }
-    std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
-    std::optional<QColor> chooseColor(const QColor&) override { return std::nullopt; }
-};
 
 // Whole lines of simulated debug output, about kBlockBytes of them.
 QByteArray debugBlock()
@@ -125,8 +102,8 @@ int main(int argc, char** argv)
     }
 
     QTemporaryDir dir;
-    BenchPrompter prompter;
-    prompter.capturePath = dir.filePath("capture.txt");
+    velto::bench::BenchPrompter prompter;
+    prompter.savePath = dir.filePath("capture.txt");
     velto::serial::QtByteLink link;
     velto::ui::Taliq485DebugWindow window(link, prompter, velto::SystemClock::instance(),
         [&name] {
@@ -202,7 +179,7 @@ int main(int argc, char** argv)
 
     const qint64 sent = sentBytes.load();
     const qint64 sentLines = sent / block.size() * lines.size();
-    const qint64 captured = checkCapture(prompter.capturePath, lines, sentLines);
+    const qint64 captured = checkCapture(prompter.savePath, lines, sentLines);
     const bool keptUp = terminal.bytesReceived() == sent && terminal.linesReceived() == sentLines
         && captured == sentLines && prompter.messages == 0;
     std::printf(
@@ -210,9 +187,9 @@ int main(int argc, char** argv)
         "captured_lines=%lld capture_file_bytes=%lld MiB/s=%.1f cpu_ms=%.0f wall_ms=%.0f "
         "longest_stall_ms=%.2f longest_ui_busy_ms=%.2f kept_up=%s\n",
         seconds, (long long)sent, (long long)terminal.bytesReceived(), (long long)sentLines,
-        (long long)terminal.linesReceived(), (long long)captured,
-        (long long)QFile(prompter.capturePath).size(), sent / kBytesPerMiB / (wallMs / kMsPerS), cpu, wallMs,
-        longestStallMs, longestBusyMs, keptUp ? "yes" : "no");
+        (long long)terminal.linesReceived(), (long long)captured, (long long)QFile(prompter.savePath).size(),
+        sent / kBytesPerMiB / (wallMs / kMsPerS), cpu, wallMs, longestStallMs, longestBusyMs,
+        keptUp ? "yes" : "no");
     ::close(slave);
     return keptUp ? 0 : 1;
 }

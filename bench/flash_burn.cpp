@@ -2,6 +2,7 @@
 // burning a 5,000-line HEX file over a pseudo-terminal into the simulated bootloader answering at
 // once. The baseline is the same lines sent one by one by a bare loop that only waits for two bytes;
 // then the burner alone, then the burner behind its window (transcript, progress bar, status box).
+#include "bench_prompter.h"
 #include "flash/flash_burner.h"
 #include "serial/qt_byte_link.h"
 #include "sim/intel_hex.h"
@@ -111,35 +112,14 @@ Figures burner(const QString& path, int lineCount)
     return f;
 }
 
-// Answers no question and opens no dialog but the file choice.
-class BenchPrompter final : public Prompter {
-public:
-    QString file;
-    void message(const QString& text, const QString&, Icon) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    bool askYesNo(const QString&, const QString&) override { return false; }
-    QString openFileName(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return file;
-    }
-    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
-    std::optional<QColor> chooseColor(const QColor&) override { return std::nullopt; }
-};
-
 Figures window(const QString& path, int lineCount)
 {
     sim::SimulatedLine line;
     serial::QtByteLink link;
     if (!bench::openOnSimLine(line, link, kLineSettings))
         return {};
-    BenchPrompter prompter;
-    prompter.file = path;
+    velto::bench::BenchPrompter prompter;
+    prompter.openPath = path;
     ui::FlashBurningWindow form(link, prompter, true, QString(), noPauses());
     form.show();
     form.BrowseCommand_Click();

@@ -2,7 +2,7 @@
 // 15,980-byte time-domain reply (and a 4,352-byte spectrum) arrives from the simulated radar at the
 // line's real pace and is judged, with the logic alone and with the radar window showing the hex
 // dump; and the time the judging itself takes.
-#include "common/prompter.h"
+#include "bench_prompter.h"
 #include "radar/monitoring_reply.h"
 #include "radar/radar_controller.h"
 #include "serial/qt_byte_link.h"
@@ -28,26 +28,6 @@ constexpr int kJudgeRepeats = 200;
 constexpr int kSlackMs = 1500;
 constexpr int kBitsPerCharacter = 10;
 constexpr double kMsPerS = 1000.0;
-
-// Message boxes of the window would be a failure of the run; none are expected.
-class SilentPrompter final : public Prompter {
-public:
-    void message(const QString& text, const QString&, Icon) override
-    {
-        std::fprintf(stderr, "unexpected message: %s\n", qPrintable(text));
-    }
-    bool askYesNo(const QString&, const QString&) override { return false; }
-    QString openFileName(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
-    std::optional<QColor> chooseColor(const QColor&) override { return std::nullopt; }
-};
 
 // Stamps each tick of Timer_Rx as the timer's event arrives, before its timeout reaches anyone.
 class TickStamp final : public QObject {
@@ -90,7 +70,7 @@ Figures transfer(int baud, radar::MonitoringKind kind, bool withWindow)
     clock.start();
     qint64 handlerStartNs = 0;
 
-    SilentPrompter prompter;
+    velto::bench::BenchPrompter prompter;
     std::unique_ptr<ui::FormRendo> window;
     std::unique_ptr<radar::RadarController> own;
     radar::RadarController* controller = nullptr;

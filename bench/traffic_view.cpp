@@ -5,7 +5,7 @@
 // no protocol frames (a row per read, the most rows a line can make). Prints rows and bytes, CPU
 // time, the longest event-loop stall and the UI thread's own longest busy stretch, and checks that
 // every byte sent is in exactly one row.
-#include "common/prompter.h"
+#include "bench_prompter.h"
 #include "serial/qt_byte_link.h"
 #include "serial/tapped_byte_link.h"
 #include "sim/taliq485_debug_talker.h"
@@ -36,25 +36,6 @@ constexpr int kSliceMs = 10;
 constexpr int kSliceBytes = kBytesPerSecond * kSliceMs / 1000;
 constexpr int kDrainGuardMs = 30000;
 constexpr qsizetype kStreamBytes = 1024 * 1024;
-
-class BenchPrompter final : public velto::Prompter {
-public:
-    void message(const QString& text, const QString&, Icon) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    bool askYesNo(const QString&, const QString&) override { return false; }
-    QString openFileName(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
-    std::optional<QColor> chooseColor(const QColor&) override { return std::nullopt; }
-};
 
 QByteArray debugText()
 {
@@ -102,7 +83,7 @@ Result run(const char* stream, const QByteArray& bytes, velto::traffic::Protocol
         tcsetattr(fd, TCSANOW, &tio);
     }
 
-    BenchPrompter prompter;
+    velto::bench::BenchPrompter prompter;
     velto::traffic::TrafficRecorder recorder(velto::SystemClock::instance());
     velto::serial::QtByteLink port;
     velto::serial::TappedByteLink link(port);

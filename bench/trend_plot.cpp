@@ -3,7 +3,7 @@
 // runs. Prints the store's resident memory, the time of a full repaint over the whole range and over
 // an hour and a day of it, and the event loop's longest stall while the wheel zooms and a drag pans
 // for a given time (5 s by default).
-#include "common/prompter.h"
+#include "bench_prompter.h"
 #include "stall_meter.h"
 #include "trend/plot_geometry.h"
 #include "trend/plot_painter.h"
@@ -36,25 +36,6 @@ constexpr QSize kWindowSize(1366, 740);
 constexpr qint64 kHourMs = 3600 * 1000;
 constexpr qint64 kDayMs = 24 * kHourMs;
 constexpr double kKiBPerMiB = 1024;
-
-class BenchPrompter final : public velto::Prompter {
-public:
-    void message(const QString& text, const QString&, Icon) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    bool askYesNo(const QString&, const QString&) override { return false; }
-    QString openFileName(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    QString saveFileName(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return {};
-    }
-    std::optional<QFont> chooseFont(const QFont&) override { return std::nullopt; }
-    std::optional<QColor> chooseColor(const QColor&) override { return std::nullopt; }
-};
 
 double residentMiB()
 {
@@ -128,7 +109,7 @@ int main(int argc, char** argv)
     std::printf("resident memory: %.1f MiB before the store, %.1f MiB with it (%.1f MiB for the samples)\n",
         before, filled, filled - before);
 
-    BenchPrompter prompter;
+    velto::bench::BenchPrompter prompter;
     ui::TrendWindow window(store, prompter);
     window.show();
     // After the first showing, which fits the window to the (small) offscreen screen.
